@@ -1,0 +1,27 @@
+#pragma once
+// A critical section and its scope guard.
+#include <windows.h>
+
+class critical_section {
+public:
+    critical_section() { InitializeCriticalSection(&cs_); }
+    ~critical_section() { DeleteCriticalSection(&cs_); }
+    critical_section(const critical_section&) = delete;
+    critical_section& operator=(const critical_section&) = delete;
+    void enter() { EnterCriticalSection(&cs_); }
+    void leave() { LeaveCriticalSection(&cs_); }
+
+private:
+    CRITICAL_SECTION cs_;
+};
+
+class critical_section_scope {
+public:
+    explicit critical_section_scope(critical_section& cs) : cs_(cs) { cs_.enter(); }
+    ~critical_section_scope() { cs_.leave(); }
+    critical_section_scope(const critical_section_scope&) = delete;
+    critical_section_scope& operator=(const critical_section_scope&) = delete;
+
+private:
+    critical_section& cs_;
+};

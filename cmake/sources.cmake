@@ -1,0 +1,19 @@
+set(ORVANE_HELPER_SOURCES
+  Helpers/utf.cpp
+)
+
+set(ORVANE_COMPONENT_SOURCES
+  shell/client.cpp
+  shell/entry.cpp
+  shell/export.cpp
+  shell/factory_list.cpp
+  shell/identifier_text.cpp
+  shell/identity.cpp
+  shell/installation_check.cpp
+  shell/list_file.cpp
+  shell/plugin_list.cpp
+  shell/signal_routing.cpp
+  prefs/advanced_settings.cpp
+  dsp/slot_factories.cpp
+  vst/instance_key.cpp
+)

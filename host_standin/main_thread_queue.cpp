@@ -1,0 +1,37 @@
+#include "main_thread_queue.h"
+
+void main_thread_queue::add_callback(main_thread_callback* callback) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        items_.emplace_back(callback);
+    }
+    queued_.notify_all();
+}
+
+std::size_t main_thread_queue::pump() {
+    std::size_t ran = 0;
+    for (;;) {
+        service_ptr_t<main_thread_callback> next;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (items_.empty()) return ran;
+            next = std::move(items_.front());
+            items_.pop_front();
+        }
+        next->run();
+        ++ran;
+    }
+}
+
+std::size_t main_thread_queue::pump_wait(std::chrono::milliseconds timeout) {
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        queued_.wait_for(lock, timeout, [this] { return !items_.empty(); });
+    }
+    return pump();
+}
+
+std::size_t main_thread_queue::pending() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return items_.size();
+}

@@ -1,0 +1,29 @@
+#pragma once
+// The host's main-thread callback queue. Any thread may add; the stand-in's
+// main thread runs what is queued when it pumps.
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+
+#include "../host/main_thread.h"
+
+class main_thread_queue : public main_thread_callback_manager {
+public:
+    bool query(service_base*& out, const GUID& guid) override {
+        return answer_query<main_thread_queue, main_thread_callback_manager>(this, out, guid);
+    }
+    void add_callback(main_thread_callback* callback) override;
+
+    // Runs everything queued so far, and what those runs queue; answers how
+    // many callbacks ran. Main thread only.
+    std::size_t pump();
+    // Waits up to `timeout` for something to be queued, then pumps.
+    std::size_t pump_wait(std::chrono::milliseconds timeout);
+    std::size_t pending() const;
+
+private:
+    mutable std::mutex mutex_;
+    std::condition_variable queued_;
+    std::deque<service_ptr_t<main_thread_callback>> items_;
+};

@@ -1,0 +1,32 @@
+#pragma once
+// The host's message box: the stand-in keeps every message it was asked to
+// show and can print it.
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "../host/popup_message.h"
+
+struct popup_record {
+    std::string text;
+    std::string title;
+    popup_message::icon icon;
+};
+
+class popup_recorder : public popup_message {
+public:
+    bool query(service_base*& out, const GUID& guid) override {
+        return answer_query<popup_recorder, popup_message>(this, out, guid);
+    }
+    void show(const char* text, std::size_t text_len, const char* title, std::size_t title_len, icon kind) override;
+
+    std::vector<popup_record> messages() const;
+    void clear();
+    // Also write every message to standard error as "Title: text".
+    void set_echo(bool echo) { echo_ = echo; }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<popup_record> messages_;
+    bool echo_ = false;
+};
