@@ -89,10 +89,11 @@ void load_list_file(const std::wstring& path, entry_list& target) {
     if (!file) return;
 
     unit_reader reader(file.get());
+    // A file shorter than the count field holds no records.
     std::uint32_t raw_count = 0;
     for (int i = 0; i < 4; ++i) {
         unsigned char b;
-        if (!reader.next_byte(b)) break;
+        if (!reader.next_byte(b)) return;
         raw_count |= static_cast<std::uint32_t>(b) << (8 * i);
     }
     std::int32_t count = static_cast<std::int32_t>(raw_count);

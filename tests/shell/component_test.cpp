@@ -1,0 +1,200 @@
+// The component as the player sees it: export, client object, registered
+// services and configuration, all through the DLL.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "../../host/advconfig.h"
+#include "../../host/component_info.h"
+#include "../../host/dsp.h"
+#include "../../host_standin/component_host.h"
+#include "../support/list_writer.h"
+#include "../support/test_paths.h"
+
+namespace {
+
+class Component : public ::testing::Test {
+protected:
+    void write_plugins(int count) {
+        std::vector<list_record> records;
+        for (int i = 0; i < count; ++i)
+            records.push_back({"fx" + std::to_string(i) + ".dll", "Effect " + std::to_string(i),
+                               identifier_text(1000 + static_cast<unsigned>(i))});
+        write_list_file(profile.file(L"vst_entries.bin"), records);
+    }
+    component_host& start(std::vector<unsigned char> configuration = {}) {
+        host_options o;
+        o.component_path = component_dll();
+        o.profile_folder = profile.utf8();
+        o.configuration = std::move(configuration);
+        host = std::make_unique<component_host>(o);
+        host->start();
+        return *host;
+    }
+    std::vector<std::string> effect_names() {
+        std::vector<std::string> names;
+        for (auto& e : host->services<dsp_entry>()) {
+            string8 n;
+            e->get_name(n);
+            names.push_back(n.str());
+        }
+        return names;
+    }
+    service_ptr_t<advconfig_entry_string> setting(const char* name) {
+        for (auto& s : host->services<advconfig_entry>()) {
+            service_ptr_t<advconfig_entry_string> v;
+            string8 n;
+            s->get_name(n);
+            if (n.str() == name && s.query_as(v)) return v;
+        }
+        return {};
+    }
+    std::size_t list_length() {
+        std::size_t n = 0;
+        for (service_factory_base* f = host->client().service_list(); f; f = f->next) ++n;
+        return n;
+    }
+
+    temp_folder profile;
+    std::unique_ptr<component_host> host;
+};
+
+TEST_F(Component, IdentityAndClient) {
+    start();
+    string8 name, version, file;
+    auto info = host->service<componentversion>();
+    info->get_component_name(name);
+    info->get_component_version(version);
+    info->get_file_name(file);
+    EXPECT_EQ(name.str(), "Orvane");
+    EXPECT_EQ(version.str(), "0.8.0.1");
+    EXPECT_EQ(file.str(), "vel_vst.dll");
+    EXPECT_EQ(host->client().version(), 76u);
+    EXPECT_FALSE(host->client().is_debug_build());
+    EXPECT_TRUE(host->service<component_installation_validator>()->is_installed_correctly());
+}
+
+TEST_F(Component, NoListMeansNoEffectsButFixedServices) {
+    start();
+    EXPECT_TRUE(effect_names().empty());
+    EXPECT_EQ(host->services<componentversion>().size(), 1u);
+    EXPECT_EQ(host->services<component_installation_validator>().size(), 1u);
+    EXPECT_EQ(host->services<advconfig_entry>().size(), 3u);
+}
+
+TEST_F(Component, OneSlotPerEntryUpToTwenty) {
+    for (int count : {0, 1, 20, 25}) {
+        write_plugins(count);
+        start();
+        std::vector<std::string> names = effect_names();
+        ASSERT_EQ(names.size(), static_cast<std::size_t>(count < 20 ? count : 20)) << count;
+        std::sort(names.begin(), names.end());
+        std::vector<std::string> expected;
+        for (int i = 0; i < (count < 20 ? count : 20); ++i) expected.push_back("Effect " + std::to_string(i));
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(names, expected);
+        host.reset();
+    }
+}
+
+TEST_F(Component, SlotIdentifierComesFromTheEntry) {
+    write_plugins(3);
+    start();
+    for (auto& e : host->services<dsp_entry>()) {
+        string8 n;
+        e->get_name(n);
+        unsigned index = static_cast<unsigned>(std::stoi(n.str().substr(7)));
+        GUID id = e->get_guid();
+        std::uint32_t words[4];
+        std::memcpy(words, &id, sizeof words);
+        for (std::uint32_t w : words) EXPECT_EQ(w, 1000 + index);
+    }
+}
+
+TEST_F(Component, SecondExportCallRegistersNothingTwice) {
+    write_plugins(5);
+    start();
+    std::size_t before = list_length();
+    HMODULE module = GetModuleHandleW(component_dll().c_str());
+    ASSERT_NE(module, nullptr);
+    auto entry = reinterpret_cast<velmora_get_interface_fn>(
+        reinterpret_cast<void*>(GetProcAddress(module, "velmora_get_interface")));
+    ASSERT_NE(entry, nullptr);
+    write_plugins(8);
+    velmora_client* again = entry(&host->api(), module);
+    EXPECT_EQ(again, &host->client());
+    // Slots 5 to 7 are new; slots 0 to 4 are not linked a second time.
+    EXPECT_EQ(list_length(), before + 3);
+}
+
+TEST_F(Component, InstalledCorrectlyOnlyUnderItsOwnName) {
+    start();
+    auto validator = host->service<component_installation_validator>();
+    struct { const char* path; bool ok; } cases[] = {
+        {"C:\\Velmora\\components\\vel_vst.dll", true}, {"C:/Velmora/vel_vst.dll", true},
+        {"zip|archive|vel_vst.dll", true},               {"C:vel_vst.dll", true},
+        {"vel_vst.dll", true},                           {"C:\\Velmora\\VEL_VST.dll", false},
+        {"C:\\Velmora\\vel_vst.dll.bak", false},         {"C:\\vel_vst.dll\\other.dll", false},
+    };
+    for (const auto& c : cases) {
+        host->client().set_library_path(c.path, "x");
+        EXPECT_EQ(validator->is_installed_correctly(), c.ok) << c.path;
+    }
+}
+
+TEST_F(Component, ConfigurationRoundTrip) {
+    start();
+    setting("Output number limit")->set_state("12", 2);
+    setting("Declicker size")->set_state("300", 3);
+    std::vector<unsigned char> saved = host->save_configuration();
+    ASSERT_EQ(saved.size(), 2u * (16 + 4 + 8));
+    for (std::size_t record = 0; record < 2; ++record)
+        EXPECT_EQ(std::vector<unsigned char>(saved.begin() + 28 * record + 16, saved.begin() + 28 * record + 20),
+                  (std::vector<unsigned char>{8, 0, 0, 0}));
+    host.reset();
+
+    start(saved);
+    string8 limit, declick;
+    setting("Output number limit")->get_state(limit);
+    setting("Declicker size")->get_state(declick);
+    EXPECT_EQ(limit.str(), "12");
+    EXPECT_EQ(declick.str(), "300");
+}
+
+TEST_F(Component, UnknownAndDamagedRecordsAreSkipped) {
+    start();
+    setting("Declicker size")->set_state("77", 2);
+    std::vector<unsigned char> known = host->save_configuration();
+    host.reset();
+
+    std::vector<unsigned char> config;
+    // An unknown record of 5 bytes, then the known ones, then a short tail.
+    config.insert(config.end(), 16, 0xAB);
+    config.insert(config.end(), {5, 0, 0, 0, 1, 2, 3, 4, 5});
+    config.insert(config.end(), known.begin(), known.end());
+    config.insert(config.end(), {1, 2, 3});
+    start(config);
+    string8 declick;
+    setting("Declicker size")->get_state(declick);
+    EXPECT_EQ(declick.str(), "77");
+}
+
+TEST_F(Component, RecordShorterThanTheValueKeepsTheDefault) {
+    start();
+    std::vector<unsigned char> known = host->save_configuration();
+    host.reset();
+    // Cut the first record's value to 4 bytes and say so in its size.
+    std::vector<unsigned char> config(known.begin(), known.begin() + 16);
+    config.insert(config.end(), {4, 0, 0, 0, 9, 9, 9, 9});
+    start(config);
+    for (const char* name : {"Output number limit", "Declicker size"}) {
+        string8 state, def;
+        setting(name)->get_state(state);
+        service_ptr_t<advconfig_entry_string_v2> v2;
+        ASSERT_TRUE(setting(name).query_as(v2));
+        v2->get_default_state(def);
+        EXPECT_EQ(state.str(), def.str()) << name;
+    }
+}
+
+}  // namespace

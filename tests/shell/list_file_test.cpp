@@ -1,0 +1,183 @@
+// The plug-in list file: its exact bytes and how damaged files read.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "../../shell/identifier_text.h"
+#include "../../shell/list_file.h"
+#include "../support/test_paths.h"
+
+namespace {
+
+// UTF-16LE bytes of an ASCII text.
+std::vector<unsigned char> utf16(const std::string& text) {
+    std::vector<unsigned char> out;
+    for (char c : text) {
+        out.push_back(static_cast<unsigned char>(c));
+        out.push_back(0);
+    }
+    return out;
+}
+
+std::vector<unsigned char> concat(std::vector<unsigned char> a, const std::vector<unsigned char>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+entry sample_entry() {
+    entry e("C:\\fx\\gain.dll");
+    e.product_name = "Gain";
+    e.spare_text = "n/a";
+    e.vendor_name = "Orvane Labs";
+    e.channel_summary = "2/2";
+    e.identifier = identifier_from_unique_id(0x41424344);
+    e.has_editor = true;
+    return e;
+}
+
+class ListFile : public ::testing::Test {
+protected:
+    temp_folder dir;
+    std::wstring path = dir.file(L"vst_entries.bin");
+};
+
+TEST_F(ListFile, EmptyListIsFourZeroBytes) {
+    save_list_file(path, {});
+    EXPECT_EQ(read_file_bytes(path), (std::vector<unsigned char>{0, 0, 0, 0}));
+    entry_list loaded;
+    loaded.push_back(std::make_unique<entry>("stale"));
+    load_list_file(path, loaded);
+    EXPECT_TRUE(loaded.empty());
+}
+
+TEST_F(ListFile, OneRecordIsSevenUtf16Lines) {
+    entry_list list;
+    list.push_back(std::make_unique<entry>(sample_entry()));
+    save_list_file(path, list);
+
+    std::vector<unsigned char> expected = {0x01, 0x00, 0x00, 0x00,
+                                           // "C:" then backslash, UTF-16LE
+                                           0x43, 0x00, 0x3A, 0x00, 0x5C, 0x00};
+    expected = concat(expected, utf16("fx\\gain.dll\nGain\nn/a\nOrvane Labs\n2/2\n"
+                                      "41424344-4344-4142-4443-424144434241\nconfig:true\n"));
+    EXPECT_EQ(read_file_bytes(path), expected);
+}
+
+TEST_F(ListFile, SaveThenLoadKeepsEveryField) {
+    entry_list list;
+    list.push_back(std::make_unique<entry>(sample_entry()));
+    entry second("plugins\\\xC3\xA9" "cho.dll");  // a non-ASCII name survives the UTF-16 round trip
+    second.product_name = "\xC3\x89" "cho";
+    second.identifier = identifier_from_unique_id(-7);
+    list.push_back(std::make_unique<entry>(second));
+    save_list_file(path, list);
+
+    entry_list loaded;
+    load_list_file(path, loaded);
+    ASSERT_EQ(loaded.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(loaded[i]->to_lines(), list[i]->to_lines());
+        EXPECT_EQ(std::memcmp(&loaded[i]->identifier, &list[i]->identifier, sizeof(GUID)), 0);
+        EXPECT_EQ(loaded[i]->has_editor, list[i]->has_editor);
+    }
+    EXPECT_TRUE(loaded[0]->has_editor);
+    EXPECT_FALSE(loaded[1]->has_editor);
+}
+
+TEST_F(ListFile, CountLargerThanRecordsGivesEmptyEntries) {
+    std::vector<unsigned char> bytes = {3, 0, 0, 0};
+    bytes = concat(bytes, utf16("a.dll\nA\nn/a\nV\n2/2\n41424344-4344-4142-4443-424144434241\nconfig:true\n"));
+    write_file_bytes(path, bytes);
+
+    entry_list loaded;
+    load_list_file(path, loaded);
+    ASSERT_EQ(loaded.size(), 3u);
+    EXPECT_EQ(loaded[0]->module_path, "a.dll");
+    EXPECT_TRUE(loaded[0]->has_editor);
+    for (std::size_t i = 1; i < 3; ++i) {
+        EXPECT_EQ(loaded[i]->to_lines(), entry(entry::lines{}).to_lines());
+        EXPECT_FALSE(loaded[i]->has_editor);
+    }
+}
+
+TEST_F(ListFile, NegativeOrZeroCountGivesEmptyList) {
+    for (std::vector<unsigned char> count : {std::vector<unsigned char>{0xFF, 0xFF, 0xFF, 0xFF},
+                                             std::vector<unsigned char>{0, 0, 0, 0x80},
+                                             std::vector<unsigned char>{0, 0, 0, 0}}) {
+        write_file_bytes(path, concat(count, utf16("a.dll\n\n\n\n\n\n\n")));
+        entry_list loaded;
+        load_list_file(path, loaded);
+        EXPECT_TRUE(loaded.empty());
+    }
+}
+
+TEST_F(ListFile, DamagedCountIsBoundedByFileSize) {
+    write_file_bytes(path, concat({0xFF, 0xFF, 0xFF, 0x7F}, utf16("a.dll\n\n\n\n\n\n\n")));
+    entry_list loaded;
+    load_list_file(path, loaded);
+    ASSERT_GE(loaded.size(), 1u);
+    EXPECT_LE(loaded.size(), 3u);
+    EXPECT_EQ(loaded[0]->module_path, "a.dll");
+}
+
+TEST_F(ListFile, ShortFilesAndMissingFileAreEmpty) {
+    entry_list loaded;
+    load_list_file(dir.file(L"missing.bin"), loaded);
+    EXPECT_TRUE(loaded.empty());
+    write_file_bytes(path, {1, 0});
+    load_list_file(path, loaded);
+    EXPECT_TRUE(loaded.empty());
+}
+
+TEST_F(ListFile, OverlongLineSplitsAndCarriageReturnStays) {
+    std::string long_path(300, 'x');
+    write_file_bytes(path, concat({2, 0, 0, 0}, utf16(long_path + "\nP\r\n")));
+    entry_list loaded;
+    load_list_file(path, loaded);
+    ASSERT_EQ(loaded.size(), 2u);
+    EXPECT_EQ(loaded[0]->module_path, std::string(259, 'x'));
+    EXPECT_EQ(loaded[0]->product_name, std::string(41, 'x'));
+    EXPECT_EQ(loaded[0]->spare_text, "P\r");
+}
+
+TEST(ListFilePath, SchemePrefixIsRemoved) {
+    EXPECT_EQ(list_file_path("file://C:\\Profile"), L"C:\\Profile\\vst_entries.bin");
+    EXPECT_EQ(list_file_path("C:\\Profile"), L"C:\\Profile\\vst_entries.bin");
+    EXPECT_EQ(list_file_path("C:\\Profile\\"), L"C:\\Profile\\vst_entries.bin");
+}
+
+TEST(IdentifierText, FourCharacterCode) {
+    GUID id = identifier_from_unique_id(0x41424344);
+    EXPECT_EQ(format_identifier(id), "41424344-4344-4142-4443-424144434241");
+    std::uint32_t words[4];
+    std::memcpy(words, &id, sizeof words);
+    for (std::uint32_t w : words) EXPECT_EQ(w, 0x41424344u);
+    EXPECT_TRUE(is_plugin_identifier(id));
+}
+
+TEST(IdentifierText, BracesLowerCaseAndExtraHyphensReadAlike) {
+    const GUID canonical = identifier_from_unique_id(0x41424344);
+    for (const char* text : {"41424344-4344-4142-4443-424144434241", "{41424344-4344-4142-4443-424144434241}",
+                             "{41424344-4344-4142-4443-424144434241", "41424344-4344-4142-4443-424144434241}junk",
+                             "41424344--4344-4142-4443-424144434241", "41424344434441424443424144434241"}) {
+        GUID g = parse_identifier(text);
+        EXPECT_EQ(std::memcmp(&g, &canonical, sizeof g), 0) << text;
+    }
+    GUID lower = parse_identifier("abcdef01-abcd-ef01-abcd-ef0123456789");
+    GUID upper = parse_identifier("ABCDEF01-ABCD-EF01-ABCD-EF0123456789");
+    EXPECT_EQ(std::memcmp(&lower, &upper, sizeof lower), 0);
+    EXPECT_EQ(lower.Data1, 0xABCDEF01u);
+}
+
+TEST(IdentifierText, MissingGroupsStayZeroAndBadDigitsCountAsZero) {
+    GUID g = parse_identifier("12345678-9ABC");
+    EXPECT_EQ(g.Data1, 0x12345678u);
+    EXPECT_EQ(g.Data2, 0x9ABC);
+    EXPECT_EQ(g.Data3, 0);
+    for (unsigned char b : g.Data4) EXPECT_EQ(b, 0);
+    EXPECT_EQ(parse_identifier("1z345678").Data1, 0x10345678u);
+    GUID empty = parse_identifier("");
+    EXPECT_EQ(empty.Data1, 0u);
+}
+
+}  // namespace

@@ -1,0 +1,66 @@
+#include "test_paths.h"
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include "../../Helpers/utf.h"
+
+std::wstring bin_folder() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring p = path;
+    return p.substr(0, p.find_last_of(L"\\/") + 1);
+}
+
+std::wstring component_dll() { return bin_folder() + L"vel_vst.dll"; }
+
+std::wstring plugin_dll(const std::string& name) {
+    return bin_folder() + L"plugins\\" + utf8_to_wide(name) + L".dll";
+}
+
+namespace {
+void remove_tree(const std::wstring& dir) {
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = fd.cFileName;
+            if (name == L"." || name == L"..") continue;
+            std::wstring full = dir + L"\\" + name;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                remove_tree(full);
+            else
+                DeleteFileW(full.c_str());
+        } while (FindNextFileW(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryW(dir.c_str());
+}
+}  // namespace
+
+temp_folder::temp_folder() {
+    static std::atomic<unsigned> counter{0};
+    wchar_t base[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, base);
+    path_ = std::wstring(base) + L"orvane-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(counter++);
+    CreateDirectoryW(path_.c_str(), nullptr);
+}
+
+temp_folder::~temp_folder() { remove_tree(path_); }
+
+std::string temp_folder::utf8() const { return wide_to_utf8(path_); }
+
+std::vector<unsigned char> read_file_bytes(const std::wstring& path) {
+    std::ifstream in(path.c_str(), std::ios::binary);
+    return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void write_file_bytes(const std::wstring& path, const std::vector<unsigned char>& bytes) {
+    std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+bool file_exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }

@@ -1,0 +1,31 @@
+#pragma once
+// Where the tests find what the build made, and throwaway folders.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// The folder of the running test executable, with a trailing backslash.
+std::wstring bin_folder();
+std::wstring component_dll();
+// A test plug-in DLL built beside the tests, by base name ("gain").
+std::wstring plugin_dll(const std::string& name);
+
+// A fresh folder under the temporary folder, removed with its files.
+class temp_folder {
+public:
+    temp_folder();
+    ~temp_folder();
+    temp_folder(const temp_folder&) = delete;
+    temp_folder& operator=(const temp_folder&) = delete;
+    const std::wstring& path() const { return path_; }
+    std::string utf8() const;
+    std::wstring file(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+private:
+    std::wstring path_;
+};
+
+std::vector<unsigned char> read_file_bytes(const std::wstring& path);
+void write_file_bytes(const std::wstring& path, const std::vector<unsigned char>& bytes);
+bool file_exists(const std::wstring& path);

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds both targets and runs every test.
+set -euo pipefail
+ORVANE_ROOT=$(cd "$(dirname "$0")/.." && pwd)
+bash "$ORVANE_ROOT/tools/install-deps.sh"
+. "$ORVANE_ROOT/tools/wine-env.sh"
+. "$ORVANE_ROOT/tools/build.sh"
+
+orvane_build x64
+orvane_build x86
+
+cd "$ORVANE_BUILD/x64"
+ctest --output-on-failure -j2 --timeout 300
+
+if [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine "$ORVANE_BUILD/x86/bin/orvane.exe" --version >/dev/null 2>&1; then
+  cd "$ORVANE_BUILD/x86"
+  ctest --output-on-failure -j2 --timeout 300
+else
+  echo "x86 tests skipped: 32-bit Wine is not installed on this machine (the x86 build was compiled and linked)."
+fi

@@ -1,0 +1,28 @@
+# Sourced by the build scripts: a throwaway Wine prefix under the build tree,
+# a persistent wineserver so each test process starts fast, and an X server
+# for windows when none is set.
+ORVANE_BUILD=${ORVANE_BUILD:-"$ORVANE_ROOT/build"}
+export WINEPREFIX="$ORVANE_BUILD/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win64
+WINE64=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
+
+if [ -z "${DISPLAY:-}" ]; then
+  for n in 91 92 93 94 95 96 97 98; do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
+      Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+      export DISPLAY=":$n"
+      for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+      break
+    fi
+  done
+fi
+
+mkdir -p "$ORVANE_BUILD"
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "Preparing a Wine prefix in $WINEPREFIX"
+  "$WINE64" wineboot -i >/dev/null 2>&1 || true
+fi
+"$WINESERVER" -p >/dev/null 2>&1 || true
