@@ -12,8 +12,13 @@ set(ORVANE_COMPONENT_SOURCES
   shell/installation_check.cpp
   shell/list_file.cpp
   shell/plugin_list.cpp
+  shell/popups.cpp
   shell/signal_routing.cpp
   prefs/advanced_settings.cpp
   dsp/slot_factories.cpp
+  vst/host_callback.cpp
   vst/instance_key.cpp
+  vst/instance_lock.cpp
+  vst/program_file.cpp
+  vst/vst.cpp
 )

@@ -1,0 +1,22 @@
+// Answers a record that is not a plug-in record; its dispatcher must never
+// be called.
+#include "common/test_plugin.h"
+
+namespace {
+int g_dispatch_calls = 0;
+std::intptr_t VSTCALL counting_dispatcher(AEffect*, std::int32_t, std::int32_t, std::intptr_t, void*, float) {
+    ++g_dispatch_calls;
+    return 0;
+}
+AEffect g_record = [] {
+    AEffect e{};
+    e.magic = 0x12345678;
+    e.dispatcher = counting_dispatcher;
+    e.numInputs = 2;
+    e.numOutputs = 2;
+    return e;
+}();
+}  // namespace
+
+TEST_PLUGIN_EXPORT AEffect* VSTPluginMain(audioMasterCallback) { return &g_record; }
+TEST_PLUGIN_EXPORT int bad_magic_dispatch_calls() { return g_dispatch_calls; }

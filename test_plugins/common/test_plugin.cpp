@@ -1,0 +1,133 @@
+#include "test_plugin.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+namespace {
+
+// Every call a plug-in of this DLL receives, one line each, for the tests.
+std::mutex g_log_mutex;
+std::string g_log;
+test_plugin* g_last_instance = nullptr;
+
+void log_line(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void log_line(const char* format, ...) {
+    char buf[160];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buf, sizeof buf, format, args);
+    va_end(args);
+    std::lock_guard<std::mutex> lock(g_log_mutex);
+    g_log += buf;
+    g_log += '\n';
+}
+
+std::intptr_t VSTCALL dispatcher_thunk(AEffect* e, std::int32_t opcode, std::int32_t index, std::intptr_t value,
+                                       void* ptr, float opt) {
+    test_plugin* p = test_plugin::from(e);
+    log_line("dispatch %d %d %lld %g", opcode, index, static_cast<long long>(value), static_cast<double>(opt));
+    std::intptr_t r = p->dispatch(opcode, index, value, ptr, opt);
+    if (opcode == effClose) delete p;
+    return r;
+}
+void VSTCALL process_thunk(AEffect* e, float** in, float** out, std::int32_t frames) {
+    log_line("process %d", frames);
+    test_plugin::from(e)->process(in, out, frames);
+}
+void VSTCALL set_parameter_thunk(AEffect* e, std::int32_t index, float value) {
+    log_line("setParameter %d %g", index, static_cast<double>(value));
+    test_plugin::from(e)->set_parameter(index, value);
+}
+float VSTCALL get_parameter_thunk(AEffect* e, std::int32_t index) { return test_plugin::from(e)->get_parameter(index); }
+
+}  // namespace
+
+void copy_text(void* ptr, const std::string& text, std::size_t size) {
+    if (!ptr || size == 0) return;
+    std::size_t n = text.size() < size - 1 ? text.size() : size - 1;
+    std::memcpy(ptr, text.data(), n);
+    static_cast<char*>(ptr)[n] = '\0';
+}
+
+test_plugin::test_plugin(audioMasterCallback host, plugin_shape shape)
+    : host_(host), shape_(std::move(shape)), params_(static_cast<std::size_t>(shape_.params), 0.5f) {
+    effect_.magic = kEffectMagic;
+    effect_.dispatcher = dispatcher_thunk;
+    effect_.process = process_thunk;
+    effect_.setParameter = set_parameter_thunk;
+    effect_.getParameter = get_parameter_thunk;
+    effect_.processReplacing = process_thunk;
+    effect_.numPrograms = 1;
+    effect_.numParams = shape_.params;
+    effect_.numInputs = shape_.inputs;
+    effect_.numOutputs = shape_.outputs;
+    effect_.flags = shape_.flags;
+    effect_.ioRatio = 1.0f;
+    effect_.object = this;
+    effect_.uniqueID = shape_.unique_id;
+    effect_.version = shape_.version;
+    g_last_instance = this;
+}
+
+test_plugin::~test_plugin() {
+    if (g_last_instance == this) g_last_instance = nullptr;
+}
+
+std::intptr_t test_plugin::dispatch(std::int32_t opcode, std::int32_t index, std::intptr_t, void* ptr, float) {
+    switch (opcode) {
+        case effGetProductString: copy_text(ptr, shape_.product, kVstMaxProductStrLen); return 1;
+        case effGetVendorString: copy_text(ptr, shape_.vendor, kVstMaxProductStrLen); return 1;
+        case effGetEffectName: copy_text(ptr, shape_.product, 32); return 1;
+        case effGetPlugCategory: return shape_.category;
+        case effGetProgramName: copy_text(ptr, program_name_, kVstMaxProgNameLen + 1); return 1;
+        case effSetProgramName: program_name_ = ptr ? std::string(static_cast<const char*>(ptr)) : ""; return 1;
+        case effGetParamName: copy_text(ptr, parameter_name(index), 32); return 1;
+        case effGetParamLabel: copy_text(ptr, parameter_label(index), 32); return 1;
+        case effGetParamDisplay: copy_text(ptr, parameter_display(index), 32); return 1;
+        default: return 0;
+    }
+}
+
+void test_plugin::process(float** inputs, float** outputs, std::int32_t frames) {
+    for (std::int32_t ch = 0; ch < shape_.outputs; ++ch)
+        for (std::int32_t i = 0; i < frames; ++i)
+            outputs[ch][i] = ch < shape_.inputs ? inputs[ch][i] : 0.0f;
+}
+
+void test_plugin::set_parameter(std::int32_t index, float value) {
+    if (index >= 0 && index < shape_.params) params_[static_cast<std::size_t>(index)] = value;
+}
+
+float test_plugin::get_parameter(std::int32_t index) {
+    return index >= 0 && index < shape_.params ? params_[static_cast<std::size_t>(index)] : 0.0f;
+}
+
+std::string test_plugin::parameter_display(std::int32_t index) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.3f", static_cast<double>(get_parameter(index)));
+    return buf;
+}
+
+TEST_PLUGIN_EXPORT const char* test_plugin_log() {
+    static std::string copy;
+    std::lock_guard<std::mutex> lock(g_log_mutex);
+    copy = g_log;
+    return copy.c_str();
+}
+
+TEST_PLUGIN_EXPORT void test_plugin_clear_log() {
+    std::lock_guard<std::mutex> lock(g_log_mutex);
+    g_log.clear();
+}
+
+// Calls the host back as the most recently created instance would.
+TEST_PLUGIN_EXPORT std::intptr_t test_plugin_host_call(std::int32_t opcode, std::int32_t index, std::intptr_t value,
+                                                       void* ptr, float opt) {
+    return g_last_instance ? g_last_instance->call_host(opcode, index, value, ptr, opt) : 0;
+}
+
+TEST_PLUGIN_EXPORT AEffect* test_plugin_last_record() {
+    return g_last_instance ? g_last_instance->record() : nullptr;
+}

@@ -1,0 +1,224 @@
+// ".fxp" program files: exact bytes written, and how each kind of file loads.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "../../Helpers/utf.h"
+#include "../../vst/program_file.h"
+#include "../../vst/vst.h"
+#include "../support/linked_host.h"
+#include "../support/plugin_hooks.h"
+
+namespace {
+
+std::uint32_t be32(const std::vector<unsigned char>& b, std::size_t at) {
+    return (std::uint32_t{b[at]} << 24) | (std::uint32_t{b[at + 1]} << 16) | (std::uint32_t{b[at + 2]} << 8) |
+           b[at + 3];
+}
+std::string text4(const std::vector<unsigned char>& b, std::size_t at) {
+    return std::string(reinterpret_cast<const char*>(&b[at]), 4);
+}
+void put_be32(std::vector<unsigned char>& b, std::uint32_t v) {
+    for (int s = 24; s >= 0; s -= 8) b.push_back(static_cast<unsigned char>(v >> s));
+}
+void put_text(std::vector<unsigned char>& b, const char* t) { b.insert(b.end(), t, t + std::strlen(t)); }
+
+// A program file header for `id`, with a 28-byte name field.
+std::vector<unsigned char> header(const char* fx_magic, std::int32_t id, std::int32_t params, const std::string& name) {
+    std::vector<unsigned char> b;
+    put_text(b, "CcnK");
+    put_be32(b, 0);
+    put_text(b, fx_magic);
+    put_be32(b, 1);
+    put_be32(b, static_cast<std::uint32_t>(id));
+    put_be32(b, 1);
+    put_be32(b, static_cast<std::uint32_t>(params));
+    std::string field = name;
+    field.resize(28, '\0');
+    b.insert(b.end(), field.begin(), field.end());
+    return b;
+}
+
+class ProgramFile : public ::testing::Test {
+protected:
+    std::unique_ptr<vst> load(plugin_hooks& dll) {
+        auto v = std::make_unique<vst>(entry(dll.path_utf8()), false);
+        EXPECT_TRUE(v->loaded) << v->diagnosis;
+        return v;
+    }
+    std::string path(const wchar_t* name) { return wide_to_utf8(files.file(name)); }
+
+    linked_host host;
+    temp_folder files;
+};
+
+TEST_F(ProgramFile, ParameterPluginSavesSixtyEightBytes) {
+    plugin_hooks dll("recorder");
+    auto v = load(dll);
+    const float values[3] = {0.25f, -1.5f, 0.875f};
+    for (int i = 0; i < 3; ++i) v->effect->setParameter(v->effect, i, values[i]);
+    save_fxp(*v, path(L"p.fxp"));
+
+    auto b = read_file_bytes(files.file(L"p.fxp"));
+    ASSERT_EQ(b.size(), 68u);
+    EXPECT_EQ(text4(b, 0), "CcnK");
+    EXPECT_EQ(be32(b, 4), 60u);
+    EXPECT_EQ(text4(b, 8), "FxCk");
+    EXPECT_EQ(be32(b, 12), 1u);
+    EXPECT_EQ(be32(b, 16), static_cast<std::uint32_t>(v->effect->uniqueID));
+    EXPECT_EQ(be32(b, 20), static_cast<std::uint32_t>(v->effect->version));
+    EXPECT_EQ(be32(b, 24), 3u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[28])), "Default");
+    for (std::size_t i = 35; i < 56; ++i) EXPECT_EQ(b[i], 0) << i;
+    for (int i = 0; i < 3; ++i) {
+        std::uint32_t bits;
+        std::memcpy(&bits, &values[i], 4);
+        EXPECT_EQ(be32(b, 56 + 4 * static_cast<std::size_t>(i)), bits);
+    }
+}
+
+TEST_F(ProgramFile, ChunkPluginSavesItsProgramChunk) {
+    plugin_hooks dll("chunky");
+    auto v = load(dll);
+    dll.clear();
+    save_fxp(*v, path(L"c.fxp"));
+    auto b = read_file_bytes(files.file(L"c.fxp"));
+    ASSERT_EQ(b.size(), 160u);
+    EXPECT_EQ(be32(b, 4), 152u);
+    EXPECT_EQ(text4(b, 8), "FPCh");
+    EXPECT_EQ(be32(b, 24), 1u);  // the plug-in's parameter count, also in chunk files
+    EXPECT_EQ(be32(b, 56), 100u);
+    for (std::size_t i = 0; i < 100; ++i) EXPECT_EQ(b[60 + i], static_cast<unsigned char>('P' + i)) << i;
+    EXPECT_EQ(dll.opcodes(), (std::vector<std::string>{"5 0 0", "23 1 0"}));
+}
+
+TEST_F(ProgramFile, ParameterFileRoundTrip) {
+    plugin_hooks dll("recorder");
+    auto v = load(dll);
+    for (int i = 0; i < 3; ++i) v->effect->setParameter(v->effect, i, 0.1f * static_cast<float>(i + 1));
+    save_fxp(*v, path(L"p.fxp"));
+    for (int i = 0; i < 3; ++i) v->effect->setParameter(v->effect, i, 0.0f);
+    dll.clear();
+    load_fxp(*v, path(L"p.fxp"));
+    for (int i = 0; i < 3; ++i) EXPECT_FLOAT_EQ(v->effect->getParameter(v->effect, i), 0.1f * static_cast<float>(i + 1));
+    EXPECT_EQ(dll.opcodes(), (std::vector<std::string>{"4 0 0"}));
+    EXPECT_TRUE(host->popups().messages().empty());
+}
+
+TEST_F(ProgramFile, AnotherPluginsFileChangesNothing) {
+    plugin_hooks gain("gain"), recorder("recorder");
+    auto g = load(gain);
+    save_fxp(*g, path(L"gain.fxp"));
+    auto r = load(recorder);
+    recorder.clear();
+    load_fxp(*r, path(L"gain.fxp"));
+    EXPECT_TRUE(recorder.log().empty());
+    auto m = host->popups().messages();
+    ASSERT_EQ(m.size(), 1u);
+    EXPECT_EQ(m[0].text, "VST ID mismatch. Most probably, this FXP is for another VST.");
+    EXPECT_EQ(m[0].title, "VST ID mismatch");
+    EXPECT_EQ(m[0].icon, popup_message::icon_error);
+}
+
+TEST_F(ProgramFile, NotAProgramFile) {
+    plugin_hooks dll("recorder");
+    auto v = load(dll);
+    write_file_bytes(files.file(L"x.fxp"), {'R', 'I', 'F', 'F', 0, 0, 0, 0});
+    dll.clear();
+    load_fxp(*v, path(L"x.fxp"));
+    EXPECT_TRUE(dll.log().empty());
+    auto m = host->popups().messages();
+    ASSERT_EQ(m.size(), 1u);
+    EXPECT_EQ(m[0].text, "The file you specified is not a valid FXP file.");
+    EXPECT_EQ(m[0].title, "Error");
+    EXPECT_EQ(m[0].icon, popup_message::icon_error);
+}
+
+TEST_F(ProgramFile, BankFileSetsOnlyTheName) {
+    plugin_hooks dll("recorder");
+    auto v = load(dll);
+    auto b = header("FBCh", v->effect->uniqueID, 3, "Bank Name");
+    put_be32(b, 4);
+    put_be32(b, 0x3F800000);
+    write_file_bytes(files.file(L"bank.fxb"), b);
+    dll.clear();
+    load_fxp(*v, path(L"bank.fxb"));
+    EXPECT_EQ(dll.log(), (std::vector<std::string>{"dispatch 4 0 0 0"}));
+    char name[32] = {};
+    v->dispatch(effGetProgramName, 0, 0, name);
+    EXPECT_STREQ(name, "Bank Name");
+}
+
+TEST_F(ProgramFile, OpaqueChunkGoesEvenToAParameterPlugin) {
+    plugin_hooks dll("recorder");
+    auto v = load(dll);
+    auto b = header("FPCh", v->effect->uniqueID, 0, "Chunk");
+    put_be32(b, 5);
+    put_text(b, "hello");
+    write_file_bytes(files.file(L"c.fxp"), b);
+    dll.clear();
+    load_fxp(*v, path(L"c.fxp"));
+    EXPECT_EQ(dll.opcodes(), (std::vector<std::string>{"4 0 0", "24 1 5"}));
+}
+
+TEST_F(ProgramFile, ChunkReachesAChunkPluginByteForByte) {
+    plugin_hooks dll("chunky");
+    auto v = load(dll);
+    auto b = header("FPCh", v->effect->uniqueID, 1, "Chunk");
+    put_be32(b, 6);
+    put_text(b, "abcdef");
+    write_file_bytes(files.file(L"c.fxp"), b);
+    load_fxp(*v, path(L"c.fxp"));
+    unsigned char got[16] = {};
+    auto last_set = dll.hook<std::size_t (*)(int, unsigned char*, std::size_t)>("chunky_last_set");
+    ASSERT_EQ(last_set(1, got, sizeof got), 6u);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(got), 6), "abcdef");
+}
+
+TEST_F(ProgramFile, HugeDeclaredChunkIsBoundedByTheFile) {
+    plugin_hooks dll("recorder");
+    auto v = load(dll);
+    auto b = header("FPCh", v->effect->uniqueID, 0, "Huge");
+    put_be32(b, 0x7FFFFFF0);
+    put_text(b, "0123456789");
+    write_file_bytes(files.file(L"huge.fxp"), b);
+    dll.clear();
+    load_fxp(*v, path(L"huge.fxp"));
+    EXPECT_EQ(dll.opcodes(), (std::vector<std::string>{"4 0 0", "24 1 10"}));
+}
+
+TEST_F(ProgramFile, TruncatedOrMissingFileRaisesTheHostsError) {
+    plugin_hooks dll("recorder");
+    auto v = load(dll);
+    auto b = header("FxCk", v->effect->uniqueID, 3, "Short");
+    b.resize(20);
+    write_file_bytes(files.file(L"short.fxp"), b);
+    EXPECT_THROW(load_fxp(*v, path(L"short.fxp")), exception_io);
+    EXPECT_THROW(load_fxp(*v, path(L"missing.fxp")), exception_io);
+
+    // Parameters missing from the body: the name and the first value are set.
+    auto partial = header("FxCk", v->effect->uniqueID, 3, "Part");
+    put_be32(partial, 0x3F000000);
+    write_file_bytes(files.file(L"partial.fxp"), partial);
+    dll.clear();
+    EXPECT_THROW(load_fxp(*v, path(L"partial.fxp")), exception_io);
+    EXPECT_EQ(dll.log(), (std::vector<std::string>{"dispatch 4 0 0 0", "setParameter 0 0.5"}));
+    EXPECT_TRUE(host->popups().messages().empty());
+}
+
+TEST_F(ProgramFile, NameWithoutTerminatorAndTooManyParameters) {
+    plugin_hooks dll("recorder");
+    auto v = load(dll);
+    auto b = header("FxCk", v->effect->uniqueID, 1000, std::string(28, 'A'));
+    for (int i = 0; i < 1000; ++i) put_be32(b, 0x3E800000);
+    write_file_bytes(files.file(L"many.fxp"), b);
+    dll.clear();
+    load_fxp(*v, path(L"many.fxp"));
+    auto log = dll.log();
+    ASSERT_EQ(log.size(), 4u);  // the name, then the plug-in's own three parameters
+    char name[64] = {};
+    v->dispatch(effGetProgramName, 0, 0, name);
+    EXPECT_EQ(std::string(name), std::string(kVstMaxProgNameLen, 'A'));
+}
+
+}  // namespace

@@ -1,0 +1,201 @@
+// Loading and validating a plug-in: every diagnosis, the fields validation
+// fills in, and what the plug-in receives.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <thread>
+
+#include "../../Helpers/utf.h"
+#include "../../prefs/advanced_settings.h"
+#include "../../shell/identifier_text.h"
+#include "../../vst/vst.h"
+#include "../support/linked_host.h"
+#include "../support/plugin_hooks.h"
+
+namespace {
+
+const std::string k_break = "\r\n\r\n";
+
+class Validation : public ::testing::Test {
+protected:
+    std::unique_ptr<vst> load(const std::string& path, bool check = false) {
+        entry e(path);
+        e.channel_summary = "9/9";
+        return std::make_unique<vst>(e, check);
+    }
+    linked_host host;
+    temp_folder files;
+};
+
+TEST_F(Validation, MissingDll) {
+    auto v = load("C:\\nowhere\\x.dll");
+    EXPECT_FALSE(v->loaded);
+    EXPECT_EQ(v->diagnosis, "VST DLL doesn't exist." + k_break + "C:\\nowhere\\x.dll");
+    EXPECT_EQ(v->module(), nullptr);
+}
+
+TEST_F(Validation, FileThatIsNoDll) {
+    std::wstring fake = files.file(L"fake.dll");
+    write_file_bytes(fake, {'n', 'o', 't', ' ', 'a', ' ', 'd', 'l', 'l'});
+    auto v = load(wide_to_utf8(fake));
+    EXPECT_FALSE(v->loaded);
+    EXPECT_EQ(v->diagnosis, "The VST DLL refused loading." + k_break + wide_to_utf8(fake));
+}
+
+TEST_F(Validation, DllWithoutEntry) {
+    plugin_hooks dll("no_entry");
+    auto v = load(dll.path_utf8());
+    EXPECT_EQ(v->diagnosis, "The file doesn't appear to be VST DLL (no entry procedure)." + k_break + dll.path_utf8());
+}
+
+TEST_F(Validation, EntryReturningNull) {
+    plugin_hooks dll("null_entry");
+    auto v = load(dll.path_utf8());
+    EXPECT_EQ(v->diagnosis, "Could't instantiate the VST." + k_break + dll.path_utf8());
+    EXPECT_EQ(v->effect, nullptr);
+}
+
+TEST_F(Validation, WrongMagicIsNeverDispatched) {
+    plugin_hooks dll("bad_magic");
+    auto calls = dll.hook<int (*)()>("bad_magic_dispatch_calls");
+    ASSERT_NE(calls, nullptr);
+    auto v = load(dll.path_utf8());
+    EXPECT_EQ(v->diagnosis, "kEffectMagic was expected." + k_break + dll.path_utf8());
+    EXPECT_EQ(v->dispatch(effOpen), 0);
+    v.reset();
+    EXPECT_EQ(calls(), 0);
+}
+
+TEST_F(Validation, NoOutputsFailsButIsClosedOnDestruction) {
+    plugin_hooks dll("no_outputs");
+    dll.clear();
+    auto v = load(dll.path_utf8());
+    EXPECT_FALSE(v->loaded);
+    EXPECT_EQ(v->diagnosis,
+              "The VST plug-in has no inputs and/or outputs and hence isn't an effect." + k_break + dll.path_utf8());
+    EXPECT_NE(v->module(), nullptr);
+    EXPECT_NE(v->effect, nullptr);
+    EXPECT_TRUE(dll.opcodes().empty());
+    v.reset();
+    EXPECT_EQ(dll.opcodes(), (std::vector<std::string>{"1 0 0"}));
+}
+
+TEST_F(Validation, InstrumentAndOfflineAreRefusedAfterTheChannelSummary) {
+    for (const char* name : {"synth", "offline"}) {
+        plugin_hooks dll(name);
+        dll.clear();
+        auto v = load(dll.path_utf8());
+        EXPECT_FALSE(v->loaded);
+        EXPECT_EQ(v->diagnosis,
+                  "The VST plug-in reports its category as synth or offline DSP." + k_break + dll.path_utf8());
+        EXPECT_EQ(v->channel_summary, std::string(name) == "synth" ? "1/2" : "2/2");
+        // Asked for its category, never opened.
+        EXPECT_EQ(dll.opcodes(), (std::vector<std::string>{"35 0 0"}));
+    }
+}
+
+TEST_F(Validation, GoodPluginReceivesExactlyThisAndIsDescribed) {
+    plugin_hooks dll("recorder");
+    dll.clear();
+    auto v = load(dll.path_utf8());
+    ASSERT_TRUE(v->loaded) << v->diagnosis;
+    EXPECT_EQ(v->diagnosis, "No errors detected.");
+    EXPECT_EQ(dll.opcodes(), (std::vector<std::string>{"35 0 0", "0 0 0", "48 0 0", "47 0 0", "2 0 0"}));
+    EXPECT_EQ(v->product_name, "Recorder");
+    EXPECT_EQ(v->vendor_name, "Orvane Labs");
+    EXPECT_EQ(v->spare_text, "n/a");
+    EXPECT_EQ(v->channel_summary, "2/2");
+    EXPECT_FALSE(v->has_editor);
+    EXPECT_EQ(v->module_path, dll.path_utf8());
+    std::int32_t words[4];
+    std::memcpy(words, &v->identifier, sizeof words);
+    for (std::int32_t w : words) EXPECT_EQ(w, v->effect->uniqueID);
+    EXPECT_EQ(v->effect->resvd2, reinterpret_cast<std::intptr_t>(v.get()));
+    dll.clear();
+    v.reset();
+    EXPECT_EQ(dll.opcodes(), (std::vector<std::string>{"1 0 0"}));
+}
+
+TEST_F(Validation, EntryNamedMainLoads) {
+    plugin_hooks dll("main_only");
+    auto v = load(dll.path_utf8());
+    EXPECT_TRUE(v->loaded) << v->diagnosis;
+    EXPECT_EQ(v->product_name, "Main Only");
+}
+
+TEST_F(Validation, RelativePathResolvesAgainstTheHostExecutable) {
+    auto good = load("plugins\\recorder.dll");
+    EXPECT_TRUE(good->loaded) << good->diagnosis;
+    EXPECT_EQ(good->module_path, "plugins\\recorder.dll");
+
+    auto missing = load("plugins\\missing.dll");
+    EXPECT_EQ(missing->diagnosis,
+              "VST DLL doesn't exist." + k_break + wide_to_utf8(bin_folder()) + "plugins\\missing.dll");
+    EXPECT_EQ(missing->module_path, "plugins\\missing.dll");
+}
+
+TEST_F(Validation, EmptyStringsFallBackToFileNameAndNotStated) {
+    std::wstring copy = files.file(L"My.Delay.dll");
+    ASSERT_TRUE(CopyFileW(plugin_dll("anonymous").c_str(), copy.c_str(), FALSE));
+    auto v = load(wide_to_utf8(copy));
+    ASSERT_TRUE(v->loaded) << v->diagnosis;
+    EXPECT_EQ(v->product_name, "My.Delay");
+    EXPECT_EQ(v->vendor_name, "n/s");
+}
+
+TEST_F(Validation, OverlongProductStringDoesNotOverrun) {
+    plugin_hooks dll("verbose");
+    auto v = load(dll.path_utf8());
+    ASSERT_TRUE(v->loaded);
+    EXPECT_EQ(v->product_name, std::string(300, 'V'));
+    EXPECT_EQ(v->vendor_name, "Orvane Labs");
+}
+
+TEST_F(Validation, OutputCountFollowsTheLimit) {
+    plugin_hooks six("six_out");
+    struct { const char* limit; int expected; } cases[] = {{"2", 2}, {"6", 6}, {"32", 6}, {"1", 1}};
+    for (const auto& c : cases) {
+        output_number_limit_setting().set_state(c.limit, std::strlen(c.limit));
+        auto v = load(six.path_utf8());
+        EXPECT_EQ(v->output_count, c.expected) << c.limit;
+    }
+    output_number_limit_setting().set_state("2", 1);
+    EXPECT_EQ(load(wide_to_utf8(plugin_dll("recorder")))->output_count, 2);
+}
+
+TEST_F(Validation, CheckModeClosesTheValidPlugin) {
+    plugin_hooks dll("recorder");
+    dll.clear();
+    auto v = load(dll.path_utf8(), true);
+    EXPECT_TRUE(v->loaded);
+    EXPECT_EQ(v->effect, nullptr);
+    EXPECT_EQ(v->module(), nullptr);
+    EXPECT_EQ(v->diagnosis, "No errors detected.");
+    EXPECT_EQ(v->product_name, "Recorder");
+    EXPECT_EQ(dll.opcodes().back(), "1 0 0");
+    dll.clear();
+    v.reset();
+    EXPECT_TRUE(dll.opcodes().empty());
+}
+
+TEST_F(Validation, RemembersWhetherItWasMadeOnTheMainThread) {
+    plugin_hooks dll("recorder");
+    auto here = load(dll.path_utf8());
+    EXPECT_TRUE(here->created_on_main_thread);
+    std::unique_ptr<vst> there;
+    std::thread([&] { there = load(dll.path_utf8()); }).join();
+    EXPECT_FALSE(there->created_on_main_thread);
+}
+
+TEST_F(Validation, LiveSetFollowsConstructionAndDestruction) {
+    auto a = load("C:\\nowhere\\a.dll");
+    auto b = load("C:\\nowhere\\b.dll");
+    EXPECT_EQ(vst::live_set().count(a.get()), 1u);
+    EXPECT_EQ(vst::live_set().count(b.get()), 1u);
+    vst* gone = a.get();
+    a.reset();
+    EXPECT_EQ(vst::live_set().count(gone), 0u);
+    EXPECT_EQ(vst::live_set().size(), 1u);
+}
+
+}  // namespace

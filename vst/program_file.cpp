@@ -1,0 +1,129 @@
+#include "program_file.h"
+
+#include <cstring>
+#include <vector>
+
+#include "../host/filesystem.h"
+#include "../shell/component.h"
+#include "../shell/popups.h"
+#include "vst.h"
+
+namespace {
+
+constexpr std::int32_t fourcc(const char (&text)[5]) {
+    return static_cast<std::int32_t>((static_cast<std::uint32_t>(static_cast<unsigned char>(text[0])) << 24) |
+                                     (static_cast<std::uint32_t>(static_cast<unsigned char>(text[1])) << 16) |
+                                     (static_cast<std::uint32_t>(static_cast<unsigned char>(text[2])) << 8) |
+                                     static_cast<std::uint32_t>(static_cast<unsigned char>(text[3])));
+}
+constexpr std::int32_t k_chunk_magic = fourcc("CcnK");
+constexpr std::int32_t k_params_magic = fourcc("FxCk");
+constexpr std::int32_t k_opaque_magic = fourcc("FPCh");
+constexpr std::size_t k_name_bytes = 28;
+constexpr std::size_t k_header_after_size = 48;  // fxMagic .. prgName
+
+std::int32_t read_be32(file& f, abort_callback& abort) {
+    unsigned char b[4];
+    f.read_object(b, 4, abort);
+    return static_cast<std::int32_t>((static_cast<std::uint32_t>(b[0]) << 24) | (b[1] << 16) | (b[2] << 8) | b[3]);
+}
+
+float bits_to_float(std::int32_t bits) {
+    float f;
+    std::memcpy(&f, &bits, sizeof f);
+    return f;
+}
+
+std::int32_t float_to_bits(float f) {
+    std::int32_t bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    return bits;
+}
+
+void put_be32(std::vector<unsigned char>& out, std::int32_t v) {
+    auto u = static_cast<std::uint32_t>(v);
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<unsigned char>(u >> shift));
+}
+
+}  // namespace
+
+void load_fxp(vst& plugin, const std::string& path) {
+    abort_callback_dummy abort;
+    service_ptr_t<file> f = host_service<filesystem>()->open(path.c_str(), filesystem::open_mode_read, abort);
+
+    if (read_be32(*f, abort) != k_chunk_magic) {
+        show_popup("The file you specified is not a valid FXP file.", k_title_error, popup_message::icon_error);
+        return;
+    }
+    read_be32(*f, abort);  // byteSize
+    std::int32_t fx_magic = read_be32(*f, abort);
+    read_be32(*f, abort);  // version
+    std::int32_t fx_id = read_be32(*f, abort);
+    read_be32(*f, abort);  // fxVersion
+    std::int32_t num_params = read_be32(*f, abort);
+    // One byte more than the field, so a name without NUL still ends.
+    char name[k_name_bytes + 1] = {};
+    f->read(name, k_name_bytes, abort);
+
+    if (!plugin.effect || fx_id != plugin.effect->uniqueID) {
+        show_popup("VST ID mismatch. Most probably, this FXP is for another VST.", k_title_id_mismatch,
+                   popup_message::icon_error);
+        return;
+    }
+    plugin.dispatch(effSetProgramName, 0, 0, name);
+
+    if (fx_magic == k_params_magic) {
+        // The plug-in has no parameters beyond its own count.
+        std::int32_t count = num_params < plugin.effect->numParams ? num_params : plugin.effect->numParams;
+        for (std::int32_t i = 0; i < count; ++i) {
+            float value = bits_to_float(read_be32(*f, abort));
+            if (plugin.effect->setParameter) plugin.effect->setParameter(plugin.effect, i, value);
+        }
+    } else if (fx_magic == k_opaque_magic) {
+        std::int32_t declared = read_be32(*f, abort);
+        // Trust the declared size only as far as the file holds bytes.
+        std::uint64_t left = f->size(abort) - f->position(abort);
+        std::size_t size = declared <= 0 ? 0
+                           : static_cast<std::uint64_t>(declared) < left ? static_cast<std::size_t>(declared)
+                                                                         : static_cast<std::size_t>(left);
+        std::vector<unsigned char> chunk(size);
+        std::size_t got = size ? f->read(chunk.data(), size, abort) : 0;
+        plugin.dispatch(effSetChunk, 1, static_cast<std::intptr_t>(got), chunk.data());
+    }
+}
+
+void save_fxp(vst& plugin, const std::string& path) {
+    AEffect* e = plugin.effect;
+    char name[k_name_bytes + 1] = {};
+    plugin.dispatch(effGetProgramName, 0, 0, name);
+    name[k_name_bytes] = '\0';
+
+    const bool chunked = e && (e->flags & effFlagsProgramChunks);
+    std::vector<unsigned char> body;
+    if (chunked) {
+        void* chunk = nullptr;
+        std::intptr_t size = plugin.dispatch(effGetChunk, 1, 0, &chunk);
+        if (size < 0 || !chunk) size = 0;
+        put_be32(body, static_cast<std::int32_t>(size));
+        const auto* bytes = static_cast<const unsigned char*>(chunk);
+        body.insert(body.end(), bytes, bytes + size);
+    } else if (e) {
+        for (std::int32_t i = 0; i < e->numParams; ++i)
+            put_be32(body, float_to_bits(e->getParameter ? e->getParameter(e, i) : 0.0f));
+    }
+
+    std::vector<unsigned char> bytes;
+    put_be32(bytes, k_chunk_magic);
+    put_be32(bytes, static_cast<std::int32_t>(k_header_after_size + body.size()));
+    put_be32(bytes, chunked ? k_opaque_magic : k_params_magic);
+    put_be32(bytes, 1);
+    put_be32(bytes, e ? e->uniqueID : 0);
+    put_be32(bytes, e ? e->version : 0);
+    put_be32(bytes, e ? e->numParams : 0);
+    bytes.insert(bytes.end(), name, name + k_name_bytes);
+    bytes.insert(bytes.end(), body.begin(), body.end());
+
+    abort_callback_dummy abort;
+    service_ptr_t<file> f = host_service<filesystem>()->open(path.c_str(), filesystem::open_mode_write_new, abort);
+    f->write(bytes.data(), bytes.size(), abort);
+}
