@@ -15,10 +15,18 @@ set(ORVANE_COMPONENT_SOURCES
   shell/popups.cpp
   shell/signal_routing.cpp
   prefs/advanced_settings.cpp
+  dsp/config_popup.cpp
+  dsp/dsp_instance.cpp
+  dsp/editor_host.cpp
   dsp/slot_factories.cpp
+  vst/audio_processing.cpp
+  vst/chain_instances.cpp
+  vst/declicker.cpp
   vst/host_callback.cpp
   vst/instance_key.cpp
   vst/instance_lock.cpp
+  vst/preset_state.cpp
   vst/program_file.cpp
+  vst/shared_instances.cpp
   vst/vst.cpp
 )

@@ -1,6 +1,14 @@
 #pragma once
+// The operations of a slot's DSP entry; one template serves all twenty.
+#include <cstring>
+
+#include "../shell/popups.h"
 #include "../vst/instance_key.h"
+#include "../vst/shared_instances.h"
+#include "../vst/vst.h"
+#include "config_popup.h"
 #include "dsp_entry.h"
+#include "svc.h"
 
 template <class Svc>
 bool dsp_entry_v2_impl_t<Svc>::get_default_preset(dsp_preset& out) {
@@ -12,15 +20,22 @@ bool dsp_entry_v2_impl_t<Svc>::get_default_preset(dsp_preset& out) {
     return true;
 }
 
+// Any thread.
 template <class Svc>
-bool dsp_entry_v2_impl_t<Svc>::instantiate(service_ptr_t<dsp>&, const dsp_preset&) {
-    return false;
+bool dsp_entry_v2_impl_t<Svc>::instantiate(service_ptr_t<dsp>& out, const dsp_preset& preset) {
+    if (preset.get_owner() != slot().identifier) return false;
+    vst* plugin = acquire_vst(slot(), preset);
+    out = make_service<Svc>(plugin);
+    return true;
 }
 
 template <class Svc>
-bool dsp_entry_v2_impl_t<Svc>::show_config_popup(dsp_preset&, HWND) {
-    return false;
+bool dsp_entry_v2_impl_t<Svc>::show_config_popup(dsp_preset& preset, HWND parent) {
+    return show_config_popup_returning(slot(), preset, parent);
 }
 
 template <class Svc>
-void dsp_entry_v2_impl_t<Svc>::show_config_popup_v2(const dsp_preset&, HWND, dsp_preset_edit_callback&) {}
+void dsp_entry_v2_impl_t<Svc>::show_config_popup_v2(const dsp_preset& preset, HWND parent,
+                                                     dsp_preset_edit_callback& callback) {
+    show_config_popup_with_callback(slot(), preset, parent, callback);
+}

@@ -1,9 +1,11 @@
 #pragma once
-// The DSP instance of slot N.
-#include "../host/dsp.h"
+// The DSP instance class of slot N. All twenty behave alike; the index only
+// ties the class to the entry that creates it.
+#include "dsp_instance.h"
 
 template <int N>
-class svc : public dsp_impl_base_t<dsp_v2> {
+class svc : public dsp_instance {
 public:
     static constexpr int slot_index = N;
+    using dsp_instance::dsp_instance;
 };

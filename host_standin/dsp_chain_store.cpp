@@ -12,7 +12,10 @@ void dsp_chain_store::write_chain(const dsp_chain_config& chain) {
         std::lock_guard<std::mutex> lock(mutex_);
         chain_ = copy;
     }
+    // Callbacks first: they load plug-ins on the main thread before the
+    // playback thread rebuilds its DSPs.
     for (const listener& l : listeners_) l(copy);
+    ++generation_;
 }
 
 void dsp_chain_store::load(const dsp_chain_config& chain) {

@@ -1,6 +1,7 @@
 #pragma once
 // The host's playback DSP chain. Writing it tells every chain callback and
 // whoever runs the chain.
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <vector>
@@ -20,9 +21,12 @@ public:
     // Sets the chain without telling anyone (restoring saved state).
     void load(const dsp_chain_config& chain);
     void add_listener(listener l) { listeners_.push_back(std::move(l)); }
+    // Counts the writes, so a playback thread can tell the chain changed.
+    unsigned generation() const { return generation_; }
 
 private:
     mutable std::mutex mutex_;
     dsp_chain_config_impl chain_;
     std::vector<listener> listeners_;
+    std::atomic<unsigned> generation_{0};
 };

@@ -3,6 +3,7 @@
 // audio processing keeps for it.
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -32,7 +33,7 @@ public:
     HMODULE module() const { return module_.get(); }
     AEffect* effect = nullptr;
     bool loaded = false;
-    bool editor_open = false;
+    std::atomic<bool> editor_open{false};
     bool created_on_main_thread = false;
     std::string diagnosis;
     std::uint32_t ref_count = 0;

@@ -1,0 +1,68 @@
+#include "component_fixture.h"
+
+#include <cstring>
+
+#include "../../Helpers/utf.h"
+
+namespace {
+const GUID k_output_limit = {0x0B845278, 0x89EA, 0x46FC, {0xBE, 0x6F, 0x6D, 0x11, 0x1F, 0xFE, 0x94, 0x8C}};
+const GUID k_declicker = {0xF0048EF8, 0x9EF0, 0x4D7E, {0xA2, 0x4C, 0x55, 0x63, 0xE0, 0xFF, 0xA0, 0x9E}};
+
+void put_record(std::vector<unsigned char>& out, const GUID& id, std::uint64_t value) {
+    const auto* g = reinterpret_cast<const unsigned char*>(&id);
+    out.insert(out.end(), g, g + 16);
+    out.insert(out.end(), {8, 0, 0, 0});
+    for (int i = 0; i < 8; ++i) out.push_back(static_cast<unsigned char>(value >> (8 * i)));
+}
+}  // namespace
+
+std::vector<unsigned char> settings_configuration(std::uint64_t output_limit, std::uint64_t declicker_size) {
+    std::vector<unsigned char> out;
+    put_record(out, k_output_limit, output_limit);
+    put_record(out, k_declicker, declicker_size);
+    return out;
+}
+
+list_record plugin_record(const std::string& name, unsigned unique_id, const std::string& product) {
+    list_record r;
+    r.module_path = wide_to_utf8(plugin_dll(name));
+    r.product_name = product;
+    r.identifier = identifier_text(unique_id);
+    return r;
+}
+
+void ComponentFixture::start(const std::vector<list_record>& plugins, std::vector<unsigned char> configuration,
+                             const dsp_chain_config* chain) {
+    write_list_file(profile.file(L"vst_entries.bin"), plugins);
+    host_options o;
+    o.component_path = component_dll();
+    o.profile_folder = profile.utf8();
+    o.configuration = std::move(configuration);
+    host = std::make_unique<component_host>(o);
+    if (chain) host->chain().load(*chain);
+    host->start();
+}
+
+service_ptr_t<dsp_entry_v2> ComponentFixture::effect(const std::string& name) {
+    for (auto& e : host->services<dsp_entry>()) {
+        string8 n;
+        e->get_name(n);
+        service_ptr_t<dsp_entry_v2> v2;
+        if (n.str() == name && e.query_as(v2)) return v2;
+    }
+    ADD_FAILURE() << "no DSP named " << name;
+    return {};
+}
+
+dsp_preset_impl ComponentFixture::default_preset(const std::string& name) {
+    dsp_preset_impl p;
+    effect(name)->get_default_preset(p);
+    return p;
+}
+
+GUID plugin_guid(unsigned unique_id) {
+    GUID g;
+    unsigned words[4] = {unique_id, unique_id, unique_id, unique_id};
+    std::memcpy(&g, words, sizeof g);
+    return g;
+}

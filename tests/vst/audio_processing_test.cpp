@@ -1,0 +1,146 @@
+// Audio through a plug-in: what the plug-in is told, which samples go where,
+// and the layout of what comes back.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "../../prefs/advanced_settings.h"
+#include "../../vst/audio_processing.h"
+#include "../../vst/vst.h"
+#include "../support/linked_host.h"
+#include "../support/plugin_hooks.h"
+#include "../support/signals.h"
+
+namespace {
+
+class AudioProcessing : public ::testing::Test {
+protected:
+    std::unique_ptr<vst> load(plugin_hooks& dll) {
+        auto v = std::make_unique<vst>(entry(dll.path_utf8()), false);
+        EXPECT_TRUE(v->loaded) << v->diagnosis;
+        dll.clear();
+        return v;
+    }
+    audio_chunk_impl chunk(const std::vector<float>& samples, unsigned channels, unsigned rate = 44100) {
+        audio_chunk_impl c;
+        c.set_data(samples.data(), samples.size() / channels, channels, rate, channels == 1 ? 4u : 3u);
+        return c;
+    }
+    void set_limit(const char* text) { output_number_limit_setting().set_state(text, std::strlen(text)); }
+
+    linked_host host;
+};
+
+TEST_F(AudioProcessing, WhatThePluginIsToldChunkByChunk) {
+    plugin_hooks dll("recorder");
+    auto v = load(dll);
+    auto c = chunk(test_signal(1024, 2), 2, 44100);
+    process_chunk(*v, c);
+    EXPECT_EQ(dll.log(), (std::vector<std::string>{"dispatch 12 0 0 0", "dispatch 10 0 0 44100", "dispatch 12 0 1 0",
+                                                   "dispatch 12 0 0 0", "dispatch 11 0 1024 0", "dispatch 12 0 1 0",
+                                                   "process 1024"}));
+    dll.clear();
+    auto small = chunk(test_signal(512, 2), 2, 44100);
+    process_chunk(*v, small);
+    EXPECT_EQ(dll.log(), (std::vector<std::string>{"process 512"}));
+
+    dll.clear();
+    auto large = chunk(test_signal(2048, 2), 2, 44100);
+    process_chunk(*v, large);
+    EXPECT_EQ(dll.log(), (std::vector<std::string>{"dispatch 12 0 0 0", "dispatch 11 0 2048 0", "dispatch 12 0 1 0",
+                                                   "process 2048"}));
+
+    dll.clear();
+    auto other_rate = chunk(test_signal(4096, 2), 2, 48000);
+    process_chunk(*v, other_rate);
+    EXPECT_EQ(dll.log(), (std::vector<std::string>{"dispatch 12 0 0 0", "dispatch 10 0 0 48000", "dispatch 12 0 1 0",
+                                                   "dispatch 12 0 0 0", "dispatch 11 0 4096 0", "dispatch 12 0 1 0",
+                                                   "process 4096"}));
+    EXPECT_EQ(v->sample_rate, 48000u);
+    EXPECT_EQ(v->block_size, 4096u);
+}
+
+TEST_F(AudioProcessing, MonoIntoStereoPlugin) {
+    plugin_hooks dll("recorder");
+    auto v = load(dll);
+    auto in = test_signal(300, 1);
+    auto c = chunk(in, 1);
+    process_chunk(*v, c);
+    ASSERT_EQ(c.get_channels(), 2u);
+    EXPECT_EQ(c.get_channel_config(), 3u);
+    ASSERT_EQ(c.get_sample_count(), 300u);
+    for (std::size_t s = 0; s < 300; ++s) {
+        EXPECT_EQ(c.get_data()[2 * s], in[s]) << s;
+        EXPECT_EQ(c.get_data()[2 * s + 1], 0.0f) << s;
+    }
+}
+
+TEST_F(AudioProcessing, FewerChannelsAfterMoreDoNotHearOldSamples) {
+    plugin_hooks dll("recorder");
+    auto v = load(dll);
+    auto stereo = chunk(test_signal(256, 2), 2);
+    process_chunk(*v, stereo);
+    auto mono = chunk(test_signal(256, 1, 0.25f), 1);
+    process_chunk(*v, mono);
+    for (std::size_t s = 0; s < 256; ++s) EXPECT_EQ(mono.get_data()[2 * s + 1], 0.0f) << s;
+}
+
+TEST_F(AudioProcessing, OutputLimitDropsTheLastOutputs) {
+    plugin_hooks dll("six_out");
+    set_limit("2");
+    auto v = load(dll);
+    auto in = test_signal(128, 2);
+    auto c = chunk(in, 2);
+    process_chunk(*v, c);
+    ASSERT_EQ(c.get_channels(), 2u);
+    EXPECT_EQ(c.get_channel_config(), 3u);
+    for (std::size_t s = 0; s < 128; ++s) {
+        EXPECT_FLOAT_EQ(c.get_data()[2 * s], in[2 * s] * 1.0f);
+        EXPECT_FLOAT_EQ(c.get_data()[2 * s + 1], in[2 * s + 1] * 2.0f);
+    }
+}
+
+TEST_F(AudioProcessing, SixOutputsGrowTheChunk) {
+    plugin_hooks dll("six_out");
+    set_limit("6");
+    auto v = load(dll);
+    auto in = test_signal(100, 2);
+    auto c = chunk(in, 2);
+    ASSERT_EQ(c.get_data_size(), 200u);
+    process_chunk(*v, c);
+    ASSERT_EQ(c.get_channels(), 6u);
+    EXPECT_EQ(c.get_channel_config(), 0x3Fu);
+    EXPECT_GE(c.get_data_size(), 600u);
+    for (std::size_t s = 0; s < 100; ++s)
+        for (unsigned k = 0; k < 6; ++k)
+            EXPECT_FLOAT_EQ(c.get_data()[6 * s + k], in[2 * s + k % 2] * static_cast<float>(k + 1)) << s << " " << k;
+}
+
+TEST_F(AudioProcessing, GainScalesEachChannel) {
+    plugin_hooks dll("gain");
+    auto v = load(dll);
+    AEffect* e = v->effect;
+    e->setParameter(e, 0, 0.375f);  // -24 + 48 * 0.375 = -6 dB
+    const double factor = std::pow(10.0, -6.0 / 20.0);
+    auto in = test_signal(512, 2);
+    auto c = chunk(in, 2);
+    process_chunk(*v, c);
+    for (std::size_t i = 0; i < in.size(); ++i) EXPECT_NEAR(c.get_data()[i], in[i] * factor, 1e-6) << i;
+
+    e->setParameter(e, 1, 0.0f);  // full left
+    auto panned = chunk(in, 2);
+    process_chunk(*v, panned);
+    for (std::size_t s = 0; s < 512; ++s) {
+        EXPECT_NEAR(panned.get_data()[2 * s], in[2 * s] * factor, 1e-6);
+        EXPECT_EQ(panned.get_data()[2 * s + 1], 0.0f);
+    }
+}
+
+TEST(ChannelMask, EveryOutputCount) {
+    const unsigned expected[] = {0x0, 0x4, 0x3, 0xB, 0x33, 0x3B, 0x3F, 0xFB, 0xFF, 0x0};
+    for (unsigned n = 0; n < 10; ++n) EXPECT_EQ(channel_mask_for(n), expected[n]) << n;
+    EXPECT_EQ(channel_mask_for(32), 0u);
+}
+
+}  // namespace

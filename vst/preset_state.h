@@ -1,0 +1,13 @@
+#pragma once
+// A plug-in's state in a DSP preset: instance key, then nothing, the bank
+// chunk, or the parameter values.
+#include <windows.h>
+
+#include "../host/dsp_preset.h"
+
+class vst;
+
+// Copies the preset into the vst and restores the plug-in's state from it.
+void apply_preset(vst& plugin, const dsp_preset& preset);
+// Captures the plug-in's state, with a fresh instance key.
+void capture_preset(vst& plugin, const GUID& owner, dsp_preset& out);
