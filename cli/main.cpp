@@ -1,62 +1,107 @@
-// orvane: runs the component the way the player does, from the command line.
+// orvane: the player stand-in on the command line. It keeps a profile
+// (plug-in list, playback chain, settings) and runs WAV files through the
+// chain with the component loaded exactly as the player loads it.
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
 
 #include "../Helpers/utf.h"
-#include "../host/advconfig.h"
-#include "../host/component_info.h"
-#include "../host/dsp.h"
-#include "../host_standin/component_host.h"
+#include "cli_error.h"
+#include "commands.h"
 
 namespace {
 
-std::wstring exe_folder() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring p = path;
-    return p.substr(0, p.find_last_of(L"\\/") + 1);
-}
-
-int show_info(component_host& host) {
-    string8 name, version;
-    auto info = host.service<componentversion>();
-    info->get_component_name(name);
-    info->get_component_version(version);
-    std::printf("%s %s\n", name.get_ptr(), version.get_ptr());
-    auto effects = host.services<dsp_entry>();
-    std::printf("DSP effects: %zu\n", effects.size());
-    for (auto& e : effects) {
-        string8 n;
-        e->get_name(n);
-        std::printf("  %s\n", n.get_ptr());
-    }
-    for (auto& s : host.services<advconfig_entry>()) {
-        service_ptr_t<advconfig_entry_string> value;
-        if (!s.query_as(value)) continue;
-        string8 n, v;
-        value->get_name(n);
-        value->get_state(v);
-        std::printf("%s: %s\n", n.get_ptr(), v.get_ptr());
-    }
-    return 0;
-}
+const char k_usage[] =
+    "usage: orvane [--profile DIR] [--format float|16|24|32] [--chunk FRAMES] [--quiet] COMMAND ...\n"
+    "\n"
+    "  demo [PLUGIN.dll [INPUT.wav]]   try it all in a throwaway profile (the default command)\n"
+    "  info                            the component, its DSP effects and its settings\n"
+    "  set output-limit|declicker N    change a setting\n"
+    "  plugins                         the plug-in list\n"
+    "  add PLUGIN.dll                  check a plug-in and add it to the list\n"
+    "  remove NUMBER|PRODUCT           remove a plug-in from the list\n"
+    "  chain [show]                    the playback chain\n"
+    "  chain add NAME|NUMBER           append a DSP effect\n"
+    "  chain remove POS | move FROM TO | clear\n"
+    "  params POS                      the parameters of a chain position's plug-in\n"
+    "  param POS NAME|NUMBER VALUE     set a parameter (0 to 1)\n"
+    "  fxp POS FILE.fxp                load a program file into a chain position\n"
+    "  process INPUT.wav OUTPUT.wav    run a file through the chain\n";
 
 }  // namespace
 
+std::string lower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+std::string one_line(const std::string& diagnosis) {
+    std::size_t cut = diagnosis.find("\r\n\r\n");
+    if (cut == std::string::npos) return diagnosis;
+    return diagnosis.substr(0, cut) + " (" + diagnosis.substr(cut + 4) + ")";
+}
+
+unsigned parse_position(const std::string& text, std::size_t count, const char* what) {
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
+        throw cli_error(std::string("no ") + what + " \"" + text + "\"");
+    unsigned long n = std::stoul(text);
+    if (n < 1 || n > count)
+        throw cli_error(std::string("no ") + what + " " + text + " (there " + (count == 1 ? "is " : "are ") +
+                        std::to_string(count) + ")");
+    return static_cast<unsigned>(n);
+}
+
 int wmain(int argc, wchar_t** argv) {
-    std::string profile = argc > 2 && std::wstring(argv[1]) == L"--profile" ? wide_to_utf8(argv[2]) : ".";
-    host_options options;
-    options.component_path = exe_folder() + L"vel_vst.dll";
-    options.profile_folder = profile;
-    options.echo_popups = true;
-    component_host host(options);
+    tool_options options;
+    options.profile_folder = profile::default_folder();
+    std::vector<std::string> words;
     try {
-        host.start();
-        return show_info(host);
+        for (int i = 1; i < argc; ++i) {
+            std::wstring w = argv[i];
+            auto value = [&]() -> std::wstring {
+                if (i + 1 >= argc) throw cli_error(wide_to_utf8(w) + " needs a value", 2);
+                return argv[++i];
+            };
+            if (words.empty() && w == L"--profile") options.profile_folder = value();
+            else if (words.empty() && w == L"--format") options.format = value();
+            else if (words.empty() && w == L"--chunk") {
+                std::string n = wide_to_utf8(value());
+                options.chunk_frames = parse_position(n, 1u << 20, "chunk size");
+            } else if (words.empty() && w == L"--quiet") options.quiet = true;
+            else if (words.empty() && (w == L"--help" || w == L"-h")) {
+                std::printf("%s", k_usage);
+                return 0;
+            } else if (words.empty() && w == L"--version") {
+                std::printf("orvane, for the Orvane component 0.8.0.1\n");
+                return 0;
+            } else words.push_back(wide_to_utf8(w));
+        }
+        const std::string command = words.empty() ? "demo" : words[0];
+        const args rest = words.empty() ? args{} : args(words.begin() + 1, words.end());
+        if (command == "demo") {
+            cmd_demo(options, rest);
+            return 0;
+        }
+        struct { const char* name; void (*run)(session&, const args&); } table[] = {
+            {"info", cmd_info},     {"set", cmd_set},       {"plugins", cmd_plugins}, {"add", cmd_add},
+            {"remove", cmd_remove}, {"chain", cmd_chain},   {"params", cmd_params},   {"param", cmd_param},
+            {"fxp", cmd_fxp},       {"process", cmd_process},
+        };
+        for (const auto& c : table)
+            if (command == c.name) {
+                session s(options);
+                c.run(s, rest);
+                return 0;
+            }
+        std::fprintf(stderr, "orvane: unknown command \"%s\"\n%s", command.c_str(), k_usage);
+        return 2;
+    } catch (const cli_error& e) {
+        std::fprintf(stderr, "orvane: error: %s\n", e.what());
+        return e.exit_code();
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "error: %s\n", e.what());
+        std::fprintf(stderr, "orvane: error: %s\n", e.what());
         return 1;
     }
 }

@@ -28,6 +28,12 @@ public:
     virtual std::size_t get_sample_count() const = 0;
     virtual void set_sample_count(std::size_t count) = 0;
 
+    // The usual speaker layout for a channel count; 0 when there is none.
+    static unsigned default_channel_mask(unsigned channels) {
+        static const unsigned masks[] = {0x0, 0x4, 0x3, 0xB, 0x33, 0x3B, 0x3F, 0xFB, 0xFF};
+        return channels < sizeof masks / sizeof masks[0] ? masks[channels] : 0;
+    }
+
     bool is_empty() const { return get_sample_rate() == 0 || get_channels() == 0 || get_sample_count() == 0; }
 
 protected:

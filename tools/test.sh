@@ -19,5 +19,8 @@ if [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine "$ORVANE_BUILD/x86/bin/orvane
   cd "$ORVANE_BUILD/x86"
   ctest --output-on-failure -j2 --timeout 300
 else
-  echo "x86 tests skipped: 32-bit Wine is not installed on this machine (the x86 build was compiled and linked)."
+  # The export check reads the DLL without running it.
+  cd "$ORVANE_BUILD/x86"
+  ctest --output-on-failure -R dll_exports_and_imports
+  echo "x86 tests skipped: 32-bit Wine is not installed on this machine (the x86 build was compiled, linked and its exports checked)."
 fi

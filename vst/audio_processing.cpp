@@ -19,10 +19,7 @@ std::uint32_t port_count(std::int32_t n) { return n > 0 ? static_cast<std::uint3
 
 }  // namespace
 
-unsigned channel_mask_for(unsigned channels) {
-    static const unsigned masks[] = {0x0, 0x4, 0x3, 0xB, 0x33, 0x3B, 0x3F, 0xFB, 0xFF};
-    return channels < sizeof masks / sizeof masks[0] ? masks[channels] : 0;
-}
+unsigned channel_mask_for(unsigned channels) { return audio_chunk::default_channel_mask(channels); }
 
 bool process_chunk(vst& plugin, audio_chunk& chunk) {
     AEffect* e = plugin.effect;

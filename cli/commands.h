@@ -1,0 +1,27 @@
+#pragma once
+// The tool's commands. Each reads its arguments, does its job completely or
+// throws a cli_error having changed nothing.
+#include <string>
+#include <vector>
+
+#include "session.h"
+
+using args = std::vector<std::string>;
+
+void cmd_info(session& s, const args& a);
+void cmd_set(session& s, const args& a);
+void cmd_plugins(session& s, const args& a);
+void cmd_add(session& s, const args& a);
+void cmd_remove(session& s, const args& a);
+void cmd_chain(session& s, const args& a);
+void cmd_params(session& s, const args& a);
+void cmd_param(session& s, const args& a);
+void cmd_fxp(session& s, const args& a);
+void cmd_process(session& s, const args& a);
+void cmd_demo(const tool_options& options, const args& a);
+
+// Helpers shared by the commands.
+unsigned parse_position(const std::string& text, std::size_t count, const char* what);
+std::string lower(std::string s);
+// A component diagnosis on one line: "text (path)".
+std::string one_line(const std::string& diagnosis);

@@ -1,0 +1,135 @@
+// Runs a WAV file through the playback chain on the player's playback
+// thread, in chunks the size the player uses, and writes the result.
+#include <io.h>
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+
+#include "../Helpers/utf.h"
+#include "../host_standin/playback.h"
+#include "audio_stats.h"
+#include "cli_error.h"
+#include "commands.h"
+#include "process_job.h"
+#include "wav_file.h"
+
+namespace {
+
+sample_format output_format(const std::wstring& name) {
+    if (name == L"float") return sample_format::float32;
+    if (name == L"16") return sample_format::pcm16;
+    if (name == L"24") return sample_format::pcm24;
+    if (name == L"32") return sample_format::pcm32;
+    throw cli_error("unknown output format \"" + wide_to_utf8(name) + "\" (float, 16, 24 or 32)", 2);
+}
+
+class progress_bar {
+public:
+    progress_bar(std::uint64_t total, bool enabled) : total_(total), enabled_(enabled && _isatty(_fileno(stderr))) {}
+    ~progress_bar() { finish(); }
+    void update(std::uint64_t done) {
+        if (!enabled_ || total_ == 0) return;
+        int percent = static_cast<int>(done * 100 / total_);
+        if (percent == last_) return;
+        last_ = percent;
+        char bar[41];
+        for (int i = 0; i < 40; ++i) bar[i] = i < percent * 40 / 100 ? '#' : '.';
+        bar[40] = '\0';
+        std::fprintf(stderr, "\r[%s] %3d%%", bar, percent);
+        std::fflush(stderr);
+    }
+    void finish() {
+        if (enabled_ && last_ >= 0) std::fprintf(stderr, "\r%60s\r", "");
+        last_ = -1;
+    }
+
+private:
+    std::uint64_t total_;
+    bool enabled_;
+    int last_ = -1;
+};
+
+}  // namespace
+
+process_result run_process_job(session& s, const std::wstring& input, const std::wstring& output) {
+    wav_reader reader(input);
+    const sample_format format = output_format(s.options().format);
+    wchar_t in_full[MAX_PATH] = {}, out_full[MAX_PATH] = {};
+    GetFullPathNameW(input.c_str(), MAX_PATH, in_full, nullptr);
+    GetFullPathNameW(output.c_str(), MAX_PATH, out_full, nullptr);
+    if (lstrcmpiW(in_full, out_full) == 0) throw cli_error("the output file must not be the input file");
+
+    component_host& host = s.player();
+    const std::wstring temp = output + L".part";
+    const unsigned channels = reader.channels();
+    const std::size_t chunk_frames = s.options().chunk_frames;
+    std::vector<float> buffer(chunk_frames * channels);
+    std::unique_ptr<wav_writer> writer;
+    process_result result;
+    result.input_channels = channels;
+    result.sample_rate = reader.sample_rate();
+    result.format = format;
+    std::uint64_t read = 0;
+    progress_bar progress(reader.frames(), !s.options().quiet);
+
+    playback_callbacks cb;
+    cb.produce = [&](dsp_chunk_list& list) {
+        std::size_t n = reader.read(buffer.data(), chunk_frames);
+        if (n == 0) return false;
+        auto* chunk = static_cast<audio_chunk_impl*>(list.insert_item(0));
+        chunk->set_data(buffer.data(), n, channels, reader.sample_rate(), audio_chunk::default_channel_mask(channels));
+        read += n;
+        progress.update(read);
+        return true;
+    };
+    cb.consume = [&](dsp_chunk_list& list) {
+        for (std::size_t i = 0; i < list.get_count(); ++i) {
+            audio_chunk* c = list.get_item(i);
+            if (!writer) writer = std::make_unique<wav_writer>(temp, c->get_channels(), c->get_sample_rate(), format);
+            if (c->get_channels() != writer->channels())
+                throw cli_error("the chain changed its channel count in the middle of the file");
+            writer->write(c->get_data(), c->get_sample_count());
+            result.stats.add(c->get_data(), c->get_sample_count(), c->get_channels());
+        }
+    };
+
+    const auto started = std::chrono::steady_clock::now();
+    try {
+        play(host, cb);
+        if (!writer) writer = std::make_unique<wav_writer>(temp, channels, reader.sample_rate(), format);
+        result.output_channels = writer->channels();
+        writer->finish();
+        writer.reset();
+        if (!MoveFileExW(temp.c_str(), output.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
+            throw cli_error("cannot write the output file " + wide_to_utf8(output));
+    } catch (...) {
+        writer.reset();
+        DeleteFileW(temp.c_str());
+        throw;
+    }
+    progress.finish();
+    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    result.frames = read;
+    return result;
+}
+
+void print_summary(const process_result& r, const std::wstring& output) {
+    const double duration = r.sample_rate ? static_cast<double>(r.frames) / r.sample_rate : 0.0;
+    std::printf("Processed %llu frames (%.2f s at %u Hz): %u channel%s in, %u out\n",
+                static_cast<unsigned long long>(r.frames), duration, r.sample_rate, r.input_channels,
+                r.input_channels == 1 ? "" : "s", r.output_channels);
+    for (std::size_t c = 0; c < r.stats.channels(); ++c)
+        std::printf("  channel %zu: peak %s, RMS %s\n", c + 1, dbfs(r.stats.peak(c)).c_str(),
+                    dbfs(r.stats.rms(c)).c_str());
+    if (r.seconds > 0 && duration > 0) std::printf("Speed: %.1fx real time\n", duration / r.seconds);
+    std::printf("Wrote %s (%s)\n", wide_to_utf8(output).c_str(), format_name(r.format).c_str());
+}
+
+void cmd_process(session& s, const args& a) {
+    if (a.size() != 2) throw cli_error("usage: orvane process INPUT.wav OUTPUT.wav", 2);
+    std::wstring output = utf8_to_wide(a[1]);
+    process_result r = run_process_job(s, utf8_to_wide(a[0]), output);
+    print_summary(r, output);
+}

@@ -1,0 +1,218 @@
+// The orvane tool end to end: separate processes, a real profile on disk,
+// real WAV files in and out.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+
+#include "../../Helpers/utf.h"
+#include "../support/child_process.h"
+#include "../support/list_writer.h"
+#include "../support/signals.h"
+#include "../support/test_paths.h"
+#include "../support/wav_io.h"
+
+namespace {
+
+class OrvaneTool : public ::testing::Test {
+protected:
+    tool_run orvane(std::vector<std::wstring> a) {
+        a.insert(a.begin(), {L"--profile", profile.path(), L"--quiet"});
+        return run_orvane(a);
+    }
+    void ok(std::vector<std::wstring> a) {
+        tool_run r = orvane(a);
+        ASSERT_EQ(r.exit_code, 0) << r.err << r.out;
+    }
+    std::wstring input(const wav_data& w, const wchar_t* name = L"in.wav") {
+        write_wav(files.file(name), w);
+        return files.file(name);
+    }
+    // Every file of the profile with its bytes.
+    std::map<std::wstring, std::vector<unsigned char>> snapshot() {
+        std::map<std::wstring, std::vector<unsigned char>> files_now;
+        WIN32_FIND_DATAW fd;
+        HANDLE h = FindFirstFileW((profile.path() + L"\\*").c_str(), &fd);
+        if (h == INVALID_HANDLE_VALUE) return files_now;
+        do {
+            if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                files_now[fd.cFileName] = read_file_bytes(profile.file(fd.cFileName));
+        } while (FindNextFileW(h, &fd));
+        FindClose(h);
+        return files_now;
+    }
+    std::wstring plugin(const char* name) { return plugin_dll(name); }
+
+    temp_folder profile;
+    temp_folder files;
+};
+
+wav_data stereo16(std::size_t frames) {
+    wav_data w{2, 44100, 1, 16, test_signal(frames, 2)};
+    // What 16-bit samples can hold, so the comparison is exact.
+    for (float& s : w.samples) s = std::round(s * 32768.0f) / 32768.0f;
+    return w;
+}
+
+TEST_F(OrvaneTool, GainEndToEndAndKeptBetweenRuns) {
+    ok({L"add", plugin("gain")});
+    ok({L"chain", L"add", L"Orvane Gain"});
+    ok({L"param", L"1", L"Gain", L"0.375"});
+    wav_data in = stereo16(5000);
+    std::wstring in_path = input(in);
+    ok({L"process", in_path, files.file(L"out1.wav")});
+    ok({L"process", in_path, files.file(L"out2.wav")});
+
+    wav_data out = read_wav(files.file(L"out1.wav"));
+    ASSERT_EQ(out.channels, 2u);
+    EXPECT_EQ(out.rate, 44100u);
+    EXPECT_EQ(out.format_tag, 3u);
+    ASSERT_EQ(out.samples.size(), in.samples.size());
+    const double factor = std::pow(10.0, -6.0 / 20.0);
+    for (std::size_t i = 0; i < in.samples.size(); ++i)
+        ASSERT_NEAR(out.samples[i], in.samples[i] * factor, 1e-6) << i;
+    EXPECT_EQ(read_file_bytes(files.file(L"out1.wav")), read_file_bytes(files.file(L"out2.wav")));
+}
+
+TEST_F(OrvaneTool, EveryInputFormatReadsAlike) {
+    ok({L"add", plugin("recorder")});
+    ok({L"chain", L"add", L"Recorder"});
+    wav_data reference = stereo16(700);
+    for (unsigned bits : {16u, 24u, 32u}) {
+        wav_data w = reference;
+        w.bits = bits;
+        ok({L"process", input(w), files.file(L"out.wav")});
+        wav_data out = read_wav(files.file(L"out.wav"));
+        ASSERT_EQ(out.samples.size(), reference.samples.size()) << bits;
+        for (std::size_t i = 0; i < out.samples.size(); ++i) ASSERT_EQ(out.samples[i], reference.samples[i]) << bits;
+    }
+    wav_data f = reference;
+    f.format_tag = 3;
+    f.bits = 32;
+    tool_run r = orvane({L"--format", L"16", L"process", input(f), files.file(L"out16.wav")});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    wav_data out16 = read_wav(files.file(L"out16.wav"));
+    EXPECT_EQ(out16.bits, 16u);
+    for (std::size_t i = 0; i < out16.samples.size(); ++i) ASSERT_NEAR(out16.samples[i], reference.samples[i], 1.0 / 32767);
+}
+
+TEST_F(OrvaneTool, MonoThroughAStereoPluginComesOutStereo) {
+    ok({L"add", plugin("recorder")});
+    ok({L"chain", L"add", L"1"});
+    wav_data mono{1, 22050, 1, 24, test_signal(1500, 1)};
+    ok({L"process", input(mono), files.file(L"out.wav")});
+    wav_data out = read_wav(files.file(L"out.wav"));
+    ASSERT_EQ(out.channels, 2u);
+    EXPECT_EQ(out.rate, 22050u);
+    ASSERT_EQ(out.samples.size(), 3000u);
+    wav_data in = read_wav(files.file(L"in.wav"));
+    for (std::size_t s = 0; s < 1500; ++s) {
+        ASSERT_EQ(out.samples[2 * s], in.samples[s]) << s;
+        ASSERT_EQ(out.samples[2 * s + 1], 0.0f) << s;
+    }
+}
+
+TEST_F(OrvaneTool, SixOutputsLimitedToTwo) {
+    ok({L"add", plugin("six_out")});
+    ok({L"set", L"output-limit", L"2"});
+    ok({L"chain", L"add", L"Six Out"});
+    wav_data in = stereo16(800);
+    ok({L"process", input(in), files.file(L"out.wav")});
+    wav_data out = read_wav(files.file(L"out.wav"));
+    ASSERT_EQ(out.channels, 2u);
+    ASSERT_EQ(out.samples.size(), in.samples.size());
+    for (std::size_t s = 0; s < 800; ++s) {
+        ASSERT_FLOAT_EQ(out.samples[2 * s], in.samples[2 * s]);
+        ASSERT_FLOAT_EQ(out.samples[2 * s + 1], 2.0f * in.samples[2 * s + 1]);
+    }
+}
+
+TEST_F(OrvaneTool, PluginThatFailsPassesAudioAndSaysWhy) {
+    list_record broken{"C:\\nowhere\\broken.dll", "Broken", identifier_text(0x1234)};
+    write_list_file(profile.file(L"vst_entries.bin"), {broken});
+    ok({L"chain", L"add", L"Broken"});
+    wav_data in = stereo16(600);
+    tool_run r = orvane({L"process", input(in), files.file(L"out.wav")});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_NE(r.err.find("Error: VST DLL doesn't exist. C:\\nowhere\\broken.dll"), std::string::npos) << r.err;
+    wav_data out = read_wav(files.file(L"out.wav"));
+    ASSERT_EQ(out.samples.size(), in.samples.size());
+    for (std::size_t i = 0; i < in.samples.size(); ++i) ASSERT_EQ(out.samples[i], in.samples[i]);
+}
+
+struct bad_case {
+    const char* what;
+    std::vector<std::wstring> arguments;
+    std::string message;
+};
+
+TEST_F(OrvaneTool, BadInputsFailCleanlyAndChangeNothing) {
+    ok({L"add", plugin("gain")});
+    ok({L"chain", L"add", L"Orvane Gain"});
+    write_file_bytes(files.file(L"text.wav"), {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!', '!'});
+    wav_data eight{1, 8000, 1, 8, test_signal(100, 1)};
+    std::wstring eight_path = input(eight, L"eight.wav");
+    const std::wstring out = files.file(L"out.wav");
+
+    std::vector<bad_case> cases = {
+        {"missing input", {L"process", files.file(L"missing.wav"), out}, "cannot open the input file"},
+        {"not a WAV", {L"process", files.file(L"text.wav"), out}, "is not a WAV file"},
+        {"8-bit PCM", {L"process", eight_path, out}, "is in an unsupported WAV format (integer PCM, 8 bits)"},
+        {"failing plug-in",
+         {L"add", plugin("no_outputs")},
+         "The VST plug-in has no inputs and/or outputs and hence isn't an effect. ("},
+        {"duplicate plug-in", {L"add", plugin("gain")}, "This plug-in is already in the list."},
+        {"unknown DSP", {L"chain", L"add", L"Reverb"}, "no DSP named \"Reverb\""},
+        {"parameter out of range", {L"param", L"1", L"Gain", L"7"}, "a parameter value runs from 0 to 1"},
+        {"unknown parameter", {L"param", L"1", L"Width", L"0.5"}, "no parameter \"Width\""},
+        {"bad setting value", {L"set", L"declicker", L"-5"}, "the value must be a whole number"},
+    };
+    for (const bad_case& c : cases) {
+        auto before = snapshot();
+        tool_run r = orvane(c.arguments);
+        EXPECT_EQ(r.exit_code, 1) << c.what;
+        EXPECT_EQ(r.err.rfind("orvane: error: ", 0), 0u) << c.what << ": " << r.err;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.what << ": " << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << c.what << ": " << r.err;
+        EXPECT_FALSE(file_exists(out)) << c.what;
+        EXPECT_FALSE(file_exists(out + L".part")) << c.what;
+        EXPECT_EQ(snapshot(), before) << c.what;
+    }
+}
+
+TEST_F(OrvaneTool, DamagedProfileIsRefusedAndLeftAlone) {
+    ok({L"add", plugin("gain")});
+    ok({L"chain", L"add", L"Orvane Gain"});
+    std::vector<unsigned char> state = read_file_bytes(profile.file(L"velmora-state.bin"));
+    ASSERT_GT(state.size(), 12u);
+    for (std::size_t cut : {state.size() - 1, std::size_t{6}}) {
+        std::vector<unsigned char> damaged(state.begin(), state.begin() + static_cast<std::ptrdiff_t>(cut));
+        write_file_bytes(profile.file(L"velmora-state.bin"), damaged);
+        tool_run r = orvane({L"process", input(stereo16(10)), files.file(L"out.wav")});
+        EXPECT_EQ(r.exit_code, 1);
+        EXPECT_NE(r.err.find("the profile's saved state is damaged"), std::string::npos) << r.err;
+        EXPECT_EQ(read_file_bytes(profile.file(L"velmora-state.bin")), damaged);
+        EXPECT_FALSE(file_exists(files.file(L"out.wav")));
+    }
+}
+
+TEST_F(OrvaneTool, InfoShowsTheComponentAndItsEffects) {
+    ok({L"add", plugin("gain")});
+    tool_run r = orvane({L"info"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_NE(r.out.find("Orvane 0.8.0.1 (vel_vst.dll)"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("DSP effects: 1"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Orvane Gain"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Output number limit    6"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Declicker size         4"), std::string::npos) << r.out;
+}
+
+TEST(OrvaneDemo, RunsWithoutArguments) {
+    tool_run r = run_orvane({});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_NE(r.out.find("Added Orvane Gain by Orvane Labs, 2/2"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Processed 132300 frames"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("peak -12.0 dBFS"), std::string::npos) << r.out;
+}
+
+}  // namespace

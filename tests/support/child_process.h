@@ -1,0 +1,13 @@
+#pragma once
+// Runs a program of the build as a user would, and collects what it says.
+#include <string>
+#include <vector>
+
+struct tool_run {
+    int exit_code = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs bin\orvane.exe with the given arguments (each quoted).
+tool_run run_orvane(const std::vector<std::wstring>& arguments);
