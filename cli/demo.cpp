@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "../Helpers/folders.h"
 #include "../Helpers/utf.h"
 #include "cli_error.h"
 #include "commands.h"
@@ -13,23 +14,6 @@
 
 namespace {
 
-void remove_tree(const std::wstring& dir) {
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = fd.cFileName;
-            if (name == L"." || name == L"..") continue;
-            std::wstring full = dir + L"\\" + name;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                remove_tree(full);
-            else
-                DeleteFileW(full.c_str());
-        } while (FindNextFileW(h, &fd));
-        FindClose(h);
-    }
-    RemoveDirectoryW(dir.c_str());
-}
 
 // Three seconds of two tones, one per side, at half of full scale.
 void write_test_signal(const std::wstring& path) {
@@ -84,6 +68,6 @@ void cmd_demo(const tool_options& base, const args& a) {
         process_result r = run_process_job(s, input, output);
         print_summary(r, output);
     }
-    remove_tree(options.profile_folder);
+    remove_folder_tree(options.profile_folder);
     std::printf("\nThe demo's profile is gone; the output stays for you to listen to.\n");
 }

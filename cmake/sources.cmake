@@ -1,4 +1,5 @@
 set(ORVANE_HELPER_SOURCES
+  Helpers/folders.cpp
   Helpers/utf.cpp
 )
 

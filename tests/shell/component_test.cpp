@@ -97,20 +97,6 @@ TEST_F(Component, OneSlotPerEntryUpToTwenty) {
     }
 }
 
-TEST_F(Component, SlotIdentifierComesFromTheEntry) {
-    write_plugins(3);
-    start();
-    for (auto& e : host->services<dsp_entry>()) {
-        string8 n;
-        e->get_name(n);
-        unsigned index = static_cast<unsigned>(std::stoi(n.str().substr(7)));
-        GUID id = e->get_guid();
-        std::uint32_t words[4];
-        std::memcpy(words, &id, sizeof words);
-        for (std::uint32_t w : words) EXPECT_EQ(w, 1000 + index);
-    }
-}
-
 TEST_F(Component, SecondExportCallRegistersNothingTwice) {
     write_plugins(5);
     start();

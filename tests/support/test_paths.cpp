@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "../../Helpers/folders.h"
 #include "../../Helpers/utf.h"
 
 std::wstring bin_folder() {
@@ -20,25 +21,6 @@ std::wstring plugin_dll(const std::string& name) {
     return bin_folder() + L"plugins\\" + utf8_to_wide(name) + L".dll";
 }
 
-namespace {
-void remove_tree(const std::wstring& dir) {
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = fd.cFileName;
-            if (name == L"." || name == L"..") continue;
-            std::wstring full = dir + L"\\" + name;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                remove_tree(full);
-            else
-                DeleteFileW(full.c_str());
-        } while (FindNextFileW(h, &fd));
-        FindClose(h);
-    }
-    RemoveDirectoryW(dir.c_str());
-}
-}  // namespace
 
 temp_folder::temp_folder() {
     static std::atomic<unsigned> counter{0};
@@ -49,7 +31,7 @@ temp_folder::temp_folder() {
     CreateDirectoryW(path_.c_str(), nullptr);
 }
 
-temp_folder::~temp_folder() { remove_tree(path_); }
+temp_folder::~temp_folder() { remove_folder_tree(path_); }
 
 std::string temp_folder::utf8() const { return wide_to_utf8(path_); }
 

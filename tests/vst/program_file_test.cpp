@@ -149,16 +149,21 @@ TEST_F(ProgramFile, BankFileSetsOnlyTheName) {
     EXPECT_STREQ(name, "Bank Name");
 }
 
-TEST_F(ProgramFile, OpaqueChunkGoesEvenToAParameterPlugin) {
+// An opaque chunk goes to any plug-in, flag or not, bounded by what the file holds.
+TEST_F(ProgramFile, OpaqueChunkGoesEvenToAParameterPluginAndIsBoundedByTheFile) {
     plugin_hooks dll("recorder");
     auto v = load(dll);
-    auto b = header("FPCh", v->effect->uniqueID, 0, "Chunk");
-    put_be32(b, 5);
-    put_text(b, "hello");
-    write_file_bytes(files.file(L"c.fxp"), b);
-    dll.clear();
-    load_fxp(*v, path(L"c.fxp"));
-    EXPECT_EQ(dll.opcodes(), (std::vector<std::string>{"4 0 0", "24 1 5"}));
+    struct { std::uint32_t declared; const char* body; const char* expected; } cases[] = {
+        {5, "hello", "24 1 5"}, {0x7FFFFFF0, "0123456789", "24 1 10"}};
+    for (const auto& c : cases) {
+        auto b = header("FPCh", v->effect->uniqueID, 0, "Chunk");
+        put_be32(b, c.declared);
+        put_text(b, c.body);
+        write_file_bytes(files.file(L"c.fxp"), b);
+        dll.clear();
+        load_fxp(*v, path(L"c.fxp"));
+        EXPECT_EQ(dll.opcodes(), (std::vector<std::string>{"4 0 0", c.expected})) << c.declared;
+    }
 }
 
 TEST_F(ProgramFile, ChunkReachesAChunkPluginByteForByte) {
@@ -173,18 +178,6 @@ TEST_F(ProgramFile, ChunkReachesAChunkPluginByteForByte) {
     auto last_set = dll.hook<std::size_t (*)(int, unsigned char*, std::size_t)>("chunky_last_set");
     ASSERT_EQ(last_set(1, got, sizeof got), 6u);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(got), 6), "abcdef");
-}
-
-TEST_F(ProgramFile, HugeDeclaredChunkIsBoundedByTheFile) {
-    plugin_hooks dll("recorder");
-    auto v = load(dll);
-    auto b = header("FPCh", v->effect->uniqueID, 0, "Huge");
-    put_be32(b, 0x7FFFFFF0);
-    put_text(b, "0123456789");
-    write_file_bytes(files.file(L"huge.fxp"), b);
-    dll.clear();
-    load_fxp(*v, path(L"huge.fxp"));
-    EXPECT_EQ(dll.opcodes(), (std::vector<std::string>{"4 0 0", "24 1 10"}));
 }
 
 TEST_F(ProgramFile, TruncatedOrMissingFileRaisesTheHostsError) {
