@@ -11,6 +11,8 @@ struct popup_record {
     std::string text;
     std::string title;
     popup_message::icon icon;
+
+    bool operator==(const popup_record& o) const { return text == o.text && title == o.title && icon == o.icon; }
 };
 
 class popup_recorder : public popup_message {

@@ -3,6 +3,7 @@
 #include <shlwapi.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -16,6 +17,9 @@ namespace {
 const wchar_t k_file_name[] = L"vst_entries.bin";
 constexpr std::size_t k_line_units = 260;  // a line holds at most 259 units
 constexpr std::size_t k_lines_per_record = 7;
+// Far more plug-ins than anyone owns; a file of empty lines cannot make the
+// player allocate millions of records.
+constexpr std::int64_t k_max_records = 1 << 16;
 
 // Reads UTF-16 units from a file through a small buffer.
 class unit_reader {
@@ -104,7 +108,7 @@ void load_list_file(const std::wstring& path, entry_list& target) {
     LARGE_INTEGER size{};
     GetFileSizeEx(file.get(), &size);
     std::int64_t units = size.QuadPart > 4 ? (size.QuadPart - 4) / 2 : 0;
-    std::int64_t limit = units / static_cast<std::int64_t>(k_lines_per_record) + 1;
+    std::int64_t limit = std::min(units / static_cast<std::int64_t>(k_lines_per_record) + 1, k_max_records);
     std::int64_t records = count < limit ? count : limit;
 
     for (std::int64_t i = 0; i < records; ++i) {

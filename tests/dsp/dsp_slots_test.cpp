@@ -129,10 +129,9 @@ TEST_F(DspSlots, PluginThatFailsPassesAudioThrough) {
     start({broken});
     service_ptr_t<dsp> d;
     ASSERT_TRUE(effect("Broken")->instantiate(d, default_preset("Broken")));
-    auto m = host->popups().messages();
-    ASSERT_EQ(m.size(), 1u);
-    EXPECT_EQ(m[0].text, "VST DLL doesn't exist.\r\n\r\nC:\\nowhere\\broken.dll");
-    EXPECT_EQ(m[0].title, "Error");
+    const popup_record missing{"VST DLL doesn't exist.\r\n\r\nC:\\nowhere\\broken.dll", "Error",
+                               popup_message::icon_error};
+    EXPECT_EQ(host->popups().messages(), std::vector<popup_record>{missing});
 
     dsp_chunk_list_impl list;
     auto mono = test_signal(50, 1);
@@ -158,13 +157,9 @@ TEST_F(DspSlots, PopupOfAPluginThatFailsShowsItsDiagnosisTwiceWhenFirst) {
     start({broken});
     preset_catcher catcher;
     effect("Broken")->show_config_popup_v2(default_preset("Broken"), nullptr, catcher);
-    auto m = host->popups().messages();
-    ASSERT_EQ(m.size(), 2u);
-    for (const auto& msg : m) {
-        EXPECT_EQ(msg.text, "VST DLL doesn't exist.\r\n\r\nC:\\nowhere\\broken.dll");
-        EXPECT_EQ(msg.title, "Error");
-        EXPECT_EQ(msg.icon, popup_message::icon_error);
-    }
+    const popup_record missing{"VST DLL doesn't exist.\r\n\r\nC:\\nowhere\\broken.dll", "Error",
+                               popup_message::icon_error};
+    EXPECT_EQ(host->popups().messages(), (std::vector<popup_record>{missing, missing}));
     EXPECT_TRUE(catcher.presets.empty());
 }
 
@@ -174,11 +169,9 @@ TEST_F(DspSlots, PopupForAPluginWithoutEditor) {
     dsp_preset_impl original = p;
     EXPECT_FALSE(effect("Recorder")->show_config_popup(p, nullptr));
     EXPECT_TRUE(p.equals(original));
-    auto m = host->popups().messages();
-    ASSERT_EQ(m.size(), 1u);
-    EXPECT_EQ(m[0].text, "This feature isn't implemented for no-GUI plug-ins yet. Sorry.");
-    EXPECT_EQ(m[0].title, "Not implemented");
-    EXPECT_EQ(m[0].icon, popup_message::icon_information);
+    EXPECT_EQ(host->popups().messages(),
+              (std::vector<popup_record>{{"This feature isn't implemented for no-GUI plug-ins yet. Sorry.",
+                                          "Not implemented", popup_message::icon_information}}));
 }
 
 TEST_F(DspSlots, ChainPluginsAreLoadedAtStartAndFollowTheChainSize) {

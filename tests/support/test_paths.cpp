@@ -7,6 +7,7 @@
 
 #include "../../Helpers/folders.h"
 #include "../../Helpers/utf.h"
+#include "../../host_standin/popup_recorder.h"
 
 std::wstring bin_folder() {
     wchar_t path[MAX_PATH] = {};
@@ -46,3 +47,7 @@ void write_file_bytes(const std::wstring& path, const std::vector<unsigned char>
 }
 
 bool file_exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void PrintTo(const popup_record& r, std::ostream* os) {
+    *os << "{\"" << r.text << "\", \"" << r.title << "\", icon " << r.icon << "}";
+}

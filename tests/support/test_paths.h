@@ -2,6 +2,7 @@
 // Where the tests find what the build made, and throwaway folders.
 #include <windows.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -29,3 +30,7 @@ private:
 std::vector<unsigned char> read_file_bytes(const std::wstring& path);
 void write_file_bytes(const std::wstring& path, const std::vector<unsigned char>& bytes);
 bool file_exists(const std::wstring& path);
+
+struct popup_record;
+// How gtest shows a message the component showed.
+void PrintTo(const popup_record& r, std::ostream* os);

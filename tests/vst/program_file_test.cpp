@@ -113,11 +113,9 @@ TEST_F(ProgramFile, AnotherPluginsFileChangesNothing) {
     recorder.clear();
     load_fxp(*r, path(L"gain.fxp"));
     EXPECT_TRUE(recorder.log().empty());
-    auto m = host->popups().messages();
-    ASSERT_EQ(m.size(), 1u);
-    EXPECT_EQ(m[0].text, "VST ID mismatch. Most probably, this FXP is for another VST.");
-    EXPECT_EQ(m[0].title, "VST ID mismatch");
-    EXPECT_EQ(m[0].icon, popup_message::icon_error);
+    EXPECT_EQ(host->popups().messages(),
+              (std::vector<popup_record>{{"VST ID mismatch. Most probably, this FXP is for another VST.",
+                                          "VST ID mismatch", popup_message::icon_error}}));
 }
 
 TEST_F(ProgramFile, NotAProgramFile) {
@@ -127,11 +125,8 @@ TEST_F(ProgramFile, NotAProgramFile) {
     dll.clear();
     load_fxp(*v, path(L"x.fxp"));
     EXPECT_TRUE(dll.log().empty());
-    auto m = host->popups().messages();
-    ASSERT_EQ(m.size(), 1u);
-    EXPECT_EQ(m[0].text, "The file you specified is not a valid FXP file.");
-    EXPECT_EQ(m[0].title, "Error");
-    EXPECT_EQ(m[0].icon, popup_message::icon_error);
+    EXPECT_EQ(host->popups().messages(), (std::vector<popup_record>{{"The file you specified is not a valid FXP file.",
+                                                                       "Error", popup_message::icon_error}}));
 }
 
 TEST_F(ProgramFile, BankFileSetsOnlyTheName) {

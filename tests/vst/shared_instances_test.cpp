@@ -78,11 +78,8 @@ TEST_F(SharedInstances, FailedPluginIsReportedOnceAndShared) {
     vst* b = acquire_vst(missing, preset(payload(3)));
     EXPECT_EQ(a, b);
     EXPECT_FALSE(a->loaded);
-    auto m = host->popups().messages();
-    ASSERT_EQ(m.size(), 1u);
-    EXPECT_EQ(m[0].title, "Error");
-    EXPECT_EQ(m[0].icon, popup_message::icon_error);
-    EXPECT_EQ(m[0].text, "VST DLL doesn't exist.\r\n\r\nC:\\nowhere\\gone.dll");
+    EXPECT_EQ(host->popups().messages(), (std::vector<popup_record>{{"VST DLL doesn't exist.\r\n\r\nC:\\nowhere\\gone.dll",
+                                                                       "Error", popup_message::icon_error}}));
     release_vst(a);
     release_vst(b);
 }

@@ -187,15 +187,4 @@ TEST_F(Validation, RemembersWhetherItWasMadeOnTheMainThread) {
     EXPECT_FALSE(there->created_on_main_thread);
 }
 
-TEST_F(Validation, LiveSetFollowsConstructionAndDestruction) {
-    auto a = load("C:\\nowhere\\a.dll");
-    auto b = load("C:\\nowhere\\b.dll");
-    EXPECT_EQ(vst::live_set().count(a.get()), 1u);
-    EXPECT_EQ(vst::live_set().count(b.get()), 1u);
-    vst* gone = a.get();
-    a.reset();
-    EXPECT_EQ(vst::live_set().count(gone), 0u);
-    EXPECT_EQ(vst::live_set().size(), 1u);
-}
-
 }  // namespace
