@@ -26,3 +26,8 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   "$WINE64" wineboot -i >/dev/null 2>&1 || true
 fi
 "$WINESERVER" -p >/dev/null 2>&1 || true
+# The first program after the server starts brings up Wine's own service
+# processes, and they keep whatever output handles that program had. Start
+# them here, on /dev/null, so that no test runner later waits on a pipe one
+# of them still holds.
+"$WINE64" cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
