@@ -27,15 +27,6 @@ HWND create_main_window() {
                            GetModuleHandleW(nullptr), nullptr);
 }
 
-class vector_writer final : public stream_writer {
-public:
-    void write(const void* buffer, std::size_t bytes, abort_callback&) override {
-        const auto* p = static_cast<const unsigned char*>(buffer);
-        data.insert(data.end(), p, p + bytes);
-    }
-    std::vector<unsigned char> data;
-};
-
 }  // namespace
 
 component_host::component_host(host_options options)
@@ -106,7 +97,7 @@ void component_host::stop() {
 
 std::vector<unsigned char> component_host::save_configuration() {
     if (!client_) return options_.configuration;
-    vector_writer out;
+    stream_writer_buffer_simple out;
     abort_callback_dummy abort;
     client_->write_configuration(out, abort);
     return out.data;
