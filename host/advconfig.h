@@ -5,7 +5,7 @@
 #include <cstddef>
 
 #include "service.h"
-#include "string.h"
+#include "string_base.h"
 
 class advconfig_entry : public service_base {
 public:

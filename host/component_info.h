@@ -1,7 +1,7 @@
 #pragma once
 // What a component tells the host about itself.
 #include "service.h"
-#include "string.h"
+#include "string_base.h"
 
 class componentversion : public service_base {
 public:

@@ -7,7 +7,7 @@
 #include "audio_chunk.h"
 #include "dsp_preset.h"
 #include "service.h"
-#include "string.h"
+#include "string_base.h"
 
 // Opaque handle of the track being played.
 struct track_info;

@@ -1,7 +1,7 @@
 // The two advanced settings: parsing, clipping and the stored form.
 #include <gtest/gtest.h>
 
-#include "../../host/string.h"
+#include "../../host/string_base.h"
 #include "../../prefs/advanced_settings.h"
 
 namespace {
