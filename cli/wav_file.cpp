@@ -160,8 +160,8 @@ wav_writer::~wav_writer() {
 }
 
 void wav_writer::write(const float* in, std::size_t frames) {
-    std::vector<unsigned char> bytes;
-    bytes.reserve(frames * channels_ * 4);
+    std::vector<unsigned char>& bytes = buffer_;
+    bytes.clear();
     for (std::size_t i = 0; i < frames * channels_; ++i) {
         float v = in[i];
         if (format_ == sample_format::float32) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 enum class sample_format { pcm16, pcm24, pcm32, float32 };
 
@@ -55,4 +56,5 @@ private:
     unsigned channels_;
     sample_format format_;
     std::uint64_t data_bytes_ = 0;
+    std::vector<unsigned char> buffer_;  // reused from one write to the next
 };

@@ -84,21 +84,37 @@ protected:
     ~dsp_chunk_list() = default;
 };
 
+// Removed chunks are kept for reuse, so a list that is filled, run and
+// cleared chunk after chunk stops allocating once its buffers are big enough.
 class dsp_chunk_list_impl final : public dsp_chunk_list {
 public:
     std::size_t get_count() const override { return chunks_.size(); }
     audio_chunk* get_item(std::size_t index) override { return index < chunks_.size() ? chunks_[index].get() : nullptr; }
     void remove_by_index(std::size_t index) override {
-        if (index < chunks_.size()) chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(index));
+        if (index >= chunks_.size()) return;
+        spare_.push_back(std::move(chunks_[index]));
+        chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(index));
     }
     audio_chunk* insert_item(std::size_t index) override {
         if (index > chunks_.size()) index = chunks_.size();
-        auto it = chunks_.insert(chunks_.begin() + static_cast<std::ptrdiff_t>(index), std::make_unique<audio_chunk_impl>());
-        return it->get();
+        std::unique_ptr<audio_chunk_impl> chunk;
+        if (spare_.empty()) {
+            chunk = std::make_unique<audio_chunk_impl>();
+        } else {
+            chunk = std::move(spare_.back());
+            spare_.pop_back();
+            chunk->set_sample_rate(0);
+            chunk->set_channels(0, 0);
+            chunk->set_sample_count(0);
+        }
+        return chunks_.insert(chunks_.begin() + static_cast<std::ptrdiff_t>(index), std::move(chunk))->get();
     }
     audio_chunk_impl* chunk(std::size_t index) { return chunks_.at(index).get(); }
-    void clear() { chunks_.clear(); }
+    void clear() {
+        while (!chunks_.empty()) remove_by_index(chunks_.size() - 1);
+    }
 
 private:
     std::vector<std::unique_ptr<audio_chunk_impl>> chunks_;
+    std::vector<std::unique_ptr<audio_chunk_impl>> spare_;
 };

@@ -38,6 +38,12 @@ protected:
         return n;
     }
     GUID recorder_guid() { return effect("Recorder")->get_guid(); }
+    // Starts with a playback chain of recorder presets with these keys.
+    void start_with_chain(std::initializer_list<std::uint32_t> keys, std::uint64_t declicker_size) {
+        dsp_chain_config_impl chain;
+        for (std::uint32_t key : keys) chain.add_item(keyed(plugin_guid(k_recorder_id), key));
+        start_with_recorder(settings_configuration(6, declicker_size), &chain);
+    }
 
     plugin_hooks dll{"recorder"};
 };
@@ -176,10 +182,7 @@ TEST_F(DspSlots, PopupForAPluginWithoutEditor) {
 
 TEST_F(DspSlots, ChainPluginsAreLoadedAtStartAndFollowTheChainSize) {
     const GUID id = plugin_guid(k_recorder_id);
-    dsp_chain_config_impl chain;
-    chain.add_item(keyed(id, 1));
-    start_with_recorder(settings_configuration(6, 0), &chain);
-    dll.clear();
+    start_with_chain({1}, 0);
     // dsp_init loaded key 1 on the main thread; an instance shares it.
     service_ptr_t<dsp> d;
     effect("Recorder")->instantiate(d, keyed(id, 1));
@@ -206,11 +209,7 @@ TEST_F(DspSlots, ChainPluginsAreLoadedAtStartAndFollowTheChainSize) {
 }
 
 TEST_F(DspSlots, PlaybackThreadRunsTheChain) {
-    const GUID id = plugin_guid(k_recorder_id);
-    dsp_chain_config_impl chain;
-    chain.add_item(keyed(id, 5));
-    start_with_recorder(settings_configuration(6, 2), &chain);
-    dll.clear();
+    start_with_chain({5}, 2);
 
     auto input = test_signal(1024, 2);
     int produced = 0;
