@@ -27,13 +27,18 @@ sample_format output_format(const std::wstring& name) {
 
 class progress_bar {
 public:
-    progress_bar(std::uint64_t total, bool enabled) : total_(total), enabled_(enabled && _isatty(_fileno(stderr))) {}
+    // Only on a console: the NUL device also counts as a terminal to the C
+    // runtime, and drawing into it costs as much as drawing on screen.
+    progress_bar(std::uint64_t total, bool enabled) : total_(total), enabled_(enabled && is_console(stderr)) {}
     ~progress_bar() { finish(); }
     void update(std::uint64_t done) {
         if (!enabled_ || total_ == 0) return;
         int percent = static_cast<int>(done * 100 / total_);
-        if (percent == last_) return;
+        // Drawing is slow next to the audio work: at most ten times a second.
+        auto now = std::chrono::steady_clock::now();
+        if (percent == last_ || (last_ >= 0 && percent < 100 && now - drawn_ < std::chrono::milliseconds(100))) return;
         last_ = percent;
+        drawn_ = now;
         char bar[41];
         for (int i = 0; i < 40; ++i) bar[i] = i < percent * 40 / 100 ? '#' : '.';
         bar[40] = '\0';
@@ -46,9 +51,15 @@ public:
     }
 
 private:
+    static bool is_console(std::FILE* f) {
+        DWORD mode = 0;
+        return GetConsoleMode(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f))), &mode) != 0;
+    }
+
     std::uint64_t total_;
     bool enabled_;
     int last_ = -1;
+    std::chrono::steady_clock::time_point drawn_;
 };
 
 }  // namespace

@@ -9,12 +9,23 @@ export WINEARCH=win64
 WINE64=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
 
+# An X server for windows: reuse one that is running, else start one.
 if [ -z "${DISPLAY:-}" ]; then
   for n in 91 92 93 94 95 96 97 98; do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-      Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    pid=$(tr -d ' ' < "/tmp/.X$n-lock" 2>/dev/null || true)
+    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then
       export DISPLAY=":$n"
-      for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+      break
+    fi
+  done
+fi
+if [ -z "${DISPLAY:-}" ]; then
+  for n in 91 92 93 94 95 96 97 98; do
+    rm -f "/tmp/.X$n-lock" "/tmp/.X11-unix/X$n" 2>/dev/null
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+    if [ -e "/tmp/.X11-unix/X$n" ]; then
+      export DISPLAY=":$n"
       break
     fi
   done
