@@ -1,4 +1,5 @@
 set(ORVANE_HELPER_SOURCES
+  Helpers/dialog_window.cpp
   Helpers/folders.cpp
   Helpers/utf.cpp
 )
