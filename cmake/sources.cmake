@@ -19,6 +19,8 @@ set(ORVANE_COMPONENT_SOURCES
   shell/signal_routing.cpp
   prefs/advanced_settings.cpp
   prefs/legacy_import.cpp
+  prefs/manager.cpp
+  prefs/vst_manager_page.cpp
   dsp/config_popup.cpp
   dsp/dsp_instance.cpp
   dsp/editor_host.cpp
