@@ -16,10 +16,7 @@ namespace {
 
 const wchar_t k_file_name[] = L"vst_entries.bin";
 constexpr std::size_t k_line_units = 260;  // a line holds at most 259 units
-constexpr std::size_t k_lines_per_record = 7;
-// Far more plug-ins than anyone owns; a file of empty lines cannot make the
-// player allocate millions of records.
-constexpr std::int64_t k_max_records = 1 << 16;
+constexpr std::int64_t k_max_records = list_file_max_records;
 
 // Reads UTF-16 units from a file through a small buffer.
 class unit_reader {
@@ -102,14 +99,9 @@ void load_list_file(const std::wstring& path, entry_list& target) {
     }
     std::int32_t count = static_cast<std::int32_t>(raw_count);
 
-    // A damaged count must not ask for millions of empty records: every
-    // complete record takes at least its seven line feeds, so the file can
-    // hold no more than that many, plus one it ends in the middle of.
-    LARGE_INTEGER size{};
-    GetFileSizeEx(file.get(), &size);
-    std::int64_t units = size.QuadPart > 4 ? (size.QuadPart - 4) / 2 : 0;
-    std::int64_t limit = std::min(units / static_cast<std::int64_t>(k_lines_per_record) + 1, k_max_records);
-    std::int64_t records = count < limit ? count : limit;
+    // A file that ends early still yields every counted entry (the missing
+    // lines read as empty texts); only the fixed bound cuts a damaged count.
+    const std::int64_t records = std::min<std::int64_t>(count, k_max_records);
 
     for (std::int64_t i = 0; i < records; ++i) {
         entry::lines texts;
