@@ -90,7 +90,23 @@ host_state decode_state(const std::vector<unsigned char>& bytes) {
     return s;
 }
 
-profile::profile(std::wstring folder) : folder_(std::move(folder)) {
+namespace {
+
+// The folder creation call takes only full paths: a relative --profile is
+// taken from the current folder.
+std::wstring full_folder(const std::wstring& folder) {
+    if (folder.empty()) return folder;
+    DWORD n = GetFullPathNameW(folder.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return folder;
+    std::wstring full(n, L'\0');
+    n = GetFullPathNameW(folder.c_str(), n, &full[0], nullptr);
+    full.resize(n);
+    return full;
+}
+
+}  // namespace
+
+profile::profile(std::wstring folder) : folder_(full_folder(folder)) {
     while (folder_.size() > 3 && (folder_.back() == L'\\' || folder_.back() == L'/')) folder_.pop_back();
     DWORD attr = GetFileAttributesW(folder_.c_str());
     if (attr == INVALID_FILE_ATTRIBUTES) {

@@ -93,6 +93,11 @@ wav_reader::wav_reader(const std::wstring& path) : name_(file_label(path)) {
     if (rate_ == 0) throw cli_error(name_ + " has a sample rate of 0");
     bytes_per_sample_ = bits / 8;
     if (block_align != channels_ * bytes_per_sample_) throw cli_error(name_ + " has a damaged format header");
+    if (rate_ > max_wav_rate(block_align))
+        throw cli_error(name_ + " has a sample rate of " + std::to_string(rate_) +
+                        " Hz, more than its header can describe (at most " +
+                        std::to_string(max_wav_rate(block_align)) + " Hz for " + std::to_string(channels_) +
+                        " channels of " + std::to_string(bits) + " bits)");
     frames_ = frames_left_ = data_size / block_align;
     buffer_frames_ = k_read_block;
     buffer_ = std::make_unique<unsigned char[]>(buffer_frames_ * block_align);
@@ -134,25 +139,50 @@ std::size_t wav_reader::read(float* out, std::size_t count) {
     return done;
 }
 
+namespace {
+
+std::FILE* open_for_writing(const std::wstring& path) {
+    std::FILE* f = _wfopen(path.c_str(), L"wb");
+    if (!f) throw cli_error("cannot write the output file " + wide_to_utf8(path));
+    return f;
+}
+
+}  // namespace
+
 wav_writer::wav_writer(const std::wstring& path, unsigned channels, unsigned rate, sample_format format)
-    : name_(file_label(path)), channels_(channels), format_(format) {
-    file_ = _wfopen(path.c_str(), L"wb");
-    if (!file_) throw cli_error("cannot write the output file " + name_);
+    : wav_writer(open_for_writing(path), path, channels, rate, format) {}
+
+wav_writer::wav_writer(std::FILE* file, const std::wstring& path, unsigned channels, unsigned rate,
+                       sample_format format)
+    : file_(file), name_(file_label(path)), channels_(channels), format_(format) {
     const unsigned bytes = format == sample_format::pcm16 ? 2 : format == sample_format::pcm24 ? 3 : 4;
-    unsigned char h[44] = {};
-    std::memcpy(h, "RIFF", 4);
-    std::memcpy(h + 8, "WAVEfmt ", 8);
-    put32(h + 16, 16);
-    h[20] = format == sample_format::float32 ? 3 : 1;
-    h[22] = static_cast<unsigned char>(channels);
-    h[23] = static_cast<unsigned char>(channels >> 8);
-    put32(h + 24, rate);
-    put32(h + 28, rate * channels * bytes);
-    h[32] = static_cast<unsigned char>(channels * bytes);
-    h[33] = static_cast<unsigned char>((channels * bytes) >> 8);
-    h[34] = static_cast<unsigned char>(bytes * 8);
-    std::memcpy(h + 36, "data", 4);
-    if (std::fwrite(h, 1, 44, file_) != 44) throw cli_error("cannot write the output file " + name_);
+    const unsigned frame_bytes = channels * bytes;
+    try {
+        if (channels == 0 || frame_bytes > 0xFFFF)
+            throw cli_error("cannot write " + std::to_string(channels) + " channels into a WAV file");
+        if (rate == 0 || rate > max_wav_rate(frame_bytes))
+            throw cli_error("cannot write a sample rate of " + std::to_string(rate) + " Hz with " +
+                            std::to_string(channels) + " channels of " + format_name(format) +
+                            " into a WAV file (at most " + std::to_string(max_wav_rate(frame_bytes)) + " Hz)");
+        unsigned char h[44] = {};
+        std::memcpy(h, "RIFF", 4);
+        std::memcpy(h + 8, "WAVEfmt ", 8);
+        put32(h + 16, 16);
+        h[20] = format == sample_format::float32 ? 3 : 1;
+        h[22] = static_cast<unsigned char>(channels);
+        h[23] = static_cast<unsigned char>(channels >> 8);
+        put32(h + 24, rate);
+        put32(h + 28, rate * frame_bytes);
+        h[32] = static_cast<unsigned char>(frame_bytes);
+        h[33] = static_cast<unsigned char>(frame_bytes >> 8);
+        h[34] = static_cast<unsigned char>(bytes * 8);
+        std::memcpy(h + 36, "data", 4);
+        if (std::fwrite(h, 1, 44, file_) != 44) throw cli_error("cannot write the output file " + name_);
+    } catch (...) {
+        std::fclose(file_);
+        file_ = nullptr;
+        throw;
+    }
 }
 
 wav_writer::~wav_writer() {

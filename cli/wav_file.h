@@ -9,6 +9,12 @@
 
 enum class sample_format { pcm16, pcm24, pcm32, float32 };
 
+// The highest sample rate a WAV header can describe for frames of
+// `frame_bytes` bytes: its byte-rate field has 32 bits.
+inline std::uint32_t max_wav_rate(unsigned frame_bytes) {
+    return frame_bytes ? static_cast<std::uint32_t>(0xFFFFFFFFu / frame_bytes) : 0;
+}
+
 std::string format_name(sample_format f);
 
 class wav_reader {
@@ -41,6 +47,8 @@ private:
 class wav_writer {
 public:
     wav_writer(const std::wstring& path, unsigned channels, unsigned rate, sample_format format);
+    // Takes over `file`, already open for binary writing; closes it on failure.
+    wav_writer(std::FILE* file, const std::wstring& path, unsigned channels, unsigned rate, sample_format format);
     ~wav_writer();
     wav_writer(const wav_writer&) = delete;
     wav_writer& operator=(const wav_writer&) = delete;

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cwchar>
+
 #include "../../Helpers/win32_handles.h"
 #include "test_paths.h"
 
@@ -21,9 +23,30 @@ std::string text_of(const std::wstring& path) {
     return std::string(b.begin(), b.end());
 }
 
+// The test's environment with TEMP and TMP pointing at `temp`.
+std::vector<wchar_t> environment_with_temp(const std::wstring& temp) {
+    std::vector<wchar_t> block;
+    wchar_t* all = GetEnvironmentStringsW();
+    for (const wchar_t* p = all; *p; p += wcslen(p) + 1) {
+        std::wstring var = p;
+        std::wstring name = var.substr(0, var.find(L'='));
+        if (lstrcmpiW(name.c_str(), L"TEMP") == 0 || lstrcmpiW(name.c_str(), L"TMP") == 0) continue;
+        block.insert(block.end(), var.begin(), var.end());
+        block.push_back(L'\0');
+    }
+    FreeEnvironmentStringsW(all);
+    for (const wchar_t* name : {L"TEMP=", L"TMP="}) {
+        std::wstring var = name + temp;
+        block.insert(block.end(), var.begin(), var.end());
+        block.push_back(L'\0');
+    }
+    block.push_back(L'\0');
+    return block;
+}
+
 }  // namespace
 
-tool_run run_orvane(const std::vector<std::wstring>& arguments) {
+tool_run run_orvane(const std::vector<std::wstring>& arguments, const run_place& place) {
     std::wstring exe = bin_folder() + L"orvane.exe";
     std::wstring line = L"\"" + exe + L"\"";
     for (const std::wstring& a : arguments) line += L" \"" + a + L"\"";
@@ -39,8 +62,11 @@ tool_run run_orvane(const std::vector<std::wstring>& arguments) {
         si.hStdOutput = out.get();
         si.hStdError = err.get();
         PROCESS_INFORMATION pi{};
-        if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
-                            &si, &pi))
+        std::vector<wchar_t> env;
+        if (!place.temp_folder.empty()) env = environment_with_temp(place.temp_folder);
+        if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE,
+                            CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT, env.empty() ? nullptr : env.data(),
+                            place.working_folder.empty() ? nullptr : place.working_folder.c_str(), &si, &pi))
             return run;
         unique_handle process(pi.hProcess), thread(pi.hThread);
         WaitForSingleObject(process.get(), INFINITE);

@@ -9,5 +9,10 @@ struct tool_run {
     std::string err;
 };
 
+struct run_place {
+    std::wstring working_folder;  // empty: the test's own
+    std::wstring temp_folder;     // empty: the test's own TEMP and TMP
+};
+
 // Runs bin\orvane.exe with the given arguments (each quoted).
-tool_run run_orvane(const std::vector<std::wstring>& arguments);
+tool_run run_orvane(const std::vector<std::wstring>& arguments, const run_place& place = {});
