@@ -7,13 +7,7 @@
 #include <string>
 #include <vector>
 
-enum class sample_format { pcm16, pcm24, pcm32, float32 };
-
-// The highest sample rate a WAV header can describe for frames of
-// `frame_bytes` bytes: its byte-rate field has 32 bits.
-inline std::uint32_t max_wav_rate(unsigned frame_bytes) {
-    return frame_bytes ? static_cast<std::uint32_t>(0xFFFFFFFFu / frame_bytes) : 0;
-}
+#include "wav_header.h"
 
 std::string format_name(sample_format f);
 
