@@ -1,10 +1,14 @@
-// Interrupter: a pass-through effect that, on its first block, raises the
-// interrupt signal from a thread of its own, the way Ctrl+C reaches a
-// console program, and then holds the playback thread long enough for the
-// interrupt to end the process. The tool's clean-up is tested with it.
+// Interrupter: a pass-through effect that, on its first block, interrupts
+// the program it runs in, and then holds the playback thread long enough
+// for the interrupt to end the process. With ORVANE_TEST_INTERRUPT=console
+// it presses Ctrl+C on the process's console (the system delivers it on a
+// thread of its own); otherwise it raises the interrupt signal from a
+// thread of its own, as that delivery ends up doing. The tool's clean-up is
+// tested with it.
 #include <windows.h>
 
 #include <csignal>
+#include <cstring>
 
 #include "common/test_plugin.h"
 
@@ -25,8 +29,14 @@ public:
             for (std::int32_t i = 0; i < frames; ++i) out[c][i] = in[c][i];
         if (raised_) return;
         raised_ = true;
-        HANDLE thread = CreateThread(nullptr, 0, raise_interrupt, nullptr, 0, nullptr);
-        if (thread) CloseHandle(thread);
+        char mode[16] = {};
+        GetEnvironmentVariableA("ORVANE_TEST_INTERRUPT", mode, sizeof mode - 1);
+        if (std::strcmp(mode, "console") == 0) {
+            GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+        } else {
+            HANDLE thread = CreateThread(nullptr, 0, raise_interrupt, nullptr, 0, nullptr);
+            if (thread) CloseHandle(thread);
+        }
         // A run that survives the interrupt goes on and finishes normally,
         // which the test sees.
         Sleep(10000);

@@ -86,7 +86,7 @@ TEST_F(OrvaneRobustness, PluginUsedByTheChainIsNotSilentlyDropped) {
 }
 
 TEST_F(OrvaneRobustness, RelativeProfileFolderIsCreated) {
-    tool_run r = run_orvane({L"--profile", L"new\\deeper", L"plugins"}, {files.path(), L""});
+    tool_run r = run_orvane({L"--profile", L"new\\deeper", L"plugins"}, {files.path(), L"", {}, false});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_NE(GetFileAttributesW(files.file(L"new\\deeper").c_str()), INVALID_FILE_ATTRIBUTES);
 }
@@ -105,16 +105,21 @@ TEST_F(OrvaneRobustness, UsersPartFileIsNeitherOverwrittenNorRenamed) {
 TEST_F(OrvaneRobustness, InterruptedProcessLeavesNoPartFile) {
     ok({L"add", plugin_dll("interrupter")});
     ok({L"chain", L"add", L"Interrupter"});
-    tool_run r = orvane({L"process", input(44100), files.file(L"out.wav")});
-    EXPECT_EQ(r.exit_code, 130) << r.err;
-    EXPECT_NE(r.err.find("orvane: interrupted"), std::string::npos) << r.err;
-    EXPECT_EQ(names_in(files.path()), (std::set<std::wstring>{L"in.wav"}));
+    // Ctrl+C pressed on the tool's console, and the signal raised directly.
+    const run_place ways[] = {{L"", L"", {L"ORVANE_TEST_INTERRUPT=console"}, true},
+                              {L"", L"", {L"ORVANE_TEST_INTERRUPT=signal"}, false}};
+    for (const run_place& way : ways) {
+        tool_run r = orvane({L"process", input(44100), files.file(L"out.wav")}, way);
+        EXPECT_EQ(r.exit_code, 130) << r.err;
+        EXPECT_NE(r.err.find("orvane: interrupted"), std::string::npos) << r.err;
+        EXPECT_EQ(names_in(files.path()), (std::set<std::wstring>{L"in.wav"}));
+    }
 }
 
 TEST_F(OrvaneRobustness, FailedDemoLeavesNoTemporaryProfile) {
     write_file_bytes(files.file(L"fake.dll"), {'M', 'Z'});
     temp_folder temp;
-    tool_run r = run_orvane({L"demo", files.file(L"fake.dll")}, {L"", temp.path()});
+    tool_run r = run_orvane({L"demo", files.file(L"fake.dll")}, {L"", temp.path(), {}, false});
     EXPECT_EQ(r.exit_code, 1) << r.out;
     EXPECT_EQ(r.err.rfind("orvane: error: ", 0), 0u) << r.err;
     EXPECT_EQ(names_in(temp.path()), std::set<std::wstring>{});

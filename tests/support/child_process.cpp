@@ -23,20 +23,23 @@ std::string text_of(const std::wstring& path) {
     return std::string(b.begin(), b.end());
 }
 
-// The test's environment with TEMP and TMP pointing at `temp`.
-std::vector<wchar_t> environment_with_temp(const std::wstring& temp) {
+// The test's environment with TEMP and TMP pointing at `temp` (unless
+// empty) and the `extra` variables added.
+std::vector<wchar_t> environment_for(const std::wstring& temp, const std::vector<std::wstring>& extra) {
     std::vector<wchar_t> block;
     wchar_t* all = GetEnvironmentStringsW();
     for (const wchar_t* p = all; *p; p += wcslen(p) + 1) {
         std::wstring var = p;
         std::wstring name = var.substr(0, var.find(L'='));
-        if (lstrcmpiW(name.c_str(), L"TEMP") == 0 || lstrcmpiW(name.c_str(), L"TMP") == 0) continue;
+        if (!temp.empty() && (lstrcmpiW(name.c_str(), L"TEMP") == 0 || lstrcmpiW(name.c_str(), L"TMP") == 0))
+            continue;
         block.insert(block.end(), var.begin(), var.end());
         block.push_back(L'\0');
     }
     FreeEnvironmentStringsW(all);
-    for (const wchar_t* name : {L"TEMP=", L"TMP="}) {
-        std::wstring var = name + temp;
+    std::vector<std::wstring> added = extra;
+    if (!temp.empty()) added.insert(added.end(), {L"TEMP=" + temp, L"TMP=" + temp});
+    for (const std::wstring& var : added) {
         block.insert(block.end(), var.begin(), var.end());
         block.push_back(L'\0');
     }
@@ -63,9 +66,11 @@ tool_run run_orvane(const std::vector<std::wstring>& arguments, const run_place&
         si.hStdError = err.get();
         PROCESS_INFORMATION pi{};
         std::vector<wchar_t> env;
-        if (!place.temp_folder.empty()) env = environment_with_temp(place.temp_folder);
-        if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE,
-                            CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT, env.empty() ? nullptr : env.data(),
+        if (!place.temp_folder.empty() || !place.environment.empty())
+            env = environment_for(place.temp_folder, place.environment);
+        const DWORD console = place.own_console ? CREATE_NEW_CONSOLE : CREATE_NO_WINDOW;
+        if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE, console | CREATE_UNICODE_ENVIRONMENT,
+                            env.empty() ? nullptr : env.data(),
                             place.working_folder.empty() ? nullptr : place.working_folder.c_str(), &si, &pi))
             return run;
         unique_handle process(pi.hProcess), thread(pi.hThread);

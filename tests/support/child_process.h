@@ -12,6 +12,8 @@ struct tool_run {
 struct run_place {
     std::wstring working_folder;  // empty: the test's own
     std::wstring temp_folder;     // empty: the test's own TEMP and TMP
+    std::vector<std::wstring> environment;  // NAME=VALUE added to the test's
+    bool own_console = false;     // a console of its own, which takes Ctrl+C
 };
 
 // Runs bin\orvane.exe with the given arguments (each quoted).
