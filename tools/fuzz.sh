@@ -34,7 +34,8 @@ for name in list_file state_file wav_header config_records; do
   exe="$out/${name}_fuzz"
   srcs=("$ORVANE_ROOT/fuzz/${name}_fuzz.cpp")
   for s in ${sources[$name]}; do srcs+=("$ORVANE_ROOT/$s"); done
-  newest=$(ls -t "${srcs[@]}" "$0" | head -1)
+  # Rebuilt when the script, a source or any header the cores may use changed.
+  newest=$(ls -t "${srcs[@]}" "$0" "$ORVANE_ROOT"/{shell,cli,Helpers}/*.h | head -1)
   if [ ! -x "$exe" ] || [ "$newest" -nt "$exe" ]; then
     "$CXX" "${flags[@]}" "${srcs[@]}" -o "$exe"
   fi
