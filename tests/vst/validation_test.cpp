@@ -11,6 +11,7 @@
 #include "../../vst/vst.h"
 #include "../support/linked_host.h"
 #include "../support/plugin_hooks.h"
+#include "../support/settings_restorer.h"
 
 namespace {
 
@@ -23,6 +24,7 @@ protected:
         e.channel_summary = "9/9";
         return std::make_unique<vst>(e, check);
     }
+    settings_restorer keep_settings;
     linked_host host;
     temp_folder files;
 };
