@@ -10,6 +10,7 @@
 #include "../../vst/audio_processing.h"
 #include "../../vst/vst.h"
 #include "../support/linked_host.h"
+#include "../support/loaded_plugin.h"
 #include "../support/plugin_hooks.h"
 #include "../support/settings_restorer.h"
 #include "../support/signals.h"
@@ -19,8 +20,7 @@ namespace {
 class AudioProcessing : public ::testing::Test {
 protected:
     std::unique_ptr<vst> load(plugin_hooks& dll) {
-        auto v = std::make_unique<vst>(entry(dll.path_utf8()), false);
-        EXPECT_TRUE(v->loaded) << v->diagnosis;
+        auto v = load_plugin(dll);
         dll.clear();
         return v;
     }

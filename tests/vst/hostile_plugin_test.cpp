@@ -9,6 +9,7 @@
 #include "../../vst/preset_state.h"
 #include "../../vst/vst.h"
 #include "../support/linked_host.h"
+#include "../support/loaded_plugin.h"
 #include "../support/plugin_hooks.h"
 #include "../support/signals.h"
 
@@ -18,11 +19,6 @@ const GUID k_owner = identifier_from_unique_id(0x4F486F73);
 
 class HostilePlugins : public ::testing::Test {
 protected:
-    std::unique_ptr<vst> load(plugin_hooks& dll) {
-        auto v = std::make_unique<vst>(entry(dll.path_utf8()), false);
-        EXPECT_TRUE(v->loaded) << v->diagnosis;
-        return v;
-    }
     linked_host host;
 };
 
@@ -39,7 +35,7 @@ TEST_F(HostilePlugins, CaptureKeepsOnlyWhatCanBeBelieved) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.dll);
         plugin_hooks dll(c.dll);
-        auto v = load(dll);
+        auto v = load_plugin(dll);
         dsp_preset_impl captured;
         capture_preset(*v, k_owner, captured);
         ASSERT_EQ(captured.get_data_size(), c.size);
@@ -66,7 +62,7 @@ TEST_F(HostilePlugins, AudioPassesUnchangedWhenThePluginCannotTakeIt) {
     for (const char* name : {"hostile_no_process", "hostile_outputs_vanish"}) {
         SCOPED_TRACE(name);
         plugin_hooks dll(name);
-        auto v = load(dll);
+        auto v = load_plugin(dll);
         const std::vector<float> in = test_signal(128, 2);
         for (int block = 0; block < 2; ++block) {
             audio_chunk_impl c;
@@ -81,7 +77,7 @@ TEST_F(HostilePlugins, AudioPassesUnchangedWhenThePluginCannotTakeIt) {
 
 TEST_F(HostilePlugins, ChunkFlagGoneByRestoreReadsOnlyTheStoredBytes) {
     plugin_hooks dll("hostile_chunk_flag_flips");  // 4 parameters, a 64-byte chunk
-    auto v = load(dll);
+    auto v = load_plugin(dll);
     dsp_preset_impl captured;
     capture_preset(*v, k_owner, captured);
     ASSERT_EQ(captured.get_data_size(), 4u + 4u + 64u);

@@ -12,6 +12,7 @@
 #include "../../vst/preset_state.h"
 #include "../../vst/vst.h"
 #include "../support/linked_host.h"
+#include "../support/loaded_plugin.h"
 #include "../support/plugin_hooks.h"
 #include "../support/signals.h"
 
@@ -34,11 +35,6 @@ std::string switched_off(const char* call, const char* kind) {
 
 class PluginFaults : public ::testing::Test {
 protected:
-    std::unique_ptr<vst> load(plugin_hooks& dll) {
-        auto v = std::make_unique<vst>(entry(dll.path_utf8()), false);
-        EXPECT_TRUE(v->loaded) << v->diagnosis;
-        return v;
-    }
     std::vector<popup_record> popups() {
         host->pump();
         return host->popups().messages();
@@ -90,7 +86,7 @@ TEST_F(PluginFaults, LoadedPluginFaultingInACallIsSwitchedOffAndReportedOnce) {
         SCOPED_TRACE(c.dll);
         host->popups().clear();
         plugin_hooks dll(c.dll);
-        auto v = load(dll);
+        auto v = load_plugin(dll);
         c.provoke(*v);
         EXPECT_TRUE(v->faulted);
         EXPECT_FALSE(v->usable());
@@ -109,7 +105,7 @@ TEST_F(PluginFaults, LoadedPluginFaultingInACallIsSwitchedOffAndReportedOnce) {
 
 TEST_F(PluginFaults, AudioPassesThroughUnchangedFromTheFaultOn) {
     plugin_hooks dll("fault_process");  // halves its input until its third block faults
-    auto v = load(dll);
+    auto v = load_plugin(dll);
     const std::vector<float> in = test_signal(256, 2);
     std::vector<float> halved = in;
     for (float& s : halved) s *= 0.5f;

@@ -7,6 +7,7 @@
 #include "../../vst/program_file.h"
 #include "../../vst/vst.h"
 #include "../support/linked_host.h"
+#include "../support/loaded_plugin.h"
 #include "../support/plugin_hooks.h"
 
 namespace {
@@ -41,11 +42,6 @@ std::vector<unsigned char> header(const char* fx_magic, std::int32_t id, std::in
 
 class ProgramFile : public ::testing::Test {
 protected:
-    std::unique_ptr<vst> load(plugin_hooks& dll) {
-        auto v = std::make_unique<vst>(entry(dll.path_utf8()), false);
-        EXPECT_TRUE(v->loaded) << v->diagnosis;
-        return v;
-    }
     std::string path(const wchar_t* name) { return wide_to_utf8(files.file(name)); }
 
     linked_host host;
@@ -54,7 +50,7 @@ protected:
 
 TEST_F(ProgramFile, ParameterPluginSavesSixtyEightBytes) {
     plugin_hooks dll("recorder");
-    auto v = load(dll);
+    auto v = load_plugin(dll);
     const float values[3] = {0.25f, -1.5f, 0.875f};
     for (int i = 0; i < 3; ++i) v->effect->setParameter(v->effect, i, values[i]);
     save_fxp(*v, path(L"p.fxp"));
@@ -79,7 +75,7 @@ TEST_F(ProgramFile, ParameterPluginSavesSixtyEightBytes) {
 
 TEST_F(ProgramFile, ChunkPluginSavesItsProgramChunk) {
     plugin_hooks dll("chunky");
-    auto v = load(dll);
+    auto v = load_plugin(dll);
     dll.clear();
     save_fxp(*v, path(L"c.fxp"));
     auto b = read_file_bytes(files.file(L"c.fxp"));
@@ -94,7 +90,7 @@ TEST_F(ProgramFile, ChunkPluginSavesItsProgramChunk) {
 
 TEST_F(ProgramFile, ParameterFileRoundTrip) {
     plugin_hooks dll("recorder");
-    auto v = load(dll);
+    auto v = load_plugin(dll);
     for (int i = 0; i < 3; ++i) v->effect->setParameter(v->effect, i, 0.1f * static_cast<float>(i + 1));
     save_fxp(*v, path(L"p.fxp"));
     for (int i = 0; i < 3; ++i) v->effect->setParameter(v->effect, i, 0.0f);
@@ -107,9 +103,9 @@ TEST_F(ProgramFile, ParameterFileRoundTrip) {
 
 TEST_F(ProgramFile, AnotherPluginsFileChangesNothing) {
     plugin_hooks gain("gain"), recorder("recorder");
-    auto g = load(gain);
+    auto g = load_plugin(gain);
     save_fxp(*g, path(L"gain.fxp"));
-    auto r = load(recorder);
+    auto r = load_plugin(recorder);
     recorder.clear();
     load_fxp(*r, path(L"gain.fxp"));
     EXPECT_TRUE(recorder.log().empty());
@@ -120,7 +116,7 @@ TEST_F(ProgramFile, AnotherPluginsFileChangesNothing) {
 
 TEST_F(ProgramFile, NotAProgramFile) {
     plugin_hooks dll("recorder");
-    auto v = load(dll);
+    auto v = load_plugin(dll);
     write_file_bytes(files.file(L"x.fxp"), {'R', 'I', 'F', 'F', 0, 0, 0, 0});
     dll.clear();
     load_fxp(*v, path(L"x.fxp"));
@@ -131,7 +127,7 @@ TEST_F(ProgramFile, NotAProgramFile) {
 
 TEST_F(ProgramFile, BankFileSetsOnlyTheName) {
     plugin_hooks dll("recorder");
-    auto v = load(dll);
+    auto v = load_plugin(dll);
     auto b = header("FBCh", v->effect->uniqueID, 3, "Bank Name");
     put_be32(b, 4);
     put_be32(b, 0x3F800000);
@@ -147,7 +143,7 @@ TEST_F(ProgramFile, BankFileSetsOnlyTheName) {
 // An opaque chunk goes to any plug-in, flag or not, bounded by what the file holds.
 TEST_F(ProgramFile, OpaqueChunkGoesEvenToAParameterPluginAndIsBoundedByTheFile) {
     plugin_hooks dll("recorder");
-    auto v = load(dll);
+    auto v = load_plugin(dll);
     struct { std::uint32_t declared; const char* body; const char* expected; } cases[] = {
         {5, "hello", "24 1 5"}, {0x7FFFFFF0, "0123456789", "24 1 10"}};
     for (const auto& c : cases) {
@@ -163,7 +159,7 @@ TEST_F(ProgramFile, OpaqueChunkGoesEvenToAParameterPluginAndIsBoundedByTheFile) 
 
 TEST_F(ProgramFile, ChunkReachesAChunkPluginByteForByte) {
     plugin_hooks dll("chunky");
-    auto v = load(dll);
+    auto v = load_plugin(dll);
     auto b = header("FPCh", v->effect->uniqueID, 1, "Chunk");
     put_be32(b, 6);
     put_text(b, "abcdef");
@@ -177,7 +173,7 @@ TEST_F(ProgramFile, ChunkReachesAChunkPluginByteForByte) {
 
 TEST_F(ProgramFile, TruncatedOrMissingFileRaisesTheHostsError) {
     plugin_hooks dll("recorder");
-    auto v = load(dll);
+    auto v = load_plugin(dll);
     auto b = header("FxCk", v->effect->uniqueID, 3, "Short");
     b.resize(20);
     write_file_bytes(files.file(L"short.fxp"), b);
@@ -196,7 +192,7 @@ TEST_F(ProgramFile, TruncatedOrMissingFileRaisesTheHostsError) {
 
 TEST_F(ProgramFile, NameWithoutTerminatorAndTooManyParameters) {
     plugin_hooks dll("recorder");
-    auto v = load(dll);
+    auto v = load_plugin(dll);
     auto b = header("FxCk", v->effect->uniqueID, 1000, std::string(28, 'A'));
     for (int i = 0; i < 1000; ++i) put_be32(b, 0x3E800000);
     write_file_bytes(files.file(L"many.fxp"), b);
