@@ -29,6 +29,7 @@ set(ORVANE_COMPONENT_SOURCES
   vst/instance_lock.cpp
   vst/preset_state.cpp
   vst/program_file.cpp
+  vst/sample_layout.cpp
   vst/shared_instances.cpp
   vst/vst.cpp
 )
