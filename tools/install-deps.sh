@@ -5,7 +5,7 @@ set -u
 
 need=(cmake ninja-build g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
       mingw-w64-x86-64-dev mingw-w64-i686-dev binutils-mingw-w64-x86-64
-      binutils-mingw-w64-i686 wine64 xvfb xauth)
+      binutils-mingw-w64-i686 wine64 xvfb xauth time)
 
 missing=()
 for p in "${need[@]}"; do

@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Builds the x64 target and runs the benchmark: every figure next to a
+# baseline measured in the same run, their ratio and the target, as a
+# Markdown table. ORVANE_BENCH_REPS sets the repetitions (default 9).
+set -euo pipefail
+ORVANE_ROOT=$(cd "$(dirname "$0")/.." && pwd)
+bash "$ORVANE_ROOT/tools/install-deps.sh" >&2
+. "$ORVANE_ROOT/tools/wine-env.sh" >&2
+. "$ORVANE_ROOT/tools/build.sh"
+orvane_build x64 >&2
+
+BIN="$ORVANE_BUILD/x64/bin"
+WORK="$ORVANE_BUILD/bench"
+REPS=${ORVANE_BENCH_REPS:-9}
+JOB_REPS=${ORVANE_BENCH_JOB_REPS:-5}
+rm -rf "$WORK"
+mkdir -p "$WORK"
+trap 'rm -rf "$WORK"' EXIT
+winpath() { "$WINE64" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+now_ns() { date +%s%N; }
+# min and median of the numbers on standard input
+stats() { sort -g | awk '{v[NR]=$1} END {m=(NR%2)?v[(NR+1)/2]:(v[NR/2]+v[NR/2+1])/2; print v[1], m}'; }
+verdict() { awk -v r="$1" -v t="$2" 'BEGIN {print (r <= t) ? "met" : "MISSED"}'; }
+
+echo "Orvane benchmark, $(date -u '+%Y-%m-%d %H:%M UTC')"
+echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), load average $(cut -d' ' -f1-3 /proc/loadavg), $(/usr/lib/wine/wine64 --version)"
+echo
+echo "| Figure | Case | Baseline min (median) | Measured min (median) | Ratio min (median) | Target | Result |"
+echo "|---|---|---|---|---|---|---|"
+
+"$WINE64" "$BIN/orvane_bench.exe" check
+"$WINE64" "$BIN/orvane_bench.exe" audio "$REPS"
+"$WINE64" "$BIN/orvane_bench.exe" acquire "$REPS"
+
+# Test files: 10 seconds, 3 minutes for the whole job, 10 minutes for memory.
+"$WINE64" "$BIN/orvane_bench.exe" make-wav "$(winpath "$WORK/short.wav")" 10
+"$WINE64" "$BIN/orvane_bench.exe" make-wav "$(winpath "$WORK/job.wav")" 180
+"$WINE64" "$BIN/orvane_bench.exe" make-wav "$(winpath "$WORK/long.wav")" 600
+
+# A profile whose chain holds the stereo pass-through plug-in.
+PROFILE=$(winpath "$WORK/profile")
+orvane() { "$WINE64" "$BIN/orvane.exe" --profile "$PROFILE" --quiet "$@"; }
+orvane add "$(winpath "$BIN/plugins/pass_through_2.dll")" >/dev/null
+orvane chain add "Orvane Pass 2" >/dev/null
+
+"$WINE64" "$BIN/orvane_bench.exe" tool-allocs "$PROFILE" "$(winpath "$WORK/short.wav")" \
+  "$(winpath "$WORK/job.wav")" "$(winpath "$WORK/allocs-out.wav")"
+
+# The whole job, alternating the two programs so that load changes hit both.
+PLUGIN=$(winpath "$BIN/plugins/pass_through_2.dll")
+: >"$WORK/direct.times"
+: >"$WORK/tool.times"
+for _ in $(seq "$JOB_REPS"); do
+  t0=$(now_ns)
+  "$WINE64" "$BIN/direct_process.exe" "$PLUGIN" "$(winpath "$WORK/job.wav")" "$(winpath "$WORK/direct-out.wav")"
+  t1=$(now_ns)
+  orvane process "$(winpath "$WORK/job.wav")" "$(winpath "$WORK/tool-out.wav")" >/dev/null
+  t2=$(now_ns)
+  echo $(((t1 - t0) / 1000000)) >>"$WORK/direct.times"
+  echo $(((t2 - t1) / 1000000)) >>"$WORK/tool.times"
+done
+read -r dmin dmed < <(stats <"$WORK/direct.times")
+read -r tmin tmed < <(stats <"$WORK/tool.times")
+ratio=$(awk -v a="$tmin" -v b="$dmin" 'BEGIN {printf "%.2f", a / b}')
+mratio=$(awk -v a="$tmed" -v b="$dmed" 'BEGIN {printf "%.2f", a / b}')
+result=$(verdict "$ratio" 1.05)
+cmp -s "$WORK/direct-out.wav" "$WORK/tool-out.wav" || result="MISSED (outputs differ)"
+echo "| Whole job | orvane process, 3 min stereo float | ${dmin} ms (${dmed} ms) | ${tmin} ms (${tmed} ms) | ${ratio}x (${mratio}x) | <= 1.05x | $result |"
+
+# Peak working set against the file's length.
+peak_kb() {
+  /usr/bin/time -f %M -o "$WORK/peak" "$WINE64" "$BIN/orvane.exe" --profile "$PROFILE" --quiet process \
+    "$(winpath "$1")" "$(winpath "$WORK/mem-out.wav")" >/dev/null
+  cat "$WORK/peak"
+}
+short_kb=$(peak_kb "$WORK/short.wav")
+long_kb=$(peak_kb "$WORK/long.wav")
+ratio=$(awk -v a="$long_kb" -v b="$short_kb" 'BEGIN {printf "%.2f", a / b}')
+echo "| Peak working set | process, 10 s against 10 min | ${short_kb} KB | ${long_kb} KB | ${ratio}x | <= 1.05x | $(verdict "$ratio" 1.05) |"
