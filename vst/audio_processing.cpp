@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <new>
 
+#include "sample_layout.h"
 #include "vst.h"
 
 namespace {
@@ -60,8 +61,7 @@ bool process_chunk(vst& plugin, audio_chunk& chunk) {
 
     const std::uint32_t used = std::min(in_channels, ins);
     const float* data = chunk.get_data();
-    for (std::uint32_t ch = 0; ch < used; ++ch)
-        for (std::uint32_t s = 0; s < frames; ++s) in_buf[std::size_t{ch} * frames + s] = data[std::size_t{s} * in_channels + ch];
+    deinterleave(data, in_channels, used, frames, in_buf);
     // Inputs this chunk has no channel for hear silence, not an older chunk.
     if (used < ins) std::fill(in_buf + std::size_t{used} * frames, in_buf + std::size_t{ins} * frames, 0.0f);
 
@@ -80,7 +80,6 @@ bool process_chunk(vst& plugin, audio_chunk& chunk) {
     chunk.set_channels(n, channel_mask_for(n));
     if (std::size_t{frames} * n > chunk.get_data_size()) chunk.set_data_size(std::size_t{frames} * n);
     float* out = chunk.get_data();
-    for (std::uint32_t ch = 0; ch < n; ++ch)
-        for (std::uint32_t s = 0; s < frames; ++s) out[std::size_t{s} * n + ch] = out_buf[std::size_t{ch} * frames + s];
+    interleave(out_buf, n, frames, out);
     return true;
 }
