@@ -18,7 +18,7 @@ namespace {
 
 constexpr std::uint32_t k_frames[] = {64, 256, 1024, 4096, 16384};
 constexpr unsigned k_channels[] = {1, 2, 6};
-constexpr double k_sample_seconds = 0.004;
+constexpr double k_sample_seconds = 0.003;
 
 std::vector<float> signal(std::size_t samples) {
     std::vector<float> v(samples);
