@@ -50,14 +50,21 @@ int bench_acquire(int repetitions) {
     auto baseline = [&] { ok = bare_load(path) && ok; };
     component();
     baseline();
+    // Pairs alternate one by one, so that a change in the machine's load
+    // falls on both sides.
     timings floor_times, component_times;
     for (int r = 0; r < repetitions; ++r) {
-        double start = now_seconds();
-        for (int i = 0; i < k_per_sample; ++i) baseline();
-        floor_times.add((now_seconds() - start) / k_per_sample);
-        start = now_seconds();
-        for (int i = 0; i < k_per_sample; ++i) component();
-        component_times.add((now_seconds() - start) / k_per_sample);
+        double bare = 0.0, acquired = 0.0;
+        for (int i = 0; i < k_per_sample; ++i) {
+            const double t0 = now_seconds();
+            baseline();
+            const double t1 = now_seconds();
+            component();
+            bare += t1 - t0;
+            acquired += now_seconds() - t1;
+        }
+        floor_times.add(bare / k_per_sample);
+        component_times.add(acquired / k_per_sample);
     }
     print_ratio_row("Acquire an instance", "fresh key, 2 ch", floor_times, component_times, 1.1);
     if (!ok) std::fprintf(stderr, "a plug-in failed to load during the benchmark\n");
