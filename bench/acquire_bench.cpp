@@ -1,12 +1,12 @@
 // acquire_vst for a key no live instance has (construct, validate, apply a
-// preset with nothing but its key) and its release, against the bare calls a
+// preset with nothing but its key) and its release_vst, against the bare calls a
 // host cannot do with less: load the DLL, call its entry, effOpen, effClose,
 // unload.
 #include "../host/dsp_preset.h"
 #include "../Helpers/utf.h"
 #include "../vst/aeffect.h"
-#include "../vst/shared_instances.h"
 #include "../vst/vst.h"
+#include "../vst/vst_ref.h"
 #include "bench_host.h"
 #include "bench_table.h"
 #include "benches.h"
@@ -43,9 +43,8 @@ int bench_acquire(int repetitions) {
         ++key;
         dsp_preset_impl preset;
         preset.set_data(&key, sizeof key);
-        vst* plugin = acquire_vst(configured, preset);
+        vst_ref plugin(configured, preset);
         ok = ok && plugin->loaded && plugin->ref_count == 1;
-        release_vst(plugin);
     };
     auto baseline = [&] { ok = bare_load(path) && ok; };
     component();

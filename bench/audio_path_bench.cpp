@@ -6,8 +6,8 @@
 
 #include "../dsp/dsp_instance.h"
 #include "../host/dsp_preset.h"
-#include "../vst/shared_instances.h"
 #include "../vst/vst.h"
+#include "../vst/vst_ref.h"
 #include "../Helpers/utf.h"
 #include "alloc_count.h"
 #include "bench_host.h"
@@ -72,13 +72,13 @@ int bench_audio_path(int repetitions) {
     for (unsigned channels : k_channels) {
         entry configured(wide_to_utf8(pass_through_dll(channels)));
         dsp_preset_impl preset;
-        vst* plugin = acquire_vst(configured, preset);
+        vst_ref reference(configured, preset);
+        vst* plugin = reference.get();
         if (!plugin->loaded) {
             std::fprintf(stderr, "cannot load %s: %s\n", configured.module_path.c_str(), plugin->diagnosis.c_str());
-            release_vst(plugin);
             return 1;
         }
-        service_ptr_t<dsp> instance = make_service<dsp_instance>(plugin);
+        service_ptr_t<dsp> instance = make_service<dsp_instance>(std::move(reference));
         for (std::uint32_t frames : k_frames) {
             const std::vector<float> input = signal(std::size_t{channels} * frames);
             dsp_chunk_list_impl list;

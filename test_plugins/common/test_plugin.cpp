@@ -11,6 +11,8 @@ namespace {
 std::mutex g_log_mutex;
 std::string g_log;
 test_plugin* g_last_instance = nullptr;
+// A test's own function, run at the start of every dispatcher call.
+void (*g_call_hook)(std::int32_t opcode, AEffect* effect) = nullptr;
 
 void log_line(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void log_line(const char* format, ...) {
@@ -28,6 +30,7 @@ std::intptr_t VSTCALL dispatcher_thunk(AEffect* e, std::int32_t opcode, std::int
                                        void* ptr, float opt) {
     test_plugin* p = test_plugin::from(e);
     log_line("dispatch %d %d %lld %g", opcode, index, static_cast<long long>(value), static_cast<double>(opt));
+    if (g_call_hook) g_call_hook(opcode, e);
     std::intptr_t r = p->dispatch(opcode, index, value, ptr, opt);
     if (opcode == effClose) delete p;
     return r;
@@ -126,6 +129,10 @@ TEST_PLUGIN_EXPORT void test_plugin_clear_log() {
 TEST_PLUGIN_EXPORT std::intptr_t test_plugin_host_call(std::int32_t opcode, std::int32_t index, std::intptr_t value,
                                                        void* ptr, float opt) {
     return g_last_instance ? g_last_instance->call_host(opcode, index, value, ptr, opt) : 0;
+}
+
+TEST_PLUGIN_EXPORT void test_plugin_set_call_hook(void (*hook)(std::int32_t opcode, AEffect* effect)) {
+    g_call_hook = hook;
 }
 
 TEST_PLUGIN_EXPORT AEffect* test_plugin_last_record() {
