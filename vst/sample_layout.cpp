@@ -28,7 +28,16 @@ void interleave_fixed(const float* planar, std::uint32_t frames, float* out) {
 void deinterleave_stereo(const float* in, std::uint32_t frames, float* left, float* right) {
     std::uint32_t s = 0;
 #if defined(__SSE2__)
-    // Shuffles move bits without looking at them as numbers.
+    // Shuffles move bits without looking at them as numbers. Eight frames a
+    // turn keep two independent shuffle chains in flight.
+    for (; s + 8 <= frames; s += 8) {
+        const float* p = in + std::size_t{s} * 2;
+        const __m128 a = _mm_loadu_ps(p), b = _mm_loadu_ps(p + 4), c = _mm_loadu_ps(p + 8), d = _mm_loadu_ps(p + 12);
+        _mm_storeu_ps(left + s, _mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+        _mm_storeu_ps(right + s, _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
+        _mm_storeu_ps(left + s + 4, _mm_shuffle_ps(c, d, _MM_SHUFFLE(2, 0, 2, 0)));
+        _mm_storeu_ps(right + s + 4, _mm_shuffle_ps(c, d, _MM_SHUFFLE(3, 1, 3, 1)));
+    }
     for (; s + 4 <= frames; s += 4) {
         const __m128 a = _mm_loadu_ps(in + std::size_t{s} * 2);
         const __m128 b = _mm_loadu_ps(in + std::size_t{s} * 2 + 4);
@@ -45,6 +54,15 @@ void deinterleave_stereo(const float* in, std::uint32_t frames, float* left, flo
 void interleave_stereo(const float* left, const float* right, std::uint32_t frames, float* out) {
     std::uint32_t s = 0;
 #if defined(__SSE2__)
+    for (; s + 8 <= frames; s += 8) {
+        const __m128 l0 = _mm_loadu_ps(left + s), r0 = _mm_loadu_ps(right + s);
+        const __m128 l1 = _mm_loadu_ps(left + s + 4), r1 = _mm_loadu_ps(right + s + 4);
+        float* p = out + std::size_t{s} * 2;
+        _mm_storeu_ps(p, _mm_unpacklo_ps(l0, r0));
+        _mm_storeu_ps(p + 4, _mm_unpackhi_ps(l0, r0));
+        _mm_storeu_ps(p + 8, _mm_unpacklo_ps(l1, r1));
+        _mm_storeu_ps(p + 12, _mm_unpackhi_ps(l1, r1));
+    }
     for (; s + 4 <= frames; s += 4) {
         const __m128 l = _mm_loadu_ps(left + s);
         const __m128 r = _mm_loadu_ps(right + s);
