@@ -39,7 +39,8 @@ private:
 
 inline std::string format_time(double seconds) {
     char buf[32];
-    if (seconds < 1e-3) std::snprintf(buf, sizeof buf, "%.2f us", seconds * 1e6);
+    if (seconds < 1e-6) std::snprintf(buf, sizeof buf, "%.1f ns", seconds * 1e9);
+    else if (seconds < 1e-3) std::snprintf(buf, sizeof buf, "%.2f us", seconds * 1e6);
     else if (seconds < 1.0) std::snprintf(buf, sizeof buf, "%.2f ms", seconds * 1e3);
     else std::snprintf(buf, sizeof buf, "%.2f s", seconds);
     return buf;

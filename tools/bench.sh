@@ -2,7 +2,7 @@
 # Builds the x64 target and runs the benchmark: every figure next to a
 # baseline measured in the same run, their ratio and the target, as a
 # Markdown table. ORVANE_BENCH_REPS, ORVANE_BENCH_ACQUIRE_REPS and
-# ORVANE_BENCH_JOB_REPS set the repetitions (21, 9 and 7).
+# ORVANE_BENCH_JOB_REPS set the repetitions (61, 9 and 7).
 set -euo pipefail
 ORVANE_ROOT=$(cd "$(dirname "$0")/.." && pwd)
 bash "$ORVANE_ROOT/tools/install-deps.sh" >&2
@@ -12,7 +12,7 @@ orvane_build x64 >&2
 
 BIN="$ORVANE_BUILD/x64/bin"
 WORK="$ORVANE_BUILD/bench"
-REPS=${ORVANE_BENCH_REPS:-21}
+REPS=${ORVANE_BENCH_REPS:-61}
 ACQUIRE_REPS=${ORVANE_BENCH_ACQUIRE_REPS:-9}
 JOB_REPS=${ORVANE_BENCH_JOB_REPS:-7}
 rm -rf "$WORK"
