@@ -18,6 +18,8 @@ void cmd_params(session& s, const args& a);
 void cmd_param(session& s, const args& a);
 void cmd_fxp(session& s, const args& a);
 void cmd_process(session& s, const args& a);
+void cmd_prefs(session& s, const args& a);
+void cmd_import_legacy(session& s, const args& a);
 void cmd_demo(const tool_options& options, const args& a);
 
 // Helpers shared by the commands.

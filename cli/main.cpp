@@ -27,7 +27,10 @@ const char k_usage[] =
     "  params POS                      the parameters of a chain position's plug-in\n"
     "  param POS NAME|NUMBER VALUE     set a parameter (0 to 1)\n"
     "  fxp POS FILE.fxp                load a program file into a chain position\n"
-    "  process INPUT.wav OUTPUT.wav    run a file through the chain\n";
+    "  process INPUT.wav OUTPUT.wav    run a file through the chain\n"
+    "  prefs                           manage the plug-in list on the player's preferences page\n"
+    "  import-legacy                   replace the plug-in list with the one an older release kept\n"
+    "                                  in the registry\n";
 
 }  // namespace
 
@@ -88,6 +91,7 @@ int wmain(int argc, wchar_t** argv) {
             {"info", cmd_info},     {"set", cmd_set},       {"plugins", cmd_plugins}, {"add", cmd_add},
             {"remove", cmd_remove}, {"chain", cmd_chain},   {"params", cmd_params},   {"param", cmd_param},
             {"fxp", cmd_fxp},       {"process", cmd_process},
+            {"prefs", cmd_prefs},   {"import-legacy", cmd_import_legacy},
         };
         for (const auto& c : table)
             if (command == c.name) {

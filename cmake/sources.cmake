@@ -1,6 +1,7 @@
 set(ORVANE_HELPER_SOURCES
   Helpers/dialog_window.cpp
   Helpers/folders.cpp
+  Helpers/regkey.cpp
   Helpers/utf.cpp
 )
 
@@ -17,6 +18,9 @@ set(ORVANE_COMPONENT_SOURCES
   shell/popups.cpp
   shell/signal_routing.cpp
   prefs/advanced_settings.cpp
+  prefs/legacy_import.cpp
+  prefs/manager.cpp
+  prefs/vst_manager_page.cpp
   dsp/config_popup.cpp
   dsp/dsp_instance.cpp
   dsp/editor_host.cpp

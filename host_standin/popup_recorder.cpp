@@ -1,6 +1,9 @@
 #include "popup_recorder.h"
 
 #include <cstdio>
+#include <utility>
+
+#include "../host/exceptions.h"
 
 namespace {
 std::string take(const char* text, std::size_t len) {
@@ -11,6 +14,10 @@ std::string take(const char* text, std::size_t len) {
 
 void popup_recorder::show(const char* text, std::size_t text_len, const char* title, std::size_t title_len,
                           icon kind) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!failure_.empty()) throw host_exception(std::exchange(failure_, std::string()));
+    }
     popup_record r{take(text, text_len), take(title, title_len), kind};
     if (echo_) {
         std::string flat = r.text;
@@ -27,6 +34,11 @@ void popup_recorder::show(const char* text, std::size_t text_len, const char* ti
 std::vector<popup_record> popup_recorder::messages() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return messages_;
+}
+
+void popup_recorder::fail_next(std::string message) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    failure_ = std::move(message);
 }
 
 void popup_recorder::clear() {

@@ -26,9 +26,13 @@ public:
     void clear();
     // Also write every message to standard error as "Title: text".
     void set_echo(bool echo) { echo_ = echo; }
+    // The next show throws a host_exception with `message` instead: a message
+    // box that cannot be shown.
+    void fail_next(std::string message);
 
 private:
     mutable std::mutex mutex_;
     std::vector<popup_record> messages_;
     bool echo_ = false;
+    std::string failure_;
 };

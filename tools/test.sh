@@ -9,6 +9,16 @@ bash "$ORVANE_ROOT/tools/install-deps.sh"
 orvane_build x64
 orvane_build x86
 
+# Wine's desktop process starts with the first program that shows a window
+# and lives while any program still has one, keeping the output handles of
+# the program that started it. Start it here on /dev/null, with a window that
+# lives through the whole run, so that no test's output stays open after the
+# test.
+"$WINE64" notepad.exe >/dev/null 2>&1 </dev/null &
+desktop_keeper=$!
+trap 'kill "$desktop_keeper" 2>/dev/null || true' EXIT
+sleep 2
+
 cd "$ORVANE_BUILD/x64"
 ctest --output-on-failure -j2 --timeout 300
 

@@ -41,17 +41,35 @@ const char* describe_fault(std::uint32_t code) {
 #if defined(__x86_64__)
 
 // x64 unwinds by tables: the guard is a small function whose unwind data
-// names the system's C scope handler with one scope around the call. The
-// handler asks our filter; on a fault it unwinds the plug-in's frames and
-// resumes at the recovery label with the stack as it was after our prologue.
-// The fault record's address is kept in our frame, where the filter finds it
-// through the establisher frame (the stack pointer after the prologue).
-extern "C" LONG orvane_guard_filter(EXCEPTION_POINTERS* pointers, void* establisher_frame) {
-    const std::uint32_t code = pointers->ExceptionRecord->ExceptionCode;
-    if (!is_plugin_fault(code)) return EXCEPTION_CONTINUE_SEARCH;
+// names our handler. The handler sees an exception on its way out of the
+// plug-in before anything below the guard does. On a fault it does not
+// unwind the plug-in's frames (their cleanups belong to another runtime,
+// whose unwinder cannot finish an unwind aimed at us): it abandons them and
+// has the system resume the thread (RtlRestoreContext, which ends the
+// exception's dispatch properly) at the guard's recovery label with the
+// stack pointer the guard had after its prologue. The guard saved every
+// register the calling convention preserves, and the floating-point control
+// words, before the call, and the recovery puts them back.
+//
+// Frame after the prologue (280 bytes, 16-byte aligned):
+//   0..31 home space, 32 the fault record, 40..103 rbx rbp rdi rsi r12..r15,
+//   104 MXCSR, 108 x87 control word, 112..271 xmm6..xmm15.
+extern "C" void orvane_guard_recover();
+
+extern "C" EXCEPTION_DISPOSITION orvane_guard_handler(EXCEPTION_RECORD* record, void* establisher_frame,
+                                                      CONTEXT* context, void*) {
+    if (record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND)) return ExceptionContinueSearch;
+    if (!is_plugin_fault(record->ExceptionCode)) return ExceptionContinueSearch;
     auto* fault = *reinterpret_cast<plugin_fault**>(static_cast<char*>(establisher_frame) + 32);
-    fault->code = code;
-    return EXCEPTION_EXECUTE_HANDLER;
+    fault->code = record->ExceptionCode;
+    // Only the registers the recovery needs: a fault's context may announce
+    // extended state that lives beyond the record and is not copied here.
+    CONTEXT resume = *context;
+    resume.ContextFlags = CONTEXT_CONTROL | CONTEXT_INTEGER;
+    resume.Rsp = reinterpret_cast<DWORD64>(establisher_frame);
+    resume.Rip = reinterpret_cast<DWORD64>(&orvane_guard_recover);
+    RtlRestoreContext(&resume, nullptr);
+    return ExceptionContinueSearch;  // not reached
 }
 
 asm(R"(
@@ -60,28 +78,65 @@ asm(R"(
     .def orvane_guarded_invoke; .scl 2; .type 32; .endef
     .seh_proc orvane_guarded_invoke
 orvane_guarded_invoke:
-    subq $40, %rsp
-    .seh_stackalloc 40
+    subq $280, %rsp
+    .seh_stackalloc 280
     .seh_endprologue
     movq %r8, 32(%rsp)
+    movq %rbx, 40(%rsp)
+    movq %rbp, 48(%rsp)
+    movq %rdi, 56(%rsp)
+    movq %rsi, 64(%rsp)
+    movq %r12, 72(%rsp)
+    movq %r13, 80(%rsp)
+    movq %r14, 88(%rsp)
+    movq %r15, 96(%rsp)
+    stmxcsr 104(%rsp)
+    fnstcw 108(%rsp)
+    movups %xmm6, 112(%rsp)
+    movups %xmm7, 128(%rsp)
+    movups %xmm8, 144(%rsp)
+    movups %xmm9, 160(%rsp)
+    movups %xmm10, 176(%rsp)
+    movups %xmm11, 192(%rsp)
+    movups %xmm12, 208(%rsp)
+    movups %xmm13, 224(%rsp)
+    movups %xmm14, 240(%rsp)
+    movups %xmm15, 256(%rsp)
     movq %rcx, %rax
     movq %rdx, %rcx
-.Lorvane_guard_begin:
     callq *%rax
     nop
-.Lorvane_guard_end:
     movl $1, %eax
-    addq $40, %rsp
+    addq $280, %rsp
     ret
-.Lorvane_guard_recover:
+    .globl orvane_guard_recover
+orvane_guard_recover:
+    movq 40(%rsp), %rbx
+    movq 48(%rsp), %rbp
+    movq 56(%rsp), %rdi
+    movq 64(%rsp), %rsi
+    movq 72(%rsp), %r12
+    movq 80(%rsp), %r13
+    movq 88(%rsp), %r14
+    movq 96(%rsp), %r15
+    ldmxcsr 104(%rsp)
+    fninit
+    fldcw 108(%rsp)
+    movups 112(%rsp), %xmm6
+    movups 128(%rsp), %xmm7
+    movups 144(%rsp), %xmm8
+    movups 160(%rsp), %xmm9
+    movups 176(%rsp), %xmm10
+    movups 192(%rsp), %xmm11
+    movups 208(%rsp), %xmm12
+    movups 224(%rsp), %xmm13
+    movups 240(%rsp), %xmm14
+    movups 256(%rsp), %xmm15
+    cld
     xorl %eax, %eax
-    addq $40, %rsp
+    addq $280, %rsp
     ret
-    .seh_handler __C_specific_handler, @except
-    .seh_handlerdata
-    .long 1
-    .rva .Lorvane_guard_begin, .Lorvane_guard_end, orvane_guard_filter, .Lorvane_guard_recover
-    .text
+    .seh_handler orvane_guard_handler, @except
     .seh_endproc
 )");
 

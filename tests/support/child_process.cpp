@@ -23,7 +23,10 @@ std::string text_of(const std::wstring& path) {
 
 }  // namespace
 
-tool_run run_orvane(const std::vector<std::wstring>& arguments) {
+tool_run run_orvane(const std::vector<std::wstring>& arguments) { return run_orvane_driven(arguments, {}); }
+
+tool_run run_orvane_driven(const std::vector<std::wstring>& arguments,
+                           const std::function<void(unsigned long process_id)>& drive) {
     std::wstring exe = bin_folder() + L"orvane.exe";
     std::wstring line = L"\"" + exe + L"\"";
     for (const std::wstring& a : arguments) line += L" \"" + a + L"\"";
@@ -43,6 +46,10 @@ tool_run run_orvane(const std::vector<std::wstring>& arguments) {
                             &si, &pi))
             return run;
         unique_handle process(pi.hProcess), thread(pi.hThread);
+        if (drive) {
+            drive(pi.dwProcessId);
+            if (WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0) TerminateProcess(process.get(), 99);
+        }
         WaitForSingleObject(process.get(), INFINITE);
         DWORD code = 0;
         GetExitCodeProcess(process.get(), &code);

@@ -1,5 +1,6 @@
 #pragma once
 // Runs a program of the build as a user would, and collects what it says.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,3 +12,7 @@ struct tool_run {
 
 // Runs bin\orvane.exe with the given arguments (each quoted).
 tool_run run_orvane(const std::vector<std::wstring>& arguments);
+// The same, calling `drive` with the child's process id while it runs (to
+// work its windows); the child is ended if it outlives `drive` by a minute.
+tool_run run_orvane_driven(const std::vector<std::wstring>& arguments,
+                           const std::function<void(unsigned long process_id)>& drive);

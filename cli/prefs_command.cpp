@@ -1,0 +1,30 @@
+// orvane prefs: the player's preferences window on the component's own
+// "VST plug-ins" page, so the list is managed exactly as in the player.
+#include <cstdio>
+
+#include "../Helpers/utf.h"
+#include "../host_standin/preferences_window.h"
+#include "cli_error.h"
+#include "commands.h"
+
+namespace {
+constexpr GUID k_vst_page = {0x89C112F4, 0xCDA2, 0x4554, {0x91, 0x8A, 0xE7, 0x56, 0xEA, 0x60, 0x8B, 0x94}};
+}
+
+void cmd_prefs(session& s, const args& a) {
+    if (!a.empty()) throw cli_error("prefs takes no arguments", 2);
+    component_host& player = s.player();
+    preferences_outcome outcome;
+    try {
+        outcome = run_preferences_window(player, nullptr, &k_vst_page);
+    } catch (const host_exception& e) {
+        throw cli_error(std::string("cannot show the \"VST plug-ins\" page: ") + e.what());
+    }
+    if (!outcome.applied) {
+        std::printf("No changes were applied.\n");
+        return;
+    }
+    s.list_changed();
+    std::printf("The plug-in list was saved to %s.\n", wide_to_utf8(s.prof().list_file()).c_str());
+    if (outcome.needs_restart) std::printf("The player must restart for the changes to take effect.\n");
+}

@@ -1,0 +1,216 @@
+#include "manager.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+#include <shlwapi.h>
+#include <uxtheme.h>
+
+#include "../Helpers/utf.h"
+#include "../shell/component.h"
+#include "../shell/list_file.h"
+#include "../shell/popups.h"
+#include "../vst/vst.h"
+#include "legacy_import.h"
+
+namespace {
+
+constexpr DWORD k_list_view_styles =
+    LVS_EX_FULLROWSELECT | LVS_EX_UNDERLINEHOT | LVS_EX_LABELTIP | LVS_EX_DOUBLEBUFFER;  // 0x14820
+constexpr DWORD k_open_flags = OFN_ENABLESIZING | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;  // 0x801800
+const char k_already_listed[] = "This plug-in is already in the list.";
+
+struct column {
+    const wchar_t* header;
+    int width;
+};
+const column k_columns[] = {{L"Product", 125}, {L"Vendor", 100}, {L"I/O", 40}, {L"Module", 220}};
+
+void set_text(HWND list, int row, int col, const std::string& text) {
+    std::wstring wide = utf8_to_wide(text);
+    ListView_SetItemText(list, row, col, wide.data());
+}
+
+}  // namespace
+
+std::wstring stored_module_path(const std::wstring& chosen, bool portable) {
+    if (!portable) return chosen;
+    wchar_t folder[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, folder, MAX_PATH);
+    PathRemoveFileSpecW(folder);
+    wchar_t relative[MAX_PATH] = {};
+    if (!PathRelativePathToW(relative, folder, FILE_ATTRIBUTE_DIRECTORY, chosen.c_str(), FILE_ATTRIBUTE_NORMAL))
+        return chosen;
+    return relative;
+}
+
+manager::manager(service_ptr_t<preferences_page_callback> callback) : callback_(std::move(callback)) {}
+
+manager::~manager() = default;
+
+HINSTANCE manager::module() { return component_instance(); }
+
+bool manager::on_message(UINT message, WPARAM wparam, LPARAM, LRESULT& result) {
+    switch (message) {
+        case WM_COMMAND:
+            if (HIWORD(wparam) != BN_CLICKED) return false;
+            if (LOWORD(wparam) == IDC_ADD) {
+                // The Shift state as it was when the click was queued.
+                on_add(GetKeyState(VK_SHIFT) < 0);
+                result = 0;
+                return true;
+            }
+            if (LOWORD(wparam) == IDC_REMOVE) {
+                on_remove();
+                result = 0;
+                return true;
+            }
+            return false;
+        case WM_INITDIALOG:
+            on_init();
+            result = TRUE;
+            return true;
+        case WM_DESTROY:
+            on_destroy();
+            return false;
+        default:
+            return false;
+    }
+}
+
+void manager::on_init() {
+    list_ = GetDlgItem(hwnd(), IDC_PLUGIN_LIST);
+    ListView_SetExtendedListViewStyle(list_, k_list_view_styles);
+    SetWindowTheme(list_, L"explorer", nullptr);
+    int index = 0;
+    for (const column& c : k_columns) {
+        LVCOLUMNW col{};
+        col.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH;
+        col.fmt = LVCFMT_LEFT;
+        col.pszText = const_cast<wchar_t*>(c.header);
+        col.cx = ListView_GetStringWidth(list_, c.header) + 15;
+        ListView_InsertColumn(list_, index++, &col);
+    }
+    index = 0;
+    for (const column& c : k_columns) ListView_SetColumnWidth(list_, index++, c.width);
+    reset();
+}
+
+void manager::on_destroy() {
+    destroy_rows();
+    list_ = nullptr;
+}
+
+int manager::row_count() const { return list_ ? ListView_GetItemCount(list_) : 0; }
+
+entry* manager::record_of(int row) const {
+    LVITEMW item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    if (!ListView_GetItem(list_, &item)) return nullptr;
+    return reinterpret_cast<entry*>(item.lParam);
+}
+
+void manager::insert_row(int row, std::unique_ptr<entry> record) {
+    std::wstring product = utf8_to_wide(record->product_name);
+    LVITEMW item{};
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.iItem = row;
+    item.pszText = product.data();
+    item.lParam = reinterpret_cast<LPARAM>(record.get());
+    int at = ListView_InsertItem(list_, &item);
+    if (at < 0) return;  // the record goes with `record`
+    entry* owned = record.release();
+    set_text(list_, at, 1, owned->vendor_name);
+    set_text(list_, at, 2, owned->channel_summary);
+    set_text(list_, at, 3, owned->module_path);
+}
+
+void manager::destroy_rows() {
+    if (!list_) return;
+    for (int row = row_count(); row-- > 0;) std::unique_ptr<entry> gone(record_of(row));
+    ListView_DeleteAllItems(list_);
+}
+
+void manager::populate(bool from_legacy) {
+    destroy_rows();
+    entry_list records;
+    if (from_legacy) {
+        import_legacy_list(records);
+        changed_ = true;
+    } else {
+        load_list(records);
+        changed_ = false;
+    }
+    for (std::size_t i = 0; i < records.size(); ++i) insert_row(static_cast<int>(i), std::move(records[i]));
+}
+
+void manager::on_add(bool shift) {
+    if (shift) {
+        populate(true);
+        state_changed();
+        return;
+    }
+
+    wchar_t path[MAX_PATH] = {};
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = hwnd();
+    ofn.lpstrFilter = L"VST plug-in DLL file (*.dll)\0*.dll\0";
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = path;
+    ofn.nMaxFile = MAX_PATH;
+    ofn.Flags = k_open_flags;
+    if (!GetOpenFileNameW(&ofn)) return;
+
+    std::string stored = wide_to_utf8(stored_module_path(path, core_api().is_portable_installation()));
+    // Checking loads the DLL once on this thread and unloads it again.
+    auto checked = std::make_unique<vst>(entry(stored), true);
+    if (!checked->loaded) {
+        show_popup(checked->diagnosis, k_title_error, popup_message::icon_error);
+        return;
+    }
+    for (int row = 0, rows = row_count(); row < rows; ++row) {
+        const entry* listed = record_of(row);
+        if (listed && listed->identifier == checked->identifier) {
+            show_popup(k_already_listed, k_title_error, popup_message::icon_information);
+            checked.reset();
+            const UINT mark = LVIS_SELECTED | LVIS_FOCUSED;
+            ListView_SetItemState(list_, row, mark, mark);
+            return;
+        }
+    }
+    insert_row(row_count(), std::move(checked));
+    changed_ = true;
+    state_changed();
+}
+
+void manager::on_remove() {
+    for (;;) {
+        int row = ListView_GetNextItem(list_, -1, LVNI_SELECTED);
+        if (row < 0) break;
+        std::unique_ptr<entry> record(record_of(row));
+        ListView_DeleteItem(list_, row);
+        changed_ = true;
+    }
+    if (changed_) state_changed();
+}
+
+void manager::state_changed() {
+    if (callback_) callback_->on_state_changed();
+}
+
+unsigned manager::get_state() {
+    int rows = row_count();
+    EnableWindow(GetDlgItem(hwnd(), IDC_ADD), rows < k_max_add_rows);
+    return changed_ ? preferences_state_changed | preferences_state_needs_restart | preferences_state_resettable : 0;
+}
+
+void manager::apply() {
+    // The rows keep their records; the file gets copies of them.
+    entry_list records;
+    for (int row = 0, rows = row_count(); row < rows; ++row)
+        if (const entry* e = record_of(row)) records.push_back(std::make_unique<entry>(*e));
+    save_list(records);
+}
+
+void manager::reset() { populate(false); }

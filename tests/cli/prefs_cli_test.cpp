@@ -1,0 +1,157 @@
+// orvane prefs and orvane import-legacy end to end: the tool in a process of
+// its own, its preferences window worked from the test, the registry of the
+// test's Wine prefix.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include "../../Helpers/utf.h"
+#include "../support/child_process.h"
+#include "../support/list_writer.h"
+#include "../support/registry_sandbox.h"
+#include "../support/test_paths.h"
+
+namespace {
+
+const wchar_t k_legacy_key[] = L"Software\\Tamsk\\Q7R Orvane";
+
+struct window_search {
+    DWORD process;
+    const wchar_t* cls;
+    const wchar_t* title;  // null: any
+    HWND skip;
+    HWND found;
+};
+
+BOOL CALLBACK match(HWND wnd, LPARAM param) {
+    auto* s = reinterpret_cast<window_search*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(wnd, &pid);
+    wchar_t cls[64] = {}, title[128] = {};
+    GetClassNameW(wnd, cls, 64);
+    GetWindowTextW(wnd, title, 128);
+    if (pid == s->process && wnd != s->skip && std::wstring(cls) == s->cls && IsWindowVisible(wnd) &&
+        (!s->title || std::wstring(title) == s->title)) {
+        s->found = wnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A visible top-level window of the process; waits up to 20 seconds.
+HWND wait_window(DWORD process, const wchar_t* cls, const wchar_t* title, HWND skip = nullptr) {
+    for (int i = 0; i < 400; ++i) {
+        window_search s{process, cls, title, skip, nullptr};
+        EnumWindows(match, reinterpret_cast<LPARAM>(&s));
+        if (s.found) return s.found;
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+// The page inside the preferences window, once the window has made it.
+HWND wait_page(HWND prefs) {
+    for (int i = 0; i < 400; ++i) {
+        if (HWND page = FindWindowExW(prefs, nullptr, L"#32770", nullptr)) return page;
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+class PrefsTool : public ::testing::Test {
+protected:
+    std::vector<std::wstring> with_profile(std::vector<std::wstring> a) {
+        a.insert(a.begin(), {L"--profile", profile.path()});
+        return a;
+    }
+    std::vector<unsigned char> list_bytes() { return read_file_bytes(profile.file(L"vst_entries.bin")); }
+    temp_folder profile;
+};
+
+TEST_F(PrefsTool, AddThroughThePageAndOk) {
+    write_list_file(profile.file(L"vst_entries.bin"), {});
+    int rows_seen = -1;
+    tool_run r = run_orvane_driven(with_profile({L"prefs"}), [&](unsigned long pid) {
+        HWND prefs = wait_window(pid, L"VelmoraStandInPreferences", L"Preferences");
+        ASSERT_TRUE(prefs);
+        HWND page = wait_page(prefs);
+        ASSERT_TRUE(page);
+        PostMessageW(page, WM_COMMAND, MAKEWPARAM(1005, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(page, 1005)));
+        HWND open = wait_window(pid, L"#32770", nullptr, prefs);
+        ASSERT_TRUE(open);
+        Sleep(200);
+        HWND name = GetDlgItem(open, 0x47C);
+        if (!name) name = GetDlgItem(open, 0x480);
+        SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(plugin_dll("gain").c_str()));
+        PostMessageW(open, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(open, IDOK)));
+        HWND list = GetDlgItem(page, 1004);
+        for (int i = 0; i < 200 && ListView_GetItemCount(list) == 0; ++i) Sleep(50);
+        rows_seen = ListView_GetItemCount(list);
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(prefs, 102)));  // Apply follows the page's state
+        PostMessageW(prefs, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    });
+    EXPECT_EQ(rows_seen, 1);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_NE(r.out.find("The player must restart for the changes to take effect."), std::string::npos) << r.out;
+    auto bytes = list_bytes();
+    ASSERT_GE(bytes.size(), 4u);
+    EXPECT_EQ(bytes[0], 1);
+    tool_run listed = run_orvane(with_profile({L"plugins"}));
+    EXPECT_NE(listed.out.find("Orvane Gain"), std::string::npos) << listed.out;
+}
+
+TEST_F(PrefsTool, CancelChangesNothing) {
+    write_list_file(profile.file(L"vst_entries.bin"), {{"C:\\fx\\a.dll", "A"}});
+    const auto before = list_bytes();
+    tool_run r = run_orvane_driven(with_profile({L"prefs"}), [&](unsigned long pid) {
+        HWND prefs = wait_window(pid, L"VelmoraStandInPreferences", L"Preferences");
+        ASSERT_TRUE(prefs);
+        HWND page = wait_page(prefs);
+        ASSERT_TRUE(page);
+        EXPECT_EQ(ListView_GetItemCount(GetDlgItem(page, 1004)), 1);
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(prefs, 102)));
+        PostMessageW(prefs, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    });
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, r.out.find_first_of("\r\n")), "No changes were applied.");
+    EXPECT_EQ(list_bytes(), before);
+}
+
+// The tool reads the registry of the whole prefix; this is the one test
+// that writes the legacy key there, and it leaves no key behind.
+TEST_F(PrefsTool, ImportLegacyReplacesTheListOrFailsWithoutOne) {
+    write_list_file(profile.file(L"vst_entries.bin"), {{"C:\\fx\\a.dll", "A"}, {"C:\\fx\\b.dll", "B"}});
+    const auto before = list_bytes();
+    RegDeleteTreeW(HKEY_CURRENT_USER, k_legacy_key);
+
+    tool_run empty = run_orvane(with_profile({L"import-legacy"}));
+    EXPECT_EQ(empty.exit_code, 1);
+    EXPECT_EQ(empty.err.substr(0, empty.err.find_first_of("\r\n")),
+              "orvane: error: no legacy plug-in list in the registry "
+              "(HKEY_CURRENT_USER\\Software\\Tamsk\\Q7R Orvane)");
+    EXPECT_EQ(list_bytes(), before);
+
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, k_legacy_key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    auto bytes = multi_string_bytes({L"C:\\old\\delay.dll", L"Old Delay", L"n/a", L"Old Vendor", L"2/2",
+                                     L"44454C59-4C59-4445-594C-59444C59444C", L"config:true"});
+    RegSetValueExW(key, L"{delay}", 0, REG_MULTI_SZ, bytes.data(), static_cast<DWORD>(bytes.size()));
+    RegCloseKey(key);
+    tool_run r = run_orvane(with_profile({L"import-legacy"}));
+    RegDeleteTreeW(HKEY_CURRENT_USER, k_legacy_key);
+
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_NE(r.out.find("Imported 1 plug-in from HKEY_CURRENT_USER\\Software\\Tamsk\\Q7R Orvane, replacing the 2 "
+                         "listed before:"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("Old Delay"), std::string::npos);
+    EXPECT_NE(r.out.find("The player must restart"), std::string::npos);
+    tool_run listed = run_orvane(with_profile({L"plugins"}));
+    EXPECT_NE(listed.out.find("Old Delay"), std::string::npos) << listed.out;
+    EXPECT_EQ(listed.out.find("C:\\fx\\a.dll"), std::string::npos) << listed.out;
+}
+
+}  // namespace

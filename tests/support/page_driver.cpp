@@ -1,0 +1,114 @@
+#include "page_driver.h"
+
+#include <commctrl.h>
+
+#include <atomic>
+#include <thread>
+
+#include "../../Helpers/utf.h"
+
+namespace {
+
+const int k_add = 1005;
+const int k_file_name_combo = 0x47C;  // cmb13
+const int k_file_name_edit = 0x480;   // edt1
+
+struct dialog_search {
+    HWND owner;
+    HWND found;
+};
+
+BOOL CALLBACK find_file_dialog(HWND wnd, LPARAM param) {
+    auto* s = reinterpret_cast<dialog_search*>(param);
+    wchar_t cls[32] = {};
+    GetClassNameW(wnd, cls, 32);
+    if (std::wstring(cls) == L"#32770" && GetWindow(wnd, GW_OWNER) == s->owner && IsWindowVisible(wnd)) {
+        s->found = wnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+HWND page_driver::list() const { return GetDlgItem(page_, 1004); }
+
+std::vector<row_texts> page_driver::rows() const {
+    std::vector<row_texts> out;
+    const int n = ListView_GetItemCount(list());
+    for (int r = 0; r < n; ++r) {
+        row_texts row;
+        for (int c = 0; c < 4; ++c) {
+            wchar_t text[520] = {};
+            ListView_GetItemText(list(), r, c, text, 520);
+            row.push_back(wide_to_utf8(text));
+        }
+        out.push_back(row);
+    }
+    return out;
+}
+
+std::vector<int> page_driver::selected_rows() const {
+    std::vector<int> out;
+    for (int r = ListView_GetNextItem(list(), -1, LVNI_SELECTED); r >= 0; r = ListView_GetNextItem(list(), r, LVNI_SELECTED))
+        out.push_back(r);
+    return out;
+}
+
+int page_driver::focused_row() const { return ListView_GetNextItem(list(), -1, LVNI_FOCUSED); }
+
+void page_driver::select(const std::vector<int>& rows) const {
+    ListView_SetItemState(list(), -1, 0, LVIS_SELECTED);
+    for (int r : rows) ListView_SetItemState(list(), r, LVIS_SELECTED, LVIS_SELECTED);
+}
+
+void page_driver::click(int id, bool shift) const {
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    BYTE saved = keys[VK_SHIFT];
+    keys[VK_SHIFT] = shift ? 0x80 : 0;
+    SetKeyboardState(keys);
+    SendMessageW(page_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control(id)));
+    keys[VK_SHIFT] = saved;
+    SetKeyboardState(keys);
+}
+
+bool page_driver::add(const std::wstring& path) const {
+    std::atomic<bool> seen{false}, done{false};
+    HWND owner = GetAncestor(page_, GA_ROOT);
+    std::thread answer([&] {
+        while (!done && !seen) {
+            dialog_search s{owner, nullptr};
+            EnumThreadWindows(GetWindowThreadProcessId(owner, nullptr), find_file_dialog, reinterpret_cast<LPARAM>(&s));
+            if (!s.found) {
+                Sleep(50);
+                continue;
+            }
+            seen = true;
+            Sleep(100);  // let the dialog finish its start-up
+            if (path.empty()) {
+                PostMessageW(s.found, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+                return;
+            }
+            HWND name = GetDlgItem(s.found, k_file_name_combo);
+            if (!name) name = GetDlgItem(s.found, k_file_name_edit);
+            SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+            PostMessageW(s.found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(s.found, IDOK)));
+        }
+    });
+    click(k_add);
+    done = true;
+    answer.join();
+    return seen;
+}
+
+HWND make_page_parent() {
+    return CreateWindowExW(0, L"STATIC", L"Preferences", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 700, 700,
+                           nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
+void init_common_controls() {
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&icc);
+}

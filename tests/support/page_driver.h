@@ -1,0 +1,54 @@
+#pragma once
+// Drives a preferences page instance the way a user does: reads its list
+// view, clicks its buttons (with or without Shift) and answers the file
+// dialog "&Add..." opens by filling in its path.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "../../host/preferences_page.h"
+
+// The player's side of the page: counts the notifications and its own
+// references, and asks the state again after each notification.
+class test_page_callback : public preferences_page_callback {
+public:
+    int add_ref() noexcept override { return ++refs; }
+    int release() noexcept override { return --refs; }
+    bool query(service_base*& out, const GUID& guid) override {
+        return answer_query<test_page_callback, preferences_page_callback>(this, out, guid);
+    }
+    void on_state_changed() override {
+        ++notifications;
+        if (page) last_state = page->get_state();
+    }
+    int refs = 0;
+    int notifications = 0;
+    unsigned last_state = 0;
+    preferences_page_instance* page = nullptr;
+};
+
+using row_texts = std::vector<std::string>;  // product, vendor, I/O, module
+
+class page_driver {
+public:
+    explicit page_driver(HWND page) : page_(page) {}
+    HWND list() const;
+    HWND control(int id) const { return GetDlgItem(page_, id); }
+    std::vector<row_texts> rows() const;
+    std::vector<int> selected_rows() const;
+    int focused_row() const;
+    void select(const std::vector<int>& rows) const;
+
+    void click(int id, bool shift = false) const;
+    // Clicks "&Add..." and picks `path` in the file dialog; an empty path
+    // cancels the dialog. Answers whether a file dialog came up.
+    bool add(const std::wstring& path) const;
+
+private:
+    HWND page_;
+};
+
+// A top-level window to hold pages, shown under the test's X server.
+HWND make_page_parent();
+void init_common_controls();
