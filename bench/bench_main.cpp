@@ -15,7 +15,8 @@ const char k_usage[] =
     "  acquire [REPS]                      acquire_vst against a bare load of the DLL\n"
     "  tool-allocs PROFILE SHORT LONG OUT  heap allocations of the tool's processing loop\n"
     "  make-wav PATH SECONDS               a stereo float test file\n"
-    "  check                               fast conversion loops against the plain ones\n";
+    "  check                               fast conversion loops against the plain ones\n"
+    "  hold SECONDS                        keep Wine's desktop up while the benchmark runs\n";
 
 int repetitions(int argc, wchar_t** argv) {
     int n = argc > 2 ? static_cast<int>(std::wcstol(argv[2], nullptr, 10)) : 9;
@@ -33,6 +34,7 @@ int wmain(int argc, wchar_t** argv) {
         if (command == L"make-wav" && argc == 4)
             return make_wav(argv[2], static_cast<unsigned>(std::wcstoul(argv[3], nullptr, 10)));
         if (command == L"check") return check_layout();
+        if (command == L"hold" && argc == 3) return hold_desktop(static_cast<unsigned>(std::wcstoul(argv[2], nullptr, 10)));
         std::fputs(k_usage, stderr);
         return 2;
     } catch (const std::exception& e) {

@@ -13,3 +13,6 @@ int bench_tool_allocations(const std::wstring& profile, const std::wstring& shor
 int make_wav(const std::wstring& path, unsigned seconds);
 // The fast conversion loops against the plain ones, bit for bit.
 int check_layout();
+// Keeps a hidden window, and with it Wine's desktop process, for up to the
+// given time, so that no measured program pays for starting the desktop.
+int hold_desktop(unsigned seconds);
