@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "../Helpers/utf.h"
 #include "../host/dsp.h"
 #include "../shell/identifier_text.h"
 #include "../shell/list_file.h"
@@ -89,6 +90,12 @@ private:
     entry_list list_;
     vst_ref plugin_;
 };
+
+std::string full_path(const std::string& path) {
+    wchar_t full[MAX_PATH] = {};
+    DWORD n = GetFullPathNameW(utf8_to_wide(path).c_str(), MAX_PATH, full, nullptr);
+    return n > 0 && n < MAX_PATH ? wide_to_utf8(full) : path;
+}
 
 std::int32_t find_parameter(position_plugin& p, const std::string& wanted) {
     const std::int32_t count = p.parameter_count();
@@ -181,6 +188,10 @@ void cmd_param(session& s, const args& a) {
 void cmd_fxp(session& s, const args& a) {
     if (a.size() != 2) throw cli_error("usage: orvane fxp POSITION FILE.fxp", 2);
     unsigned pos = parse_position(a[0], s.prof().state.chain.get_count(), "chain position");
+    const std::wstring file = utf8_to_wide(a[1]);
+    const DWORD attr = GetFileAttributesW(file.c_str());
+    if (attr == INVALID_FILE_ATTRIBUTES) throw cli_error("the program file " + full_path(a[1]) + " does not exist");
+    if (attr & FILE_ATTRIBUTE_DIRECTORY) throw cli_error(full_path(a[1]) + " is a folder, not a program file");
     position_plugin p(s, pos);
     s.linked().popups().clear();
     try {

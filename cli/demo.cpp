@@ -9,6 +9,7 @@
 #include "../Helpers/utf.h"
 #include "cli_error.h"
 #include "commands.h"
+#include "exit_cleanup.h"
 #include "process_job.h"
 #include "wav_file.h"
 
@@ -46,7 +47,9 @@ void cmd_demo(const tool_options& base, const args& a) {
     const std::string plugin = default_plugin ? wide_to_utf8(tool_folder() + L"plugins\\gain.dll") : a[0];
 
     std::printf("Orvane demo, in a throwaway profile: %s\n\n", wide_to_utf8(options.profile_folder).c_str());
-    {
+    // Nothing of a demo that failed or was interrupted stays behind.
+    exit_cleanup remove_on_interrupt(work);
+    try {
         session s(options);
         std::printf("1. Adding the plug-in %s\n   ", plugin.c_str());
         cmd_add(s, {plugin});
@@ -67,7 +70,13 @@ void cmd_demo(const tool_options& base, const args& a) {
         std::printf("4. Processing %s\n\n", wide_to_utf8(input).c_str());
         process_result r = run_process_job(s, input, output);
         print_summary(r, output);
+    } catch (...) {
+        std::fflush(stdout);
+        remove_folder_tree(work);
+        remove_on_interrupt.release();
+        throw;
     }
+    remove_on_interrupt.release();
     remove_folder_tree(options.profile_folder);
     std::printf("\nThe demo's profile is gone; the output stays for you to listen to.\n");
 }

@@ -66,11 +66,12 @@ void cmd_add(session& s, const args& a) {
         if (e->identifier == checked->identifier)
             throw cli_error("This plug-in is already in the list. (" + e->product_name + ", " + e->module_path + ")");
 
-    std::printf("Added %s by %s, %s, as effect %zu\n", checked->product_name.c_str(), checked->vendor_name.c_str(),
-                checked->channel_summary.c_str(), list.size() + 1);
+    const std::string added = "Added " + checked->product_name + " by " + checked->vendor_name + ", " +
+                              checked->channel_summary + ", as effect " + std::to_string(list.size() + 1);
     list.push_back(std::make_unique<entry>(static_cast<const entry&>(*checked)));
     checked.reset();
     write_list(s, list);
+    std::printf("%s\n", added.c_str());
 }
 
 void cmd_remove(session& s, const args& a) {
@@ -80,7 +81,22 @@ void cmd_remove(session& s, const args& a) {
     for (std::size_t i = 0; i < list.size(); ++i)
         if (lower(list[i]->product_name) == lower(a[0])) index = i;
     if (index == list.size()) index = parse_position(a[0], list.size(), "plug-in") - 1;
-    std::printf("Removed %s (%s)\n", list[index]->product_name.c_str(), list[index]->module_path.c_str());
+    // A chain position whose plug-in left the list would pass audio through
+    // untouched: the chain has to let go of it first.
+    const dsp_chain_config& chain = s.prof().state.chain;
+    std::string positions;
+    std::size_t users = 0;
+    for (std::size_t i = 0; i < chain.get_count(); ++i)
+        if (chain.get_item(i).get_owner() == list[index]->identifier) {
+            positions += (positions.empty() ? "" : ", ") + std::to_string(i + 1);
+            ++users;
+        }
+    if (users > 0)
+        throw cli_error(list[index]->product_name + " is used by chain position" + (users == 1 ? " " : "s ") +
+                        positions + "; take " + (users == 1 ? "it" : "them") +
+                        " out of the chain first (orvane chain remove POS)");
+    const std::string removed = "Removed " + list[index]->product_name + " (" + list[index]->module_path + ")";
     list.erase(list.begin() + static_cast<std::ptrdiff_t>(index));
     write_list(s, list);
+    std::printf("%s\n", removed.c_str());
 }

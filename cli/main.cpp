@@ -9,11 +9,13 @@
 #include "../Helpers/utf.h"
 #include "cli_error.h"
 #include "commands.h"
+#include "exit_cleanup.h"
 
 namespace {
 
 const char k_usage[] =
     "usage: orvane [--profile DIR] [--format float|16|24|32] [--chunk FRAMES] [--quiet] COMMAND ...\n"
+    "       (options may also follow the command; -- ends them)\n"
     "\n"
     "  demo [PLUGIN.dll [INPUT.wav]]   try it all in a throwaway profile (the default command)\n"
     "  info                            the component, its DSP effects and its settings\n"
@@ -31,6 +33,18 @@ const char k_usage[] =
     "  prefs                           manage the plug-in list on the player's preferences page\n"
     "  import-legacy                   replace the plug-in list with the one an older release kept\n"
     "                                  in the registry\n";
+
+constexpr unsigned k_max_chunk = 1u << 20;
+
+unsigned parse_chunk_size(const std::string& text) {
+    const bool digits = !text.empty() && text.size() <= 9 && text.find_first_not_of("0123456789") == std::string::npos;
+    const unsigned long n = digits ? std::stoul(text) : 0;
+    if (n < 1 || n > k_max_chunk)
+        throw cli_error("--chunk takes a number of frames from 1 to " + std::to_string(k_max_chunk) + ", not \"" +
+                            text + "\"",
+                        2);
+    return static_cast<unsigned>(n);
+}
 
 }  // namespace
 
@@ -57,29 +71,41 @@ unsigned parse_position(const std::string& text, std::size_t count, const char* 
 }
 
 int wmain(int argc, wchar_t** argv) {
+    install_exit_cleanup();
     tool_options options;
     options.profile_folder = profile::default_folder();
     std::vector<std::string> words;
     try {
+        // Options may stand before or after the command; a word after "--"
+        // is never an option.
+        bool options_end = false;
         for (int i = 1; i < argc; ++i) {
             std::wstring w = argv[i];
             auto value = [&]() -> std::wstring {
                 if (i + 1 >= argc) throw cli_error(wide_to_utf8(w) + " needs a value", 2);
                 return argv[++i];
             };
-            if (words.empty() && w == L"--profile") options.profile_folder = value();
-            else if (words.empty() && w == L"--format") options.format = value();
-            else if (words.empty() && w == L"--chunk") {
-                std::string n = wide_to_utf8(value());
-                options.chunk_frames = parse_position(n, 1u << 20, "chunk size");
-            } else if (words.empty() && w == L"--quiet") options.quiet = true;
-            else if (words.empty() && (w == L"--help" || w == L"-h")) {
+            if (options_end || w.size() < 2 || w[0] != L'-' || (w[1] != L'-' && w != L"-h")) {
+                words.push_back(wide_to_utf8(w));
+            } else if (w == L"--") {
+                options_end = true;
+            } else if (w == L"--profile") {
+                options.profile_folder = value();
+            } else if (w == L"--format") {
+                options.format = value();
+            } else if (w == L"--chunk") {
+                options.chunk_frames = parse_chunk_size(wide_to_utf8(value()));
+            } else if (w == L"--quiet") {
+                options.quiet = true;
+            } else if (w == L"--help" || w == L"-h") {
                 std::printf("%s", k_usage);
                 return 0;
-            } else if (words.empty() && w == L"--version") {
+            } else if (w == L"--version") {
                 std::printf("orvane, for the Orvane component 0.8.0.1\n");
                 return 0;
-            } else words.push_back(wide_to_utf8(w));
+            } else {
+                throw cli_error("unknown option " + wide_to_utf8(w) + " (orvane --help lists them)", 2);
+            }
         }
         const std::string command = words.empty() ? "demo" : words[0];
         const args rest = words.empty() ? args{} : args(words.begin() + 1, words.end());
@@ -99,8 +125,7 @@ int wmain(int argc, wchar_t** argv) {
                 c.run(s, rest);
                 return 0;
             }
-        std::fprintf(stderr, "orvane: unknown command \"%s\"\n%s", command.c_str(), k_usage);
-        return 2;
+        throw cli_error("unknown command \"" + command + "\" (orvane --help lists them)", 2);
     } catch (const cli_error& e) {
         std::fprintf(stderr, "orvane: error: %s\n", e.what());
         return e.exit_code();

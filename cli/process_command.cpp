@@ -12,6 +12,8 @@
 #include "audio_stats.h"
 #include "cli_error.h"
 #include "commands.h"
+#include "exit_cleanup.h"
+#include "part_file.h"
 #include "process_job.h"
 #include "wav_file.h"
 
@@ -62,6 +64,29 @@ private:
     std::chrono::steady_clock::time_point drawn_;
 };
 
+// The player leaves out a chain position whose DSP it does not have, and
+// the audio would pass that position untouched: refuse rather than write
+// output that silently lacks an effect.
+void check_chain_effects(component_host& host, const dsp_chain_config& chain) {
+    std::vector<GUID> offered;
+    for (auto& e : host.services<dsp_entry>()) offered.push_back(e->get_guid());
+    std::string missing;
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < chain.get_count(); ++i) {
+        const GUID owner = chain.get_item(i).get_owner();
+        bool found = false;
+        for (const GUID& g : offered) found = found || g == owner;
+        if (found) continue;
+        missing += (missing.empty() ? "" : ", ") + std::to_string(i + 1);
+        ++count;
+    }
+    if (count == 0) return;
+    const std::string positions = std::string(count == 1 ? "chain position " : "chain positions ") + missing;
+    throw cli_error(positions + (count == 1 ? " uses an effect" : " use effects") +
+                    " whose plug-in is not in the plug-in list (or not among its first 20); nothing was written. "
+                    "Take " + (count == 1 ? "it" : "them") + " out with: orvane chain remove POS");
+}
+
 }  // namespace
 
 process_result run_process_job(session& s, const std::wstring& input, const std::wstring& output) {
@@ -73,7 +98,12 @@ process_result run_process_job(session& s, const std::wstring& input, const std:
     if (lstrcmpiW(in_full, out_full) == 0) throw cli_error("the output file must not be the input file");
 
     component_host& host = s.player();
-    const std::wstring temp = output + L".part";
+    check_chain_effects(host, s.prof().state.chain);
+    part_file part = create_part_file(output);
+    const std::wstring temp = part.path;
+    exit_cleanup remove_on_interrupt(temp);
+    // Owned here until the first chunk says how many channels to write.
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> part_stream(part.file, &std::fclose);
     const unsigned channels = reader.channels();
     const std::size_t chunk_frames = s.options().chunk_frames;
     std::vector<float> buffer(chunk_frames * channels);
@@ -98,7 +128,9 @@ process_result run_process_job(session& s, const std::wstring& input, const std:
     cb.consume = [&](dsp_chunk_list& list) {
         for (std::size_t i = 0; i < list.get_count(); ++i) {
             audio_chunk* c = list.get_item(i);
-            if (!writer) writer = std::make_unique<wav_writer>(temp, c->get_channels(), c->get_sample_rate(), format);
+            if (!writer)
+                writer = std::make_unique<wav_writer>(part_stream.release(), temp, c->get_channels(),
+                                                      c->get_sample_rate(), format);
             if (c->get_channels() != writer->channels())
                 throw cli_error("the chain changed its channel count in the middle of the file");
             writer->write(c->get_data(), c->get_sample_count());
@@ -109,7 +141,8 @@ process_result run_process_job(session& s, const std::wstring& input, const std:
     const auto started = std::chrono::steady_clock::now();
     try {
         play(host, cb);
-        if (!writer) writer = std::make_unique<wav_writer>(temp, channels, reader.sample_rate(), format);
+        if (!writer)
+            writer = std::make_unique<wav_writer>(part_stream.release(), temp, channels, reader.sample_rate(), format);
         result.output_channels = writer->channels();
         writer->finish();
         writer.reset();
@@ -117,6 +150,7 @@ process_result run_process_job(session& s, const std::wstring& input, const std:
             throw cli_error("cannot write the output file " + wide_to_utf8(output));
     } catch (...) {
         writer.reset();
+        part_stream.reset();
         DeleteFileW(temp.c_str());
         throw;
     }

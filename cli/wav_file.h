@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-enum class sample_format { pcm16, pcm24, pcm32, float32 };
+#include "wav_header.h"
 
 std::string format_name(sample_format f);
 
@@ -41,6 +41,8 @@ private:
 class wav_writer {
 public:
     wav_writer(const std::wstring& path, unsigned channels, unsigned rate, sample_format format);
+    // Takes over `file`, already open for binary writing; closes it on failure.
+    wav_writer(std::FILE* file, const std::wstring& path, unsigned channels, unsigned rate, sample_format format);
     ~wav_writer();
     wav_writer(const wav_writer&) = delete;
     wav_writer& operator=(const wav_writer&) = delete;

@@ -7,13 +7,16 @@ set(ORVANE_HELPER_SOURCES
 
 set(ORVANE_COMPONENT_SOURCES
   shell/client.cpp
+  shell/config_records.cpp
   shell/entry.cpp
   shell/export.cpp
   shell/factory_list.cpp
+  shell/identifier_parse.cpp
   shell/identifier_text.cpp
   shell/identity.cpp
   shell/installation_check.cpp
   shell/list_file.cpp
+  shell/list_format.cpp
   shell/plugin_list.cpp
   shell/popups.cpp
   shell/signal_routing.cpp

@@ -6,12 +6,47 @@
 
 #include "../host/cfg_var.h"
 #include "component.h"
+#include "config_records.h"
 #include "factory_list.h"
 #include "signal_routing.h"
 
 namespace {
-// Larger records are not ours to hold in memory; they are skipped.
-constexpr std::uint32_t k_max_record_bytes = 1u << 20;
+
+class stream_source final : public byte_source {
+public:
+    stream_source(stream_reader& in, abort_callback& abort) : in_(in), abort_(abort) {}
+    std::size_t read(unsigned char* out, std::size_t n) override { return in_.read(out, n, abort_); }
+
+private:
+    stream_reader& in_;
+    abort_callback& abort_;
+};
+
+// Hands each record of one of our variables to that variable.
+class variable_sink final : public config_record_sink {
+public:
+    explicit variable_sink(abort_callback& abort) : abort_(abort) {}
+    bool wants(const config_identifier& id) override { return find(id) != nullptr; }
+    void take(const config_identifier& id, const unsigned char* body, std::size_t size) override {
+        stream_reader_memblock record(body, size);
+        try {
+            find(id)->read_raw(record, size, abort_);
+        } catch (const exception_io&) {
+            // A record too short for the variable leaves its value as it was.
+        }
+    }
+
+private:
+    static cfg_var_reader* find(const config_identifier& id) {
+        GUID g;
+        std::memcpy(&g, id.data(), sizeof g);
+        for (cfg_var_reader* r = cfg_var_reader::head; r; r = r->next)
+            if (r->guid == g) return r;
+        return nullptr;
+    }
+    abort_callback& abort_;
+};
+
 }  // namespace
 
 velmora_client_impl::velmora_client_impl() { route_runtime_signals(); }
@@ -34,30 +69,9 @@ void velmora_client_impl::write_configuration(stream_writer& out, abort_callback
 }
 
 void velmora_client_impl::read_configuration(stream_reader& in, abort_callback& abort) {
-    for (;;) {
-        GUID id;
-        if (in.read(&id, sizeof id, abort) != sizeof id) return;
-        unsigned char size_bytes[4];
-        if (in.read(size_bytes, 4, abort) != 4) return;
-        std::uint32_t size = size_bytes[0] | (size_bytes[1] << 8) | (size_bytes[2] << 16) |
-                             (static_cast<std::uint32_t>(size_bytes[3]) << 24);
-
-        cfg_var_reader* var = nullptr;
-        for (cfg_var_reader* r = cfg_var_reader::head; r && !var; r = r->next)
-            if (r->guid == id) var = r;
-        if (!var || size > k_max_record_bytes) {
-            if (in.skip(size, abort) != size) return;
-            continue;
-        }
-        std::vector<unsigned char> body(size);
-        if (in.read(body.data(), size, abort) != size) return;
-        stream_reader_memblock record(body.data(), body.size());
-        try {
-            var->read_raw(record, size, abort);
-        } catch (const exception_io&) {
-            // A record too short for the variable leaves its value as it was.
-        }
-    }
+    stream_source source(in, abort);
+    variable_sink sink(abort);
+    read_config_records(source, sink);
 }
 
 void velmora_client_impl::set_library_path(const char* path, const char* name) {

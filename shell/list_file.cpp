@@ -3,7 +3,6 @@
 #include <shlwapi.h>
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -11,58 +10,29 @@
 #include "../Helpers/utf.h"
 #include "../Helpers/win32_handles.h"
 #include "component.h"
+#include "list_format.h"
 
 namespace {
 
 const wchar_t k_file_name[] = L"vst_entries.bin";
-constexpr std::size_t k_line_units = 260;  // a line holds at most 259 units
-constexpr std::size_t k_lines_per_record = 7;
-// Far more plug-ins than anyone owns; a file of empty lines cannot make the
-// player allocate millions of records.
-constexpr std::int64_t k_max_records = 1 << 16;
 
-// Reads UTF-16 units from a file through a small buffer.
-class unit_reader {
+class file_source final : public byte_source {
 public:
-    explicit unit_reader(HANDLE file) : file_(file) {}
-
-    bool next(wchar_t& unit) {
-        unsigned char bytes[2];
-        for (unsigned char& b : bytes)
-            if (!next_byte(b)) return false;
-        unit = static_cast<wchar_t>(bytes[0] | (bytes[1] << 8));
-        return true;
-    }
-    bool next_byte(unsigned char& b) {
-        if (pos_ == len_) {
-            DWORD got = 0;
-            if (!ReadFile(file_, buf_, sizeof buf_, &got, nullptr) || got == 0) return false;
-            pos_ = 0;
-            len_ = got;
-        }
-        b = buf_[pos_++];
-        return true;
-    }
-
-    // One line: up to a line feed, 259 units, or the end of the file.
-    std::string line() {
-        wchar_t text[k_line_units] = {};
-        std::size_t n = 0;
-        wchar_t unit;
-        while (n < k_line_units - 1 && next(unit)) {
-            text[n++] = unit;
-            if (unit == L'\n') break;
-        }
-        if (n > 0 && text[n - 1] == L'\n') --n;
-        return wide_to_utf8(text, n);
+    explicit file_source(HANDLE file) : file_(file) {}
+    std::size_t read(unsigned char* out, std::size_t n) override {
+        DWORD got = 0;
+        if (!ReadFile(file_, out, static_cast<DWORD>(n), &got, nullptr)) return 0;
+        return got;
     }
 
 private:
     HANDLE file_;
-    unsigned char buf_[16384];
-    std::size_t pos_ = 0;
-    std::size_t len_ = 0;
 };
+
+std::string to_utf8(const std::u16string& units) {
+    static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 units are wchar_t on Windows");
+    return wide_to_utf8(reinterpret_cast<const wchar_t*>(units.data()), units.size());
+}
 
 void append_line(std::vector<unsigned char>& out, const std::string& text) {
     std::wstring w = utf8_to_wide(text);
@@ -92,28 +62,10 @@ void load_list_file(const std::wstring& path, entry_list& target) {
                                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return;
 
-    unit_reader reader(file.get());
-    // A file shorter than the count field holds no records.
-    std::uint32_t raw_count = 0;
-    for (int i = 0; i < 4; ++i) {
-        unsigned char b;
-        if (!reader.next_byte(b)) return;
-        raw_count |= static_cast<std::uint32_t>(b) << (8 * i);
-    }
-    std::int32_t count = static_cast<std::int32_t>(raw_count);
-
-    // A damaged count must not ask for millions of empty records: every
-    // complete record takes at least its seven line feeds, so the file can
-    // hold no more than that many, plus one it ends in the middle of.
-    LARGE_INTEGER size{};
-    GetFileSizeEx(file.get(), &size);
-    std::int64_t units = size.QuadPart > 4 ? (size.QuadPart - 4) / 2 : 0;
-    std::int64_t limit = std::min(units / static_cast<std::int64_t>(k_lines_per_record) + 1, k_max_records);
-    std::int64_t records = count < limit ? count : limit;
-
-    for (std::int64_t i = 0; i < records; ++i) {
+    file_source source(file.get());
+    for (const list_record_units& units : decode_list(source, list_file_max_records)) {
         entry::lines texts;
-        for (std::string& line : texts) line = reader.line();
+        for (std::size_t i = 0; i < texts.size(); ++i) texts[i] = to_utf8(units[i]);
         target.push_back(std::make_unique<entry>(texts));
     }
 }

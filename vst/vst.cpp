@@ -125,6 +125,9 @@ bool vst::validate(bool check) {
     if (faulted) return crashed();
     loaded = true;
     std::int32_t limit = static_cast<std::int32_t>(output_number_limit_setting().get_value() & 0xFFFF);
+    // A damaged stored value (0, or a multiple of 65536) would hand the host
+    // chunks without channels; the setting's own minimum is 1.
+    if (limit < 1) limit = 1;
     output_count = static_cast<std::uint16_t>(effect->numOutputs < limit ? effect->numOutputs : limit);
     if (check) close_plugin();
     return true;

@@ -3,6 +3,7 @@
 
 #include "../../host/string_base.h"
 #include "../../prefs/advanced_settings.h"
+#include "../support/settings_restorer.h"
 
 namespace {
 
@@ -14,7 +15,12 @@ std::string state_of(advconfig_entry_integer_impl& s) {
 
 void set_text(advconfig_entry_integer_impl& s, const std::string& text) { s.set_state(text.c_str(), text.size()); }
 
-TEST(AdvancedSettings, NamesDefaultsAndFlags) {
+class AdvancedSettings : public ::testing::Test {
+protected:
+    settings_restorer keep_settings;
+};
+
+TEST_F(AdvancedSettings, NamesDefaultsAndFlags) {
     auto& limit = output_number_limit_setting();
     auto& declick = declicker_size_setting();
     string8 name, def;
@@ -33,7 +39,7 @@ TEST(AdvancedSettings, NamesDefaultsAndFlags) {
     EXPECT_EQ(limit.get_parent(), declick.get_parent());
 }
 
-TEST(AdvancedSettings, ValuesAreClippedBothWays) {
+TEST_F(AdvancedSettings, ValuesAreClippedBothWays) {
     auto& limit = output_number_limit_setting();
     auto& declick = declicker_size_setting();
     set_text(limit, "0");
@@ -46,7 +52,7 @@ TEST(AdvancedSettings, ValuesAreClippedBothWays) {
     EXPECT_EQ(state_of(declick), "0");
 }
 
-TEST(AdvancedSettings, TextParsesFromTheLeadingDigits) {
+TEST_F(AdvancedSettings, TextParsesFromTheLeadingDigits) {
     EXPECT_EQ(parse_setting_text("12abc", 5), 12u);
     EXPECT_EQ(parse_setting_text("12x34", 5), 12u);
     EXPECT_EQ(parse_setting_text("abc", 3), 0u);
@@ -69,7 +75,7 @@ TEST(AdvancedSettings, TextParsesFromTheLeadingDigits) {
     }
 }
 
-TEST(AdvancedSettings, ValidateRewritesTheText) {
+TEST_F(AdvancedSettings, ValidateRewritesTheText) {
     string8 text("077x");
     output_number_limit_setting().validate(text);
     EXPECT_EQ(text.str(), "32");
@@ -78,14 +84,14 @@ TEST(AdvancedSettings, ValidateRewritesTheText) {
     EXPECT_EQ(text.str(), "0");
 }
 
-TEST(AdvancedSettings, ResetRestoresDefault) {
+TEST_F(AdvancedSettings, ResetRestoresDefault) {
     auto& limit = output_number_limit_setting();
     set_text(limit, "3");
     limit.reset();
     EXPECT_EQ(state_of(limit), "6");
 }
 
-TEST(AdvancedSettings, StoredFormIsEightBytesLittleEndian) {
+TEST_F(AdvancedSettings, StoredFormIsEightBytesLittleEndian) {
     auto& declick = declicker_size_setting();
     set_text(declick, "513");
     cfg_var_writer* writer = cfg_var_writer::head;

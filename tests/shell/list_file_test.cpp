@@ -111,13 +111,24 @@ TEST_F(ListFile, NegativeOrZeroCountGivesEmptyList) {
     }
 }
 
-TEST_F(ListFile, DamagedCountIsBoundedByFileSize) {
+TEST_F(ListFile, CountAboveShortRecordsStillCreatesEveryEntry) {
+    // Seven empty lines are the smallest record: the count, not the file's
+    // size, says how many entries there are.
+    write_file_bytes(path, concat({5, 0, 0, 0}, utf16("a.dll\n\n\n\n\n\n\n")));
+    entry_list loaded;
+    load_list_file(path, loaded);
+    ASSERT_EQ(loaded.size(), 5u);
+    EXPECT_EQ(loaded[0]->module_path, "a.dll");
+    for (std::size_t i = 1; i < loaded.size(); ++i) EXPECT_EQ(loaded[i]->to_lines(), entry(entry::lines{}).to_lines());
+}
+
+TEST_F(ListFile, DamagedCountStopsAtTheFixedBound) {
     write_file_bytes(path, concat({0xFF, 0xFF, 0xFF, 0x7F}, utf16("a.dll\n\n\n\n\n\n\n")));
     entry_list loaded;
     load_list_file(path, loaded);
-    ASSERT_GE(loaded.size(), 1u);
-    EXPECT_LE(loaded.size(), 3u);
+    ASSERT_EQ(loaded.size(), list_file_max_records);
     EXPECT_EQ(loaded[0]->module_path, "a.dll");
+    EXPECT_EQ(loaded.back()->to_lines(), entry(entry::lines{}).to_lines());
 }
 
 TEST_F(ListFile, ShortFilesAndMissingFileAreEmpty) {

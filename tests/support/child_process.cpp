@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cwchar>
+
 #include "../../Helpers/win32_handles.h"
 #include "test_paths.h"
 
@@ -21,12 +23,38 @@ std::string text_of(const std::wstring& path) {
     return std::string(b.begin(), b.end());
 }
 
+// The test's environment with TEMP and TMP pointing at `temp` (unless
+// empty) and the `extra` variables added.
+std::vector<wchar_t> environment_for(const std::wstring& temp, const std::vector<std::wstring>& extra) {
+    std::vector<wchar_t> block;
+    wchar_t* all = GetEnvironmentStringsW();
+    for (const wchar_t* p = all; *p; p += wcslen(p) + 1) {
+        std::wstring var = p;
+        std::wstring name = var.substr(0, var.find(L'='));
+        if (!temp.empty() && (lstrcmpiW(name.c_str(), L"TEMP") == 0 || lstrcmpiW(name.c_str(), L"TMP") == 0))
+            continue;
+        block.insert(block.end(), var.begin(), var.end());
+        block.push_back(L'\0');
+    }
+    FreeEnvironmentStringsW(all);
+    std::vector<std::wstring> added = extra;
+    if (!temp.empty()) added.insert(added.end(), {L"TEMP=" + temp, L"TMP=" + temp});
+    for (const std::wstring& var : added) {
+        block.insert(block.end(), var.begin(), var.end());
+        block.push_back(L'\0');
+    }
+    block.push_back(L'\0');
+    return block;
+}
+
 }  // namespace
 
-tool_run run_orvane(const std::vector<std::wstring>& arguments) { return run_orvane_driven(arguments, {}); }
+tool_run run_orvane(const std::vector<std::wstring>& arguments, const run_place& place) {
+    return run_orvane_driven(arguments, {}, place);
+}
 
 tool_run run_orvane_driven(const std::vector<std::wstring>& arguments,
-                           const std::function<void(unsigned long process_id)>& drive) {
+                           const std::function<void(unsigned long process_id)>& drive, const run_place& place) {
     std::wstring exe = bin_folder() + L"orvane.exe";
     std::wstring line = L"\"" + exe + L"\"";
     for (const std::wstring& a : arguments) line += L" \"" + a + L"\"";
@@ -42,8 +70,13 @@ tool_run run_orvane_driven(const std::vector<std::wstring>& arguments,
         si.hStdOutput = out.get();
         si.hStdError = err.get();
         PROCESS_INFORMATION pi{};
-        if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
-                            &si, &pi))
+        std::vector<wchar_t> env;
+        if (!place.temp_folder.empty() || !place.environment.empty())
+            env = environment_for(place.temp_folder, place.environment);
+        const DWORD console = place.own_console ? CREATE_NEW_CONSOLE : CREATE_NO_WINDOW;
+        if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE, console | CREATE_UNICODE_ENVIRONMENT,
+                            env.empty() ? nullptr : env.data(),
+                            place.working_folder.empty() ? nullptr : place.working_folder.c_str(), &si, &pi))
             return run;
         unique_handle process(pi.hProcess), thread(pi.hThread);
         if (drive) {

@@ -11,6 +11,7 @@
 #include "../../vst/vst.h"
 #include "../support/linked_host.h"
 #include "../support/plugin_hooks.h"
+#include "../support/settings_restorer.h"
 #include "../support/signals.h"
 
 namespace {
@@ -30,6 +31,7 @@ protected:
     }
     void set_limit(const char* text) { output_number_limit_setting().set_state(text, std::strlen(text)); }
 
+    settings_restorer keep_settings;
     linked_host host;
 };
 

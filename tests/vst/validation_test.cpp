@@ -11,6 +11,7 @@
 #include "../../vst/vst.h"
 #include "../support/linked_host.h"
 #include "../support/plugin_hooks.h"
+#include "../support/settings_restorer.h"
 
 namespace {
 
@@ -23,6 +24,7 @@ protected:
         e.channel_summary = "9/9";
         return std::make_unique<vst>(e, check);
     }
+    settings_restorer keep_settings;
     linked_host host;
     temp_folder files;
 };
@@ -161,6 +163,12 @@ TEST_F(Validation, OutputCountFollowsTheLimit) {
     }
     output_number_limit_setting().set_state("2", 1);
     EXPECT_EQ(load(wide_to_utf8(plugin_dll("recorder")))->output_count, 2);
+    // Stored values the setting itself never writes: only the low 16 bits
+    // count, and none of them leaves a plug-in without outputs.
+    for (std::uint64_t stored : {std::uint64_t{0}, std::uint64_t{0x10000}, std::uint64_t{0x10003}}) {
+        output_number_limit_setting().set_value(stored);
+        EXPECT_EQ(load(six.path_utf8())->output_count, stored == 0x10003 ? 3 : 1) << stored;
+    }
 }
 
 TEST_F(Validation, CheckModeClosesTheValidPlugin) {

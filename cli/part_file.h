@@ -1,0 +1,15 @@
+#pragma once
+// The file an output is written to before it gets its real name: always a
+// new file of the tool's own, beside the output, so that a file of the
+// user's is never overwritten or renamed in its place.
+#include <cstdio>
+#include <string>
+
+struct part_file {
+    std::wstring path;
+    std::FILE* file = nullptr;  // opened for binary writing; the caller closes it
+};
+
+// Creates "OUTPUT.<random>.part" that did not exist before. Throws cli_error
+// when the output's folder takes no new file.
+part_file create_part_file(const std::wstring& output);
