@@ -73,9 +73,13 @@ std::size_t wav_reader::read(float* out, std::size_t count) {
     const std::size_t frame_bytes = std::size_t{channels_} * bytes_per_sample_;
     while (done < count && frames_left_ > 0) {
         std::size_t want = std::min<std::uint64_t>({count - done, buffer_frames_, frames_left_});
-        std::size_t got = std::fread(buffer_.get(), frame_bytes, want, file_);
+        // On our little-endian targets a float file's bytes are the samples
+        // themselves: they are read straight into place.
+        const bool in_place = format_ == sample_format::float32;
+        float* o = out + done * channels_;
+        std::size_t got = std::fread(in_place ? static_cast<void*>(o) : buffer_.get(), frame_bytes, want, file_);
         if (got == 0) break;
-        decode_samples(buffer_.get(), got * channels_, format_, out + done * channels_);
+        if (!in_place) decode_samples(buffer_.get(), got * channels_, format_, o);
         done += got;
         frames_left_ -= got;
         if (got < want) break;
@@ -136,14 +140,13 @@ wav_writer::~wav_writer() {
 void wav_writer::write(const float* in, std::size_t frames) {
     std::vector<unsigned char>& bytes = buffer_;
     bytes.clear();
-    for (std::size_t i = 0; i < frames * channels_; ++i) {
+    if (format_ == sample_format::float32) {
+        // Little-endian targets: the samples' bytes are the file's.
+        const auto* b = reinterpret_cast<const unsigned char*>(in);
+        bytes.assign(b, b + frames * channels_ * sizeof(float));
+    }
+    for (std::size_t i = 0; format_ != sample_format::float32 && i < frames * channels_; ++i) {
         float v = in[i];
-        if (format_ == sample_format::float32) {
-            std::uint32_t b;
-            std::memcpy(&b, &v, 4);
-            for (int k = 0; k < 4; ++k) bytes.push_back(static_cast<unsigned char>(b >> (8 * k)));
-            continue;
-        }
         double c = std::max(-1.0, std::min(1.0, static_cast<double>(v)));
         if (format_ == sample_format::pcm16) {
             auto s = static_cast<std::int32_t>(std::lround(c * 32767.0));

@@ -40,6 +40,7 @@ set(ORVANE_COMPONENT_SOURCES
   vst/plugin_memory.cpp
   vst/preset_state.cpp
   vst/program_file.cpp
+  vst/sample_layout.cpp
   vst/shared_instances.cpp
   vst/vst.cpp
 )

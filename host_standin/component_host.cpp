@@ -41,7 +41,14 @@ component_host::component_host(host_options options)
     chain().add_listener([this](const dsp_chain_config& c) {
         for (auto& cb : services<dsp_config_callback>()) cb->on_chain_changed(c);
     });
-    main_window_.reset(create_main_window());
+}
+
+// Made on the main thread's first request: a window costs a Wine process
+// its display connection, which a run that never shows anything need not pay.
+// Other threads get no parent until then.
+HWND component_host::main_window() {
+    if (!main_window_ && GetCurrentThreadId() == main_thread_) main_window_.reset(create_main_window());
+    return main_window_.get();
 }
 
 component_host::~component_host() { stop(); }

@@ -63,7 +63,7 @@ private:
     service_class_ref find_class(const GUID& guid) override;
     service_base* create_service(service_class_ref cls, std::size_t index) override;
     std::size_t count_services(service_class_ref cls) override;
-    HWND main_window() override { return main_window_.get(); }
+    HWND main_window() override;
     bool is_shutting_down() override { return shutting_down_; }
     bool is_main_thread() override { return GetCurrentThreadId() == main_thread_; }
     bool is_initializing() override { return initializing_; }

@@ -5,8 +5,8 @@ set -u
 
 need=(cmake ninja-build g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
       mingw-w64-x86-64-dev mingw-w64-i686-dev binutils-mingw-w64-x86-64
-      binutils-mingw-w64-i686 wine64 xvfb xauth
-      clang-14 libclang-rt-14-dev)  # the native fuzzing harnesses
+      binutils-mingw-w64-i686 wine64 xvfb xauth time
+      clang-14 libclang-rt-14-dev)  # the native fuzzing harnesses; time for the benchmark's memory figure
 
 missing=()
 for p in "${need[@]}"; do

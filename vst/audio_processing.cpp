@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <new>
 
+#include "sample_layout.h"
 #include "vst.h"
 
 namespace {
@@ -38,6 +39,9 @@ bool process_chunk(vst& plugin, audio_chunk& chunk) {
     if (ins == 0 || outs == 0) return true;
     const std::uint32_t frames = static_cast<std::uint32_t>(chunk.get_sample_count());
     const std::uint32_t in_channels = chunk.get_channels();
+    // The chunk's own calls are virtual: each is asked once.
+    const std::size_t capacity = chunk.get_data_size();
+    float* data = chunk.get_data();
 
     if (chunk.get_sample_rate() != plugin.sample_rate) {
         plugin.dispatch(effMainsChanged, 0, 0);
@@ -46,7 +50,7 @@ bool process_chunk(vst& plugin, audio_chunk& chunk) {
         plugin.dispatch(effMainsChanged, 0, 1);
     }
 
-    if (plugin.channels < in_channels || plugin.alloc_data_size < chunk.get_data_size() ||
+    if (plugin.channels < in_channels || plugin.alloc_data_size < capacity ||
         plugin.block_size < frames || plugin.alloc_inputs < ins || plugin.alloc_outputs < outs) {
         // Everything is allocated before anything is recorded, so a failed
         // allocation leaves the old buffers and sizes consistent.
@@ -59,7 +63,7 @@ bool process_chunk(vst& plugin, audio_chunk& chunk) {
         plugin.input_pointers = std::move(input_pointers);
         plugin.output_pointers = std::move(output_pointers);
         plugin.channels = in_channels;
-        plugin.alloc_data_size = static_cast<std::uint32_t>(chunk.get_data_size());
+        plugin.alloc_data_size = static_cast<std::uint32_t>(capacity);
         plugin.block_size = frames;
         plugin.alloc_inputs = ins;
         plugin.alloc_outputs = outs;
@@ -76,9 +80,7 @@ bool process_chunk(vst& plugin, audio_chunk& chunk) {
     if (plugin.alloc_outputs != plugin.channels) std::fill(out_buf, out_buf + out_size, 0.0f);
 
     const std::uint32_t used = std::min(in_channels, ins);
-    const float* data = chunk.get_data();
-    for (std::uint32_t ch = 0; ch < used; ++ch)
-        for (std::uint32_t s = 0; s < frames; ++s) in_buf[std::size_t{ch} * frames + s] = data[std::size_t{s} * in_channels + ch];
+    deinterleave(data, in_channels, used, frames, in_buf);
     // Inputs this chunk has no channel for hear silence, not an older chunk.
     if (used < ins) std::fill(in_buf + std::size_t{used} * frames, in_buf + std::size_t{ins} * frames, 0.0f);
 
@@ -95,9 +97,10 @@ bool process_chunk(vst& plugin, audio_chunk& chunk) {
     // outputs than the buffers hold.
     const std::uint32_t n = std::min<std::uint32_t>({plugin.output_count, outs, plugin.alloc_outputs});
     chunk.set_channels(n, channel_mask_for(n));
-    if (std::size_t{frames} * n > chunk.get_data_size()) chunk.set_data_size(std::size_t{frames} * n);
-    float* out = chunk.get_data();
-    for (std::uint32_t ch = 0; ch < n; ++ch)
-        for (std::uint32_t s = 0; s < frames; ++s) out[std::size_t{s} * n + ch] = out_buf[std::size_t{ch} * frames + s];
+    if (std::size_t{frames} * n > capacity) {
+        chunk.set_data_size(std::size_t{frames} * n);
+        data = chunk.get_data();
+    }
+    interleave(out_buf, n, frames, data);
     return true;
 }

@@ -1,0 +1,11 @@
+#pragma once
+// Counts heap allocations: the C runtime's malloc, calloc and realloc, as
+// imported by the modules handed in (operator new ends in malloc). The
+// import table entries are replaced by counting wrappers, so a DLL loaded
+// with its own copy of the runtime is counted as well as the program.
+#include <windows.h>
+
+#include <cstdint>
+
+void count_allocations_in(HMODULE module);
+std::uint64_t allocation_count();

@@ -1,0 +1,63 @@
+// The fast conversion loops against the plain ones, bit for bit, for every
+// channel count and stride up to 9, frame counts around the vector widths,
+// and sample bits that include NaN payloads, infinities and denormals.
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "../vst/sample_layout.h"
+#include "benches.h"
+#include "plain_layout.h"
+
+namespace {
+
+constexpr std::uint32_t k_frame_counts[] = {0, 1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 63, 64, 65, 1000, 4099};
+constexpr std::uint32_t k_guard = 16;  // samples after the end that must stay untouched
+
+std::vector<float> random_bits(std::size_t n, std::uint32_t seed) {
+    std::vector<float> v(n);
+    std::uint32_t x = seed;
+    for (std::size_t i = 0; i < n; ++i) {
+        x = x * 1664525u + 1013904223u;
+        std::uint32_t bits = x;
+        if (i % 7 == 3) bits = 0x7F800001u | (x & 0x803FFFFFu);  // a signalling NaN, payload kept
+        std::memcpy(&v[i], &bits, sizeof bits);
+    }
+    return v;
+}
+
+bool same(const std::vector<float>& a, const std::vector<float>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
+}
+
+}  // namespace
+
+int check_layout() {
+    int failures = 0, cases = 0;
+    for (std::uint32_t stride = 1; stride <= 9; ++stride)
+        for (std::uint32_t channels = 1; channels <= stride; ++channels)
+            for (std::uint32_t frames : k_frame_counts) {
+                ++cases;
+                const std::vector<float> interleaved = random_bits(std::size_t{stride} * frames, stride * 131 + frames);
+                const std::vector<float> sentinel = random_bits(std::size_t{channels} * frames + k_guard, 99);
+                std::vector<float> fast = sentinel, plain = sentinel;
+                deinterleave(interleaved.data(), stride, channels, frames, fast.data());
+                plain_deinterleave(interleaved.data(), stride, channels, frames, plain.data());
+                if (!same(fast, plain)) {
+                    std::printf("deinterleave differs: stride %u, channels %u, frames %u\n", stride, channels, frames);
+                    ++failures;
+                }
+                if (channels != stride) continue;
+                const std::vector<float> planar = random_bits(std::size_t{channels} * frames, frames * 7 + channels);
+                fast = plain = sentinel;
+                interleave(planar.data(), channels, frames, fast.data());
+                plain_interleave(planar.data(), channels, frames, plain.data());
+                if (!same(fast, plain)) {
+                    std::printf("interleave differs: channels %u, frames %u\n", channels, frames);
+                    ++failures;
+                }
+            }
+    std::printf("| Fast path equals plain loop | %d layouts | plain loop | fast path | - | equal | %s |\n", cases,
+                failures ? "MISSED" : "met");
+    return failures ? 1 : 0;
+}

@@ -1,0 +1,172 @@
+#include "sample_layout.h"
+
+#include <cstddef>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+inline void move_sample(float* to, const float* from) { std::memcpy(to, from, sizeof(float)); }
+
+// The channel count known to the compiler: one pass over the frames, one
+// output stream per channel.
+template <std::uint32_t C>
+void deinterleave_fixed(const float* in, std::uint32_t frames, float* planar) {
+    for (std::uint32_t s = 0; s < frames; ++s)
+        for (std::uint32_t ch = 0; ch < C; ++ch) move_sample(planar + std::size_t{ch} * frames + s, in + std::size_t{s} * C + ch);
+}
+
+template <std::uint32_t C>
+void interleave_fixed(const float* planar, std::uint32_t frames, float* out) {
+    for (std::uint32_t s = 0; s < frames; ++s)
+        for (std::uint32_t ch = 0; ch < C; ++ch) move_sample(out + std::size_t{s} * C + ch, planar + std::size_t{ch} * frames + s);
+}
+
+void deinterleave_stereo(const float* in, std::uint32_t frames, float* left, float* right) {
+    std::uint32_t s = 0;
+#if defined(__SSE2__)
+    // Shuffles move bits without looking at them as numbers. Eight frames a
+    // turn keep two independent shuffle chains in flight.
+    for (; s + 8 <= frames; s += 8) {
+        const float* p = in + std::size_t{s} * 2;
+        const __m128 a = _mm_loadu_ps(p), b = _mm_loadu_ps(p + 4), c = _mm_loadu_ps(p + 8), d = _mm_loadu_ps(p + 12);
+        _mm_storeu_ps(left + s, _mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+        _mm_storeu_ps(right + s, _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
+        _mm_storeu_ps(left + s + 4, _mm_shuffle_ps(c, d, _MM_SHUFFLE(2, 0, 2, 0)));
+        _mm_storeu_ps(right + s + 4, _mm_shuffle_ps(c, d, _MM_SHUFFLE(3, 1, 3, 1)));
+    }
+    for (; s + 4 <= frames; s += 4) {
+        const __m128 a = _mm_loadu_ps(in + std::size_t{s} * 2);
+        const __m128 b = _mm_loadu_ps(in + std::size_t{s} * 2 + 4);
+        _mm_storeu_ps(left + s, _mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+        _mm_storeu_ps(right + s, _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
+    }
+#endif
+    for (; s < frames; ++s) {
+        move_sample(left + s, in + std::size_t{s} * 2);
+        move_sample(right + s, in + std::size_t{s} * 2 + 1);
+    }
+}
+
+void interleave_stereo(const float* left, const float* right, std::uint32_t frames, float* out) {
+    std::uint32_t s = 0;
+#if defined(__SSE2__)
+    for (; s + 8 <= frames; s += 8) {
+        const __m128 l0 = _mm_loadu_ps(left + s), r0 = _mm_loadu_ps(right + s);
+        const __m128 l1 = _mm_loadu_ps(left + s + 4), r1 = _mm_loadu_ps(right + s + 4);
+        float* p = out + std::size_t{s} * 2;
+        _mm_storeu_ps(p, _mm_unpacklo_ps(l0, r0));
+        _mm_storeu_ps(p + 4, _mm_unpackhi_ps(l0, r0));
+        _mm_storeu_ps(p + 8, _mm_unpacklo_ps(l1, r1));
+        _mm_storeu_ps(p + 12, _mm_unpackhi_ps(l1, r1));
+    }
+    for (; s + 4 <= frames; s += 4) {
+        const __m128 l = _mm_loadu_ps(left + s);
+        const __m128 r = _mm_loadu_ps(right + s);
+        _mm_storeu_ps(out + std::size_t{s} * 2, _mm_unpacklo_ps(l, r));
+        _mm_storeu_ps(out + std::size_t{s} * 2 + 4, _mm_unpackhi_ps(l, r));
+    }
+#endif
+    for (; s < frames; ++s) {
+        move_sample(out + std::size_t{s} * 2, left + s);
+        move_sample(out + std::size_t{s} * 2 + 1, right + s);
+    }
+}
+
+#if defined(__SSE2__)
+// Six channels, four frames at a time: six loads, a transpose by shuffles,
+// six stores.
+std::uint32_t deinterleave_six_vectors(const float* in, std::uint32_t frames, float* planar) {
+    std::uint32_t s = 0;
+    for (; s + 4 <= frames; s += 4) {
+        const float* p = in + std::size_t{s} * 6;
+        const __m128 v0 = _mm_loadu_ps(p), v1 = _mm_loadu_ps(p + 4), v2 = _mm_loadu_ps(p + 8);
+        const __m128 v3 = _mm_loadu_ps(p + 12), v4 = _mm_loadu_ps(p + 16), v5 = _mm_loadu_ps(p + 20);
+        const __m128 a = _mm_shuffle_ps(v0, v1, _MM_SHUFFLE(3, 2, 1, 0));  // f0c0 f0c1 f1c0 f1c1
+        const __m128 b = _mm_shuffle_ps(v3, v4, _MM_SHUFFLE(3, 2, 1, 0));  // f2c0 f2c1 f3c0 f3c1
+        const __m128 c = _mm_shuffle_ps(v0, v2, _MM_SHUFFLE(1, 0, 3, 2));  // f0c2 f0c3 f1c2 f1c3
+        const __m128 d = _mm_shuffle_ps(v3, v5, _MM_SHUFFLE(1, 0, 3, 2));  // f2c2 f2c3 f3c2 f3c3
+        const __m128 e = _mm_shuffle_ps(v1, v2, _MM_SHUFFLE(3, 2, 1, 0));  // f0c4 f0c5 f1c4 f1c5
+        const __m128 f = _mm_shuffle_ps(v4, v5, _MM_SHUFFLE(3, 2, 1, 0));  // f2c4 f2c5 f3c4 f3c5
+        _mm_storeu_ps(planar + s, _mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+        _mm_storeu_ps(planar + std::size_t{frames} + s, _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
+        _mm_storeu_ps(planar + std::size_t{frames} * 2 + s, _mm_shuffle_ps(c, d, _MM_SHUFFLE(2, 0, 2, 0)));
+        _mm_storeu_ps(planar + std::size_t{frames} * 3 + s, _mm_shuffle_ps(c, d, _MM_SHUFFLE(3, 1, 3, 1)));
+        _mm_storeu_ps(planar + std::size_t{frames} * 4 + s, _mm_shuffle_ps(e, f, _MM_SHUFFLE(2, 0, 2, 0)));
+        _mm_storeu_ps(planar + std::size_t{frames} * 5 + s, _mm_shuffle_ps(e, f, _MM_SHUFFLE(3, 1, 3, 1)));
+    }
+    return s;
+}
+
+std::uint32_t interleave_six_vectors(const float* planar, std::uint32_t frames, float* out) {
+    std::uint32_t s = 0;
+    for (; s + 4 <= frames; s += 4) {
+        const __m128 c0 = _mm_loadu_ps(planar + s), c1 = _mm_loadu_ps(planar + std::size_t{frames} + s);
+        const __m128 c2 = _mm_loadu_ps(planar + std::size_t{frames} * 2 + s);
+        const __m128 c3 = _mm_loadu_ps(planar + std::size_t{frames} * 3 + s);
+        const __m128 c4 = _mm_loadu_ps(planar + std::size_t{frames} * 4 + s);
+        const __m128 c5 = _mm_loadu_ps(planar + std::size_t{frames} * 5 + s);
+        const __m128 a = _mm_unpacklo_ps(c0, c1), b = _mm_unpackhi_ps(c0, c1);  // f0c0 f0c1 f1c0 f1c1 | f2.. f3..
+        const __m128 c = _mm_unpacklo_ps(c2, c3), d = _mm_unpackhi_ps(c2, c3);
+        const __m128 e = _mm_unpacklo_ps(c4, c5), f = _mm_unpackhi_ps(c4, c5);
+        float* p = out + std::size_t{s} * 6;
+        _mm_storeu_ps(p, _mm_movelh_ps(a, c));
+        _mm_storeu_ps(p + 4, _mm_shuffle_ps(e, a, _MM_SHUFFLE(3, 2, 1, 0)));
+        _mm_storeu_ps(p + 8, _mm_movehl_ps(e, c));
+        _mm_storeu_ps(p + 12, _mm_movelh_ps(b, d));
+        _mm_storeu_ps(p + 16, _mm_shuffle_ps(f, b, _MM_SHUFFLE(3, 2, 1, 0)));
+        _mm_storeu_ps(p + 20, _mm_movehl_ps(f, d));
+    }
+    return s;
+}
+#else
+std::uint32_t deinterleave_six_vectors(const float*, std::uint32_t, float*) { return 0; }
+std::uint32_t interleave_six_vectors(const float*, std::uint32_t, float*) { return 0; }
+#endif
+
+// The vector part, then the frames left over.
+void deinterleave_six(const float* in, std::uint32_t frames, float* planar) {
+    for (std::uint32_t s = deinterleave_six_vectors(in, frames, planar); s < frames; ++s)
+        for (std::uint32_t ch = 0; ch < 6; ++ch) move_sample(planar + std::size_t{ch} * frames + s, in + std::size_t{s} * 6 + ch);
+}
+
+void interleave_six(const float* planar, std::uint32_t frames, float* out) {
+    for (std::uint32_t s = interleave_six_vectors(planar, frames, out); s < frames; ++s)
+        for (std::uint32_t ch = 0; ch < 6; ++ch) move_sample(out + std::size_t{s} * 6 + ch, planar + std::size_t{ch} * frames + s);
+}
+
+}  // namespace
+
+void deinterleave(const float* in, std::uint32_t stride, std::uint32_t channels, std::uint32_t frames,
+                  float* planar) {
+    if (channels == stride) {
+        switch (channels) {
+            case 1: std::memcpy(planar, in, sizeof(float) * frames); return;
+            case 2: deinterleave_stereo(in, frames, planar, planar + frames); return;
+            case 4: deinterleave_fixed<4>(in, frames, planar); return;
+            case 6: deinterleave_six(in, frames, planar); return;
+            case 8: deinterleave_fixed<8>(in, frames, planar); return;
+            default: break;
+        }
+    }
+    for (std::uint32_t s = 0; s < frames; ++s)
+        for (std::uint32_t ch = 0; ch < channels; ++ch)
+            move_sample(planar + std::size_t{ch} * frames + s, in + std::size_t{s} * stride + ch);
+}
+
+void interleave(const float* planar, std::uint32_t channels, std::uint32_t frames, float* out) {
+    switch (channels) {
+        case 1: std::memcpy(out, planar, sizeof(float) * frames); return;
+        case 2: interleave_stereo(planar, planar + frames, frames, out); return;
+        case 4: interleave_fixed<4>(planar, frames, out); return;
+        case 6: interleave_six(planar, frames, out); return;
+        case 8: interleave_fixed<8>(planar, frames, out); return;
+        default: break;
+    }
+    for (std::uint32_t s = 0; s < frames; ++s)
+        for (std::uint32_t ch = 0; ch < channels; ++ch)
+            move_sample(out + std::size_t{s} * channels + ch, planar + std::size_t{ch} * frames + s);
+}
