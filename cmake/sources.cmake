@@ -31,4 +31,10 @@ set(ORVANE_COMPONENT_SOURCES
   vst/program_file.cpp
   vst/shared_instances.cpp
   vst/vst.cpp
+  ui/editor.cpp
+)
+
+# The DLL's own dialogs.
+set(ORVANE_COMPONENT_RESOURCES
+  ui/editor.rc
 )
