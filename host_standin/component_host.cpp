@@ -14,21 +14,6 @@ public:
     const char* version_string() override { return "Velmora 2.1.0"; }
 };
 
-namespace {
-
-HWND create_main_window() {
-    static const wchar_t k_class[] = L"VelmoraStandInMain";
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = k_class;
-    RegisterClassW(&wc);  // fails harmlessly when already registered
-    return CreateWindowExW(0, k_class, L"Velmora", WS_OVERLAPPEDWINDOW, 100, 100, 640, 480, nullptr, nullptr,
-                           GetModuleHandleW(nullptr), nullptr);
-}
-
-}  // namespace
-
 component_host::component_host(host_options options)
     : options_(std::move(options)),
       main_thread_(GetCurrentThreadId()),
@@ -41,7 +26,7 @@ component_host::component_host(host_options options)
     chain().add_listener([this](const dsp_chain_config& c) {
         for (auto& cb : services<dsp_config_callback>()) cb->on_chain_changed(c);
     });
-    main_window_.reset(create_main_window());
+    window_ = std::make_unique<player_window>(api(), chain(), queue());
 }
 
 component_host::~component_host() { stop(); }
@@ -78,6 +63,7 @@ void component_host::start() {
     registry_.add_factory_list(client_->service_list());
     for (auto& s : services<initquit>()) s->on_init();
     initializing_ = false;
+    window_->attach_component();
 }
 
 void component_host::stop() {
@@ -87,6 +73,7 @@ void component_host::stop() {
     for (auto& s : services<initquit>()) s->on_quit();
     pump();
     options_.configuration = save_configuration();
+    window_->detach_component();
     client_->set_services_available(false);
     client_ = nullptr;
     registry_ = service_registry();
