@@ -27,7 +27,9 @@ const char k_usage[] =
     "  params POS                      the parameters of a chain position's plug-in\n"
     "  param POS NAME|NUMBER VALUE     set a parameter (0 to 1)\n"
     "  fxp POS FILE.fxp                load a program file into a chain position\n"
-    "  process INPUT.wav OUTPUT.wav    run a file through the chain\n";
+    "  process INPUT.wav OUTPUT.wav    run a file through the chain\n"
+    "  edit POS                        open a chain position's plug-in editor; saved when closed\n"
+    "  gui                             the player window, with the \"DSP\" menu of the chain\n";
 
 }  // namespace
 
@@ -87,7 +89,7 @@ int wmain(int argc, wchar_t** argv) {
         struct { const char* name; void (*run)(session&, const args&); } table[] = {
             {"info", cmd_info},     {"set", cmd_set},       {"plugins", cmd_plugins}, {"add", cmd_add},
             {"remove", cmd_remove}, {"chain", cmd_chain},   {"params", cmd_params},   {"param", cmd_param},
-            {"fxp", cmd_fxp},       {"process", cmd_process},
+            {"fxp", cmd_fxp},       {"process", cmd_process}, {"edit", cmd_edit}, {"gui", cmd_gui},
         };
         for (const auto& c : table)
             if (command == c.name) {

@@ -1,6 +1,8 @@
 // A plug-in with a GDI editor: four coloured quadrants over the rectangle it
-// reports. A WM_APP + 1 message to its view (width, height) makes it ask the
-// host for that size, as a plug-in does when its panel grows.
+// reports. A click in the view sets its level (the click's share of the
+// width), which scales the audio by twice its value. A WM_APP + 1 message to
+// the view (width, height) makes it ask the host for that size, as a
+// plug-in does when its panel grows.
 #include <windows.h>
 
 #include "common/test_plugin.h"
@@ -17,6 +19,13 @@ public:
     explicit painter(audioMasterCallback host)
         : test_plugin(host, {0x4F506E74 /* OPnt */, 2, 2, 2, effFlagsCanReplacing | effFlagsHasEditor, 1, "Orvane Painter",
                              "Orvane Labs"}) {}
+
+    void process(float** in, float** out, std::int32_t frames) override {
+        const float gain = 2.0f * params_[0];
+        for (int ch = 0; ch < 2; ++ch)
+            for (std::int32_t i = 0; i < frames; ++i) out[ch][i] = in[ch][i] * gain;
+    }
+    std::string parameter_name(std::int32_t index) override { return index == 0 ? "Level" : "Spare"; }
 
     std::intptr_t dispatch(std::int32_t opcode, std::int32_t index, std::intptr_t value, void* ptr,
                            float opt) override {
@@ -73,6 +82,14 @@ private:
                 DeleteObject(brush);
             }
             EndPaint(hwnd, &ps);
+            return 0;
+        }
+        if (message == WM_LBUTTONDOWN && self) {
+            RECT client;
+            GetClientRect(hwnd, &client);
+            const float level = static_cast<float>(static_cast<short>(LOWORD(lparam))) / static_cast<float>(client.right);
+            self->set_parameter(0, level);
+            self->call_host(audioMasterAutomate, 0, 0, nullptr, level);
             return 0;
         }
         if (message == k_ask_size && self) {

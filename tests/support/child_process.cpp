@@ -23,7 +23,9 @@ std::string text_of(const std::wstring& path) {
 
 }  // namespace
 
-tool_run run_orvane(const std::vector<std::wstring>& arguments) {
+tool_run run_orvane(const std::vector<std::wstring>& arguments) { return run_orvane(arguments, nullptr); }
+
+tool_run run_orvane(const std::vector<std::wstring>& arguments, const std::function<void(DWORD)>& meanwhile) {
     std::wstring exe = bin_folder() + L"orvane.exe";
     std::wstring line = L"\"" + exe + L"\"";
     for (const std::wstring& a : arguments) line += L" \"" + a + L"\"";
@@ -43,6 +45,7 @@ tool_run run_orvane(const std::vector<std::wstring>& arguments) {
                             &si, &pi))
             return run;
         unique_handle process(pi.hProcess), thread(pi.hThread);
+        if (meanwhile) meanwhile(pi.dwProcessId);
         WaitForSingleObject(process.get(), INFINITE);
         DWORD code = 0;
         GetExitCodeProcess(process.get(), &code);

@@ -16,6 +16,8 @@ namespace {
 
 struct dialog_search {
     std::function<bool(HWND)> matches;
+    DWORD process;
+    const wchar_t* window_class;
     HWND found = nullptr;
 };
 
@@ -25,7 +27,7 @@ BOOL CALLBACK visit(HWND window, LPARAM param) {
     GetWindowThreadProcessId(window, &process);
     wchar_t cls[32] = {};
     GetClassNameW(window, cls, 32);
-    if (process == GetCurrentProcessId() && std::wstring(cls) == L"#32770" && IsWindowVisible(window) &&
+    if (process == search->process && std::wstring(cls) == search->window_class && IsWindowVisible(window) &&
         search->matches(window)) {
         search->found = window;
         return FALSE;
@@ -33,19 +35,25 @@ BOOL CALLBACK visit(HWND window, LPARAM param) {
     return TRUE;
 }
 
-HWND search(std::function<bool(HWND)> matches) {
-    dialog_search s{std::move(matches)};
+HWND search(std::function<bool(HWND)> matches, DWORD process = 0, const wchar_t* window_class = L"#32770") {
+    dialog_search s{std::move(matches), process ? process : GetCurrentProcessId(), window_class};
     EnumWindows(visit, reinterpret_cast<LPARAM>(&s));
     return s.found;
 }
 
 }  // namespace
 
-HWND find_dialog(const wchar_t* title, DWORD thread, HWND except) {
-    return search([&](HWND w) {
-        return w != except && (!thread || GetWindowThreadProcessId(w, nullptr) == thread) &&
-               (!title || window_text(w) == title);
-    });
+HWND find_dialog(const wchar_t* title, DWORD thread, HWND except, DWORD process) {
+    return search(
+        [&](HWND w) {
+            return w != except && (!thread || GetWindowThreadProcessId(w, nullptr) == thread) &&
+                   (!title || window_text(w) == title);
+        },
+        process);
+}
+
+HWND find_window_of_class(DWORD process, const wchar_t* window_class) {
+    return search([](HWND) { return true; }, process, window_class);
 }
 
 HWND find_owned_dialog(HWND owner) {

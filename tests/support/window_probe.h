@@ -10,9 +10,12 @@
 // Polls `done` until it answers true or `timeout_ms` has passed.
 bool wait_until(const std::function<bool()>& done, int timeout_ms = 10000);
 
-// A visible top-level dialog of this process with this title (any title
-// when null), optionally only of one thread and other than `except`.
-HWND find_dialog(const wchar_t* title, DWORD thread = 0, HWND except = nullptr);
+// A visible top-level dialog of this process (or of `process`) with this
+// title (any title when null), optionally only of one thread and other than
+// `except`.
+HWND find_dialog(const wchar_t* title, DWORD thread = 0, HWND except = nullptr, DWORD process = 0);
+// A visible top-level window of `process` with this window class.
+HWND find_window_of_class(DWORD process, const wchar_t* window_class);
 // A visible top-level dialog of this process owned by `owner`.
 HWND find_owned_dialog(HWND owner);
 
