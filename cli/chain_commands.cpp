@@ -9,12 +9,15 @@
 #include "../shell/list_file.h"
 #include "../vst/preset_state.h"
 #include "../vst/program_file.h"
-#include "../vst/shared_instances.h"
 #include "../vst/vst.h"
+#include "../vst/vst_ref.h"
 #include "cli_error.h"
 #include "commands.h"
 
 namespace {
+
+// More than anyone reads in a terminal; a record that claims more is cut.
+constexpr std::int32_t k_max_listed_parameters = 1 << 16;
 
 std::string dsp_name(component_host& host, const GUID& owner) {
     for (auto& e : host.services<dsp_entry>())
@@ -57,25 +60,19 @@ public:
         for (const auto& candidate : list_)
             if (!e && is_plugin_identifier(owner_) && candidate->identifier == owner_) e = candidate.get();
         if (!e) throw cli_error("chain position " + std::to_string(position) + " is not one of the VST effects");
-        plugin_ = acquire_vst(*e, preset);
-        if (!plugin_->loaded) {
-            std::string d = one_line(plugin_->diagnosis);
-            release_vst(plugin_);
-            throw cli_error(d);
-        }
+        plugin_ = vst_ref(*e, preset);
+        if (!plugin_->loaded) throw cli_error(one_line(plugin_->diagnosis));
     }
-    ~position_plugin() { release_vst(plugin_); }
     position_plugin(const position_plugin&) = delete;
     position_plugin& operator=(const position_plugin&) = delete;
 
     vst& plugin() { return *plugin_; }
-    AEffect* effect() { return plugin_->effect; }
 
-    std::string param_text(std::int32_t opcode, std::int32_t index) {
-        char buf[256] = {};
-        plugin_->dispatch(opcode, index, 0, buf);
-        buf[sizeof buf - 1] = '\0';
-        return buf;
+    std::string param_text(std::int32_t opcode, std::int32_t index) { return plugin_->ask_text(opcode, index, 63); }
+    // The parameters we show: a record that claims millions is cut short.
+    std::int32_t parameter_count() const {
+        const std::int32_t n = plugin_->effect->numParams;
+        return n < 0 ? 0 : n > k_max_listed_parameters ? k_max_listed_parameters : n;
     }
     // Stores the plug-in's current state as the position's preset.
     void store() {
@@ -90,14 +87,14 @@ private:
     unsigned position_;
     GUID owner_{};
     entry_list list_;
-    vst* plugin_ = nullptr;
+    vst_ref plugin_;
 };
 
 std::int32_t find_parameter(position_plugin& p, const std::string& wanted) {
-    AEffect* e = p.effect();
-    for (std::int32_t i = 0; i < e->numParams; ++i)
+    const std::int32_t count = p.parameter_count();
+    for (std::int32_t i = 0; i < count; ++i)
         if (lower(p.param_text(effGetParamName, i)) == lower(wanted)) return i;
-    return static_cast<std::int32_t>(parse_position(wanted, static_cast<std::size_t>(e->numParams), "parameter")) - 1;
+    return static_cast<std::int32_t>(parse_position(wanted, static_cast<std::size_t>(count), "parameter")) - 1;
 }
 
 }  // namespace
@@ -158,11 +155,11 @@ void cmd_params(session& s, const args& a) {
     if (a.size() != 1) throw cli_error("usage: orvane params POSITION", 2);
     unsigned pos = parse_position(a[0], s.prof().state.chain.get_count(), "chain position");
     position_plugin p(s, pos);
-    AEffect* e = p.effect();
-    if (e->numParams <= 0) std::printf("%s has no parameters\n", p.plugin().product_name.c_str());
-    for (std::int32_t i = 0; i < e->numParams; ++i)
+    const std::int32_t count = p.parameter_count();
+    if (count == 0) std::printf("%s has no parameters\n", p.plugin().product_name.c_str());
+    for (std::int32_t i = 0; i < count; ++i)
         std::printf("%3d  %-20s %8.4f   %s %s\n", i + 1, p.param_text(effGetParamName, i).c_str(),
-                    static_cast<double>(e->getParameter(e, i)), p.param_text(effGetParamDisplay, i).c_str(),
+                    static_cast<double>(p.plugin().get_parameter(i)), p.param_text(effGetParamDisplay, i).c_str(),
                     p.param_text(effGetParamLabel, i).c_str());
 }
 
@@ -175,8 +172,7 @@ void cmd_param(session& s, const args& a) {
         throw cli_error("a parameter value runs from 0 to 1, not \"" + a[2] + "\"");
     position_plugin p(s, pos);
     std::int32_t index = find_parameter(p, a[1]);
-    AEffect* e = p.effect();
-    e->setParameter(e, index, static_cast<float>(value));
+    p.plugin().set_parameter(index, static_cast<float>(value));
     p.store();
     std::printf("%s: %s = %s %s\n", p.plugin().product_name.c_str(), p.param_text(effGetParamName, index).c_str(),
                 p.param_text(effGetParamDisplay, index).c_str(), p.param_text(effGetParamLabel, index).c_str());

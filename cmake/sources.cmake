@@ -27,6 +27,10 @@ set(ORVANE_COMPONENT_SOURCES
   vst/host_callback.cpp
   vst/instance_key.cpp
   vst/instance_lock.cpp
+  vst/opcode_names.cpp
+  vst/plugin_fault_report.cpp
+  vst/plugin_guard.cpp
+  vst/plugin_memory.cpp
   vst/preset_state.cpp
   vst/program_file.cpp
   vst/shared_instances.cpp

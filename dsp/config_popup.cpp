@@ -1,8 +1,8 @@
 #include "config_popup.h"
 
 #include "../shell/popups.h"
-#include "../vst/shared_instances.h"
 #include "../vst/vst.h"
+#include "../vst/vst_ref.h"
 #include "editor_host.h"
 
 namespace {
@@ -14,27 +14,44 @@ public:
     dsp_preset_impl preset;
 };
 
+// Holds a plug-in's editor_open flag for one popup and clears it however the
+// popup ends.
+class editor_open_claim {
+public:
+    explicit editor_open_claim(vst& plugin) : plugin_(plugin), claimed_(!plugin.editor_open.exchange(true)) {}
+    ~editor_open_claim() {
+        if (claimed_) plugin_.editor_open = false;
+    }
+    editor_open_claim(const editor_open_claim&) = delete;
+    editor_open_claim& operator=(const editor_open_claim&) = delete;
+    bool claimed() const { return claimed_; }
+
+private:
+    vst& plugin_;
+    bool claimed_;
+};
+
 }  // namespace
 
 void show_config_popup_with_callback(const entry& slot, const dsp_preset& preset, HWND parent,
                                      dsp_preset_edit_callback& callback) {
-    vst* plugin = acquire_vst(slot, preset);
+    vst_ref plugin(slot, preset);
     // One step tests and takes the flag, so two popups started at once on
     // two threads cannot both open an editor.
-    const bool already_open = plugin->editor_open.exchange(true);
-    if (already_open) {
-        if (!plugin->loaded) show_popup(plugin->diagnosis, k_title_error, popup_message::icon_error);
-    } else {
-        if (!plugin->loaded)
-            show_popup(plugin->diagnosis, k_title_error, popup_message::icon_error);
-        else if (!plugin->has_editor)
-            show_popup("This feature isn't implemented for no-GUI plug-ins yet. Sorry.", k_title_not_implemented,
-                       popup_message::icon_information);
-        else
-            run_editor(*plugin, slot, preset, parent, callback);
-        plugin->editor_open = false;
-    }
-    release_vst(plugin);
+    editor_open_claim claim(*plugin);
+    if (!plugin->loaded)
+        show_popup(plugin->diagnosis, k_title_error, popup_message::icon_error);
+    else if (!claim.claimed())
+        return;
+    else if (plugin->faulted)
+        show_popup("The VST plug-in \"" + plugin->product_name +
+                       "\" has been switched off after a crash; its editor can't be opened.",
+                   k_title_error, popup_message::icon_error);
+    else if (!plugin->has_editor)
+        show_popup("This feature isn't implemented for no-GUI plug-ins yet. Sorry.", k_title_not_implemented,
+                   popup_message::icon_information);
+    else
+        run_editor(*plugin, slot, preset, parent, callback);
 }
 
 bool show_config_popup_returning(const entry& slot, dsp_preset& preset, HWND parent) {

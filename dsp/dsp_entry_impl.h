@@ -4,7 +4,7 @@
 
 #include "../shell/popups.h"
 #include "../vst/instance_key.h"
-#include "../vst/shared_instances.h"
+#include "../vst/vst_ref.h"
 #include "../vst/vst.h"
 #include "config_popup.h"
 #include "dsp_entry.h"
@@ -24,8 +24,7 @@ bool dsp_entry_v2_impl_t<Svc>::get_default_preset(dsp_preset& out) {
 template <class Svc>
 bool dsp_entry_v2_impl_t<Svc>::instantiate(service_ptr_t<dsp>& out, const dsp_preset& preset) {
     if (preset.get_owner() != slot().identifier) return false;
-    vst* plugin = acquire_vst(slot(), preset);
-    out = make_service<Svc>(plugin);
+    out = make_service<Svc>(vst_ref(slot(), preset));
     return true;
 }
 

@@ -2,12 +2,11 @@
 // What the playback chain runs for a chain position of one of our slots:
 // it holds one reference to the shared plug-in and hands it every chunk.
 #include "../host/dsp.h"
-
-class vst;
+#include "../vst/vst_ref.h"
 
 class dsp_instance : public dsp_impl_base_t<dsp_v2> {
 public:
-    explicit dsp_instance(vst* plugin) : plugin_(plugin) {}
+    explicit dsp_instance(vst_ref plugin) : plugin_(std::move(plugin)) {}
     // Runs silence through the plug-in, then lets go of it (any thread).
     ~dsp_instance();
     dsp_instance(const dsp_instance&) = delete;
@@ -23,8 +22,8 @@ public:
     void on_end_of_playback(abort_callback&) override {}
     bool on_chunk(audio_chunk* chunk, abort_callback& abort) override;
 
-    vst* plugin() const { return plugin_; }
+    vst* plugin() const { return plugin_.get(); }
 
 private:
-    vst* plugin_;
+    vst_ref plugin_;
 };

@@ -11,7 +11,6 @@
 #include "../vst/instance_lock.h"
 #include "../vst/preset_state.h"
 #include "../vst/program_file.h"
-#include "../vst/shared_instances.h"
 #include "../vst/vst.h"
 
 namespace {
@@ -25,15 +24,10 @@ static_assert(sizeof(void*) != 4 || sizeof(OPENFILENAMEW) == 88, "the file dialo
 }  // namespace
 
 editor::editor(const dsp_preset& preset, const entry& slot, dsp_preset_edit_callback& callback)
-    : plugin_(acquire_vst(slot, preset)), effect_(plugin_->effect), callback_(callback), preset_(preset) {}
+    : plugin_(slot, preset), effect_(plugin_->effect), callback_(callback), preset_(preset) {}
 
-editor::~editor() { release_plugin(); }
-
-void editor::release_plugin() {
-    if (!plugin_) return;
-    release_vst(plugin_);
-    plugin_ = nullptr;
-}
+// A window that never opened never reached WM_DESTROY: its reference goes here.
+editor::~editor() = default;
 
 void editor::run(HWND parent) { run_modal(component_instance(), k_editor_dialog, parent); }
 
@@ -84,7 +78,7 @@ bool editor::on_message(UINT message, WPARAM wparam, LPARAM, LRESULT& result) {
 }
 
 void editor::initialise() {
-    effect_->resvd1 = reinterpret_cast<std::intptr_t>(static_cast<editor_link*>(this));
+    if (effect_) effect_->resvd1 = reinterpret_cast<std::intptr_t>(static_cast<editor_link*>(this));
 
     // Position 0 is read as a command identifier, so each item goes in
     // before the first item whose identifier is 0.
@@ -98,8 +92,14 @@ void editor::initialise() {
     plugin_->dispatch(effEditOpen, 0, 0, hwnd());
     ERect* rect = nullptr;
     plugin_->dispatch(effEditGetRect, 0, 0, &rect);
-    // Without a rectangle the window keeps the template's size.
-    if (rect) resize_client(rect->right - rect->left, rect->bottom - rect->top);
+    // Without a rectangle the window keeps the template's size; the one a
+    // plug-in hands over is its memory, read under the guard.
+    int width = 0, height = 0;
+    if (rect && plugin_->guarded("effEditGetRect", [&] {
+            width = rect->right - rect->left;
+            height = rect->bottom - rect->top;
+        }))
+        resize_client(width, height);
 
     SetTimer(hwnd(), k_idle_timer, k_idle_period_ms, nullptr);
 }
@@ -151,6 +151,6 @@ void editor::close_down() {
     callback_.on_preset_changed(captured);
     preset_ = captured;
 
-    effect_->resvd1 = 0;
-    release_plugin();
+    if (effect_) effect_->resvd1 = 0;
+    plugin_.reset();
 }

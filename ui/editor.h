@@ -11,8 +11,7 @@
 #include "../vst/aeffect.h"
 #include "../vst/editor_link.h"
 #include "../vst/instance_tracker.h"
-
-class vst;
+#include "../vst/vst_ref.h"
 
 inline constexpr int k_editor_dialog = 102;
 inline constexpr UINT k_command_load_program = 24;
@@ -37,9 +36,8 @@ private:
     void place_over_main_window();
     void program_file(UINT command);
     void close_down();
-    void release_plugin();
 
-    vst* plugin_;
+    vst_ref plugin_;  // held from construction until WM_DESTROY
     AEffect* effect_;
     dsp_preset_edit_callback& callback_;
     dsp_preset_impl preset_;

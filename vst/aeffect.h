@@ -132,3 +132,66 @@ constexpr std::intptr_t kVstVersion = 2400;
 constexpr int kVstMaxProgNameLen = 24;
 constexpr int kVstMaxParamStrLen = 8;
 constexpr int kVstMaxProductStrLen = 64;
+
+// The layout and calling convention plug-ins were compiled against, pinned
+// for both targets: a change to the declarations above that moves a field or
+// changes a convention fails to build instead of failing in a user's player.
+#include <cstddef>
+#include <type_traits>
+
+#if defined(_WIN64)
+static_assert(sizeof(AEffect) == 192, "AEffect size");
+static_assert(offsetof(AEffect, dispatcher) == 8 && offsetof(AEffect, process) == 16 &&
+                  offsetof(AEffect, setParameter) == 24 && offsetof(AEffect, getParameter) == 32,
+              "AEffect function pointers");
+static_assert(offsetof(AEffect, numPrograms) == 40 && offsetof(AEffect, numParams) == 44 &&
+                  offsetof(AEffect, numInputs) == 48 && offsetof(AEffect, numOutputs) == 52 &&
+                  offsetof(AEffect, flags) == 56,
+              "AEffect counts");
+static_assert(offsetof(AEffect, resvd1) == 64 && offsetof(AEffect, resvd2) == 72 &&
+                  offsetof(AEffect, initialDelay) == 80 && offsetof(AEffect, ioRatio) == 92 &&
+                  offsetof(AEffect, object) == 96 && offsetof(AEffect, user) == 104,
+              "AEffect host fields");
+static_assert(offsetof(AEffect, uniqueID) == 112 && offsetof(AEffect, version) == 116 &&
+                  offsetof(AEffect, processReplacing) == 120 && offsetof(AEffect, processDoubleReplacing) == 128 &&
+                  offsetof(AEffect, future) == 136,
+              "AEffect tail");
+#else
+static_assert(sizeof(AEffect) == 144, "AEffect size");
+static_assert(offsetof(AEffect, dispatcher) == 4 && offsetof(AEffect, process) == 8 &&
+                  offsetof(AEffect, setParameter) == 12 && offsetof(AEffect, getParameter) == 16,
+              "AEffect function pointers");
+static_assert(offsetof(AEffect, numPrograms) == 20 && offsetof(AEffect, numParams) == 24 &&
+                  offsetof(AEffect, numInputs) == 28 && offsetof(AEffect, numOutputs) == 32 &&
+                  offsetof(AEffect, flags) == 36,
+              "AEffect counts");
+static_assert(offsetof(AEffect, resvd1) == 40 && offsetof(AEffect, resvd2) == 44 &&
+                  offsetof(AEffect, initialDelay) == 48 && offsetof(AEffect, ioRatio) == 60 &&
+                  offsetof(AEffect, object) == 64 && offsetof(AEffect, user) == 68,
+              "AEffect host fields");
+static_assert(offsetof(AEffect, uniqueID) == 72 && offsetof(AEffect, version) == 76 &&
+                  offsetof(AEffect, processReplacing) == 80 && offsetof(AEffect, processDoubleReplacing) == 84 &&
+                  offsetof(AEffect, future) == 88,
+              "AEffect tail");
+#endif
+static_assert(sizeof(ERect) == 8 && offsetof(ERect, left) == 2 && offsetof(ERect, bottom) == 4 &&
+                  offsetof(ERect, right) == 6,
+              "ERect");
+
+// Every function crossing the interface is __cdecl on x86 (x64 has one
+// convention, where the keyword changes nothing).
+static_assert(std::is_same<audioMasterCallback, std::intptr_t(__cdecl*)(AEffect*, std::int32_t, std::int32_t,
+                                                                         std::intptr_t, void*, float)>::value,
+              "host callback convention");
+static_assert(std::is_same<AEffectDispatcherProc, std::intptr_t(__cdecl*)(AEffect*, std::int32_t, std::int32_t,
+                                                                           std::intptr_t, void*, float)>::value,
+              "dispatcher convention");
+static_assert(std::is_same<AEffectProcessProc, void(__cdecl*)(AEffect*, float**, float**, std::int32_t)>::value,
+              "process convention");
+static_assert(std::is_same<AEffectSetParameterProc, void(__cdecl*)(AEffect*, std::int32_t, float)>::value,
+              "setParameter convention");
+static_assert(std::is_same<AEffectGetParameterProc, float(__cdecl*)(AEffect*, std::int32_t)>::value,
+              "getParameter convention");
+static_assert(std::is_same<VstPluginMainProc, AEffect*(__cdecl*)(audioMasterCallback)>::value,
+              "entry function convention");
+static_assert(sizeof(float) == 4 && sizeof(std::intptr_t) == sizeof(void*), "VST scalar sizes");

@@ -15,18 +15,29 @@ std::unique_ptr<T[]> allocate(std::uint64_t a, std::uint64_t b) {
     return std::unique_ptr<T[]>(new T[static_cast<std::size_t>(n ? n : 1)]);
 }
 
-std::uint32_t port_count(std::int32_t n) { return n > 0 ? static_cast<std::uint32_t>(n) : 0; }
+// Ports the plug-in reports now, or 0 when it reports none or more than we
+// serve.
+std::uint32_t port_count(std::int32_t n) {
+    return n > 0 && n <= k_max_plugin_ports ? static_cast<std::uint32_t>(n) : 0;
+}
 
 }  // namespace
 
 unsigned channel_mask_for(unsigned channels) { return audio_chunk::default_channel_mask(channels); }
 
 bool process_chunk(vst& plugin, audio_chunk& chunk) {
+    // Two threads may run one shared plug-in (two chains from one preset, a
+    // declick while another instance plays): they take turns here.
+    critical_section_scope serial(plugin.audio_lock);
     AEffect* e = plugin.effect;
-    const std::uint32_t frames = static_cast<std::uint32_t>(chunk.get_sample_count());
-    const std::uint32_t in_channels = chunk.get_channels();
+    // Switched off after a fault on another thread, or the record changed
+    // under us into something we cannot feed: the chunk passes unchanged.
+    if (!plugin.usable() || !e || !e->processReplacing) return true;
     const std::uint32_t ins = port_count(e->numInputs);
     const std::uint32_t outs = port_count(e->numOutputs);
+    if (ins == 0 || outs == 0) return true;
+    const std::uint32_t frames = static_cast<std::uint32_t>(chunk.get_sample_count());
+    const std::uint32_t in_channels = chunk.get_channels();
 
     if (chunk.get_sample_rate() != plugin.sample_rate) {
         plugin.dispatch(effMainsChanged, 0, 0);
@@ -37,15 +48,21 @@ bool process_chunk(vst& plugin, audio_chunk& chunk) {
 
     if (plugin.channels < in_channels || plugin.alloc_data_size < chunk.get_data_size() ||
         plugin.block_size < frames || plugin.alloc_inputs < ins || plugin.alloc_outputs < outs) {
+        // Everything is allocated before anything is recorded, so a failed
+        // allocation leaves the old buffers and sizes consistent.
+        auto input_buffer = allocate<float>(frames, ins);
+        auto output_buffer = allocate<float>(outs, frames);
+        auto input_pointers = allocate<float*>(ins, 1);
+        auto output_pointers = allocate<float*>(outs, 1);
+        plugin.input_buffer = std::move(input_buffer);
+        plugin.output_buffer = std::move(output_buffer);
+        plugin.input_pointers = std::move(input_pointers);
+        plugin.output_pointers = std::move(output_pointers);
         plugin.channels = in_channels;
         plugin.alloc_data_size = static_cast<std::uint32_t>(chunk.get_data_size());
         plugin.block_size = frames;
         plugin.alloc_inputs = ins;
         plugin.alloc_outputs = outs;
-        plugin.input_buffer = allocate<float>(plugin.block_size, plugin.alloc_inputs);
-        plugin.output_buffer = allocate<float>(plugin.alloc_outputs, plugin.block_size);
-        plugin.input_pointers = allocate<float*>(plugin.alloc_inputs, 1);
-        plugin.output_pointers = allocate<float*>(plugin.alloc_outputs, 1);
         plugin.dispatch(effMainsChanged, 0, 0);
         plugin.dispatch(effSetBlockSize, 0, plugin.block_size);
         plugin.dispatch(effMainsChanged, 0, 1);
@@ -68,11 +85,11 @@ bool process_chunk(vst& plugin, audio_chunk& chunk) {
     for (std::uint32_t i = 0; i < ins; ++i) plugin.input_pointers[i] = in_buf + std::size_t{i} * frames;
     for (std::uint32_t i = 0; i < outs; ++i) plugin.output_pointers[i] = out_buf + std::size_t{i} * frames;
 
-    if (e->processReplacing)
-        e->processReplacing(e, plugin.input_pointers.get(), plugin.output_pointers.get(),
-                            static_cast<std::int32_t>(frames));
-    else
-        std::fill(out_buf, out_buf + std::size_t{outs} * frames, 0.0f);
+    // A plug-in that faults here is switched off; this chunk, untouched so
+    // far, passes through like every later one.
+    if (!plugin.process_replacing(plugin.input_pointers.get(), plugin.output_pointers.get(),
+                                  static_cast<std::int32_t>(frames)))
+        return true;
 
     // A plug-in that lowered its output count since validation has no more
     // outputs than the buffers hold.

@@ -7,6 +7,7 @@
 #include "../host/initquit.h"
 #include "../prefs/advanced_settings.h"
 #include "../shell/factory_list.h"
+#include "vst.h"
 
 namespace {
 
@@ -36,9 +37,12 @@ public:
         output_pointers = {};
     }
 
-    void run(AEffect* effect) {
-        if (!effect || !effect->processReplacing || block_count == 0) return;
+    void run(vst& plugin) {
+        critical_section_scope serial(plugin.audio_lock);
+        AEffect* effect = plugin.effect;
+        if (!plugin.usable() || !effect || block_count == 0) return;
         std::size_t ports = std::max<std::int32_t>({effect->numInputs, effect->numOutputs, 0});
+        if (ports > static_cast<std::size_t>(k_max_plugin_ports)) return;
         float** in = input_pointers.data();
         float** out = output_pointers.data();
         // More ports than the arrays serve: arrays of the plug-in's size.
@@ -51,7 +55,7 @@ public:
         }
         for (std::uint32_t b = 0; b < block_count; ++b) {
             std::fill(silent_input.begin(), silent_input.end(), 0.0f);
-            effect->processReplacing(effect, in, out, static_cast<std::int32_t>(k_block));
+            if (!plugin.process_replacing(in, out, static_cast<std::int32_t>(k_block))) return;
         }
     }
 
@@ -66,4 +70,4 @@ registered_service<declicker> g_declicker;
 
 }  // namespace
 
-void declick(AEffect* effect) { g_declicker.get().run(effect); }
+void declick(vst& plugin) { g_declicker.get().run(plugin); }

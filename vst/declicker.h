@@ -1,7 +1,7 @@
 #pragma once
 // Silence run through a plug-in when a DSP instance ends, so the next
 // instance sharing the plug-in does not start with the old tail.
-#include "aeffect.h"
+class vst;
 
-// Audio thread, no lock.
-void declick(AEffect* effect);
+// Audio thread; takes turns with the plug-in's other audio (audio_lock).
+void declick(vst& plugin);

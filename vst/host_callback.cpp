@@ -53,7 +53,14 @@ std::intptr_t directory(vst* owner) {
 std::intptr_t VSTCALL host_callback(AEffect* effect, std::int32_t opcode, std::int32_t index, std::intptr_t value,
                                     void* ptr, float) {
     if (opcode == audioMasterIdle) {
-        call_dispatcher(effect, effEditIdle);
+        // Through the owner when there is one, so the call is guarded; before
+        // validation records the owner the plug-in is inside its entry
+        // function, which is guarded as a whole.
+        auto* caller = effect ? reinterpret_cast<vst*>(effect->resvd2) : nullptr;
+        if (caller)
+            caller->dispatch(effEditIdle);
+        else
+            call_dispatcher(effect, effEditIdle);
         return 0;
     }
     auto* editor = effect ? reinterpret_cast<editor_link*>(effect->resvd1) : nullptr;

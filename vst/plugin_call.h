@@ -1,5 +1,7 @@
 #pragma once
-// Every call into a plug-in's dispatcher goes through here.
+// A bare dispatcher call, for a record that has no owning vst yet (inside
+// its entry function, which runs guarded as a whole). Everything else goes
+// through vst::dispatch.
 #include <cstdint>
 
 #include "aeffect.h"

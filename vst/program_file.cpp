@@ -6,6 +6,7 @@
 #include "../host/filesystem.h"
 #include "../shell/component.h"
 #include "../shell/popups.h"
+#include "plugin_memory.h"
 #include "vst.h"
 
 namespace {
@@ -21,6 +22,8 @@ constexpr std::int32_t k_params_magic = fourcc("FxCk");
 constexpr std::int32_t k_opaque_magic = fourcc("FPCh");
 constexpr std::size_t k_name_bytes = 28;
 constexpr std::size_t k_header_after_size = 48;  // fxMagic .. prgName
+// No real plug-in has more parameters; a record that claims more is cut.
+constexpr std::int32_t k_max_file_parameters = 1 << 16;
 
 std::int32_t read_be32(file& f, abort_callback& abort) {
     unsigned char b[4];
@@ -77,7 +80,7 @@ void load_fxp(vst& plugin, const std::string& path) {
         std::int32_t count = num_params < plugin.effect->numParams ? num_params : plugin.effect->numParams;
         for (std::int32_t i = 0; i < count; ++i) {
             float value = bits_to_float(read_be32(*f, abort));
-            if (plugin.effect->setParameter) plugin.effect->setParameter(plugin.effect, i, value);
+            plugin.set_parameter(i, value);
         }
     } else if (fx_magic == k_opaque_magic) {
         std::int32_t declared = read_be32(*f, abort);
@@ -86,7 +89,8 @@ void load_fxp(vst& plugin, const std::string& path) {
         std::size_t size = declared <= 0 ? 0
                            : static_cast<std::uint64_t>(declared) < left ? static_cast<std::size_t>(declared)
                                                                          : static_cast<std::size_t>(left);
-        std::vector<unsigned char> chunk(size);
+        // Never a null pointer, even for an empty chunk: plug-ins read it.
+        std::vector<unsigned char> chunk(size ? size : 1, 0);
         std::size_t got = size ? f->read(chunk.data(), size, abort) : 0;
         plugin.dispatch(effSetChunk, 1, static_cast<std::intptr_t>(got), chunk.data());
     }
@@ -94,22 +98,23 @@ void load_fxp(vst& plugin, const std::string& path) {
 
 void save_fxp(vst& plugin, const std::string& path) {
     AEffect* e = plugin.effect;
-    char name[k_name_bytes + 1] = {};
-    plugin.dispatch(effGetProgramName, 0, 0, name);
-    name[k_name_bytes] = '\0';
+    // Many plug-ins write longer names than the file's field holds: they are
+    // asked in a large buffer and the file keeps the first 28 bytes.
+    char name[k_name_bytes] = {};
+    const std::string asked = plugin.ask_text(effGetProgramName, 0, k_name_bytes);
+    std::memcpy(name, asked.data(), asked.size());
 
     const bool chunked = e && (e->flags & effFlagsProgramChunks);
+    const std::int32_t params = !e || e->numParams < 0 ? 0
+                                : e->numParams > k_max_file_parameters ? k_max_file_parameters
+                                                                       : e->numParams;
     std::vector<unsigned char> body;
     if (chunked) {
-        void* chunk = nullptr;
-        std::intptr_t size = plugin.dispatch(effGetChunk, 1, 0, &chunk);
-        if (size < 0 || !chunk) size = 0;
-        put_be32(body, static_cast<std::int32_t>(size));
-        const auto* bytes = static_cast<const unsigned char*>(chunk);
-        body.insert(body.end(), bytes, bytes + size);
-    } else if (e) {
-        for (std::int32_t i = 0; i < e->numParams; ++i)
-            put_be32(body, float_to_bits(e->getParameter ? e->getParameter(e, i) : 0.0f));
+        const std::vector<unsigned char> chunk = take_plugin_chunk(plugin, 1);
+        put_be32(body, static_cast<std::int32_t>(chunk.size()));
+        body.insert(body.end(), chunk.begin(), chunk.end());
+    } else {
+        for (std::int32_t i = 0; i < params; ++i) put_be32(body, float_to_bits(plugin.get_parameter(i)));
     }
 
     std::vector<unsigned char> bytes;
@@ -119,7 +124,7 @@ void save_fxp(vst& plugin, const std::string& path) {
     put_be32(bytes, 1);
     put_be32(bytes, e ? e->uniqueID : 0);
     put_be32(bytes, e ? e->version : 0);
-    put_be32(bytes, e ? e->numParams : 0);
+    put_be32(bytes, params);
     bytes.insert(bytes.end(), name, name + k_name_bytes);
     bytes.insert(bytes.end(), body.begin(), body.end());
 

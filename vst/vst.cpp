@@ -11,14 +11,16 @@
 #include "../shell/component.h"
 #include "../shell/identifier_text.h"
 #include "host_callback.h"
-#include "plugin_call.h"
+#include "opcode_names.h"
+#include "plugin_fault_report.h"
 
 namespace {
 
 const char k_line_break[] = "\r\n\r\n";
-// Plug-ins are asked for product and vendor in buffers larger than the
-// interface's limit, so a plug-in that writes too much cannot overrun them.
-constexpr std::size_t k_string_buffer = 1024;
+// Plug-ins write texts far past the interface's limits (4 KB without a
+// terminator is not unheard of); the buffer they get is larger than any of
+// that, and what we keep is cut to a sane length.
+constexpr std::size_t k_text_buffer = 64 * 1024;
 
 std::string resolve_module_path(const std::string& configured) {
     std::wstring path = utf8_to_wide(configured);
@@ -51,11 +53,13 @@ std::string base_file_name(const std::string& path) {
     return name;
 }
 
-std::string ask_string(vst& v, std::int32_t opcode) {
-    std::vector<char> buffer(k_string_buffer, '\0');
-    v.dispatch(opcode, 0, 0, buffer.data());
-    buffer.back() = '\0';
-    return buffer.data();
+// Cuts a UTF-8 text to at most `limit` bytes without splitting a character.
+std::string cut_utf8(const char* text, std::size_t limit) {
+    std::size_t n = ::strnlen(text, limit + 1);
+    if (n <= limit) return std::string(text, n);
+    n = limit;
+    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+    return std::string(text, n);
 }
 
 }  // namespace
@@ -63,9 +67,10 @@ std::string ask_string(vst& v, std::int32_t opcode) {
 vst::vst(const entry& configured, bool check) : entry(configured) {
     if (validate(check)) diagnosis += "No errors detected.";
     created_on_main_thread = on_main_thread();
+    join_live_set();
 }
 
-bool vst::fail(const char* text) {
+bool vst::fail(const std::string& text) {
     diagnosis += text;
     diagnosis += k_line_break;
     diagnosis += resolved_path_;
@@ -84,7 +89,10 @@ bool vst::validate(bool check) {
     if (!proc) return fail("The file doesn't appear to be VST DLL (no entry procedure).");
 
     auto main_proc = reinterpret_cast<VstPluginMainProc>(reinterpret_cast<void*>(proc));
-    effect = main_proc(host_callback);
+    AEffect* record = nullptr;
+    const auto crashed = [this] { return fail(plugin_fault_diagnosis(fault_call_, fault_)); };
+    if (!guarded(k_call_entry_function, [&] { record = main_proc(host_callback); })) return crashed();
+    effect = record;
     if (!effect) return fail("Could't instantiate the VST.");
     if (effect->magic != kEffectMagic) return fail("kEffectMagic was expected.");
     record_valid_ = true;
@@ -94,22 +102,27 @@ bool vst::validate(bool check) {
     if (effect->numInputs <= 0 || effect->numOutputs <= 0)
         return fail("The VST plug-in has no inputs and/or outputs and hence isn't an effect.");
     channel_summary = std::to_string(effect->numInputs) + "/" + std::to_string(effect->numOutputs);
+    if (effect->numInputs > k_max_plugin_ports || effect->numOutputs > k_max_plugin_ports)
+        return fail("The VST plug-in reports more inputs or outputs than the component can serve (at most " +
+                    std::to_string(k_max_plugin_ports) + ").");
 
     std::intptr_t category = dispatch(effGetPlugCategory);
+    if (faulted) return crashed();
     if (category == kPlugCategSynth || category == kPlugCategOfflineProcess)
         return fail("The VST plug-in reports its category as synth or offline DSP.");
 
     has_editor = (effect->flags & effFlagsHasEditor) != 0;
     dispatch(effOpen);
 
-    product_name = ask_string(*this, effGetProductString);
+    product_name = ask_text(effGetProductString);
     if (product_name.empty()) product_name = base_file_name(resolved_path_);
-    vendor_name = ask_string(*this, effGetVendorString);
+    vendor_name = ask_text(effGetVendorString);
     if (vendor_name.empty()) vendor_name = "n/s";
     spare_text = "n/a";
     identifier = identifier_from_unique_id(effect->uniqueID);
 
     dispatch(effSetProgram, 0, 0);
+    if (faulted) return crashed();
     loaded = true;
     std::int32_t limit = static_cast<std::int32_t>(output_number_limit_setting().get_value() & 0xFFFF);
     output_count = static_cast<std::uint16_t>(effect->numOutputs < limit ? effect->numOutputs : limit);
@@ -117,15 +130,65 @@ bool vst::validate(bool check) {
     return true;
 }
 
-vst::~vst() { close_plugin(); }
+vst::~vst() {
+    leave_live_set();
+    if (faulted) {
+        // Its code may be in any state: no effClose, and the DLL stays mapped
+        // so that nothing it left behind (threads, window procedures) points
+        // into unloaded memory.
+        effect = nullptr;
+        static_cast<void>(module_.release());
+        return;
+    }
+    close_plugin();
+}
 
 void vst::close_plugin() {
     if (effect) dispatch(effClose);
     effect = nullptr;
-    module_.reset();
+    if (!faulted) module_.reset();
 }
 
 std::intptr_t vst::dispatch(std::int32_t opcode, std::int32_t index, std::intptr_t value, void* ptr, float opt) {
-    if (!record_valid_) return 0;
-    return call_dispatcher(effect, opcode, index, value, ptr, opt);
+    if (!record_valid_ || !effect || !effect->dispatcher) return 0;
+    std::intptr_t answer = 0;
+    AEffect* e = effect;
+    guarded(opcode_name(opcode), [&] { answer = e->dispatcher(e, opcode, index, value, ptr, opt); });
+    return answer;
+}
+
+void vst::set_parameter(std::int32_t index, float value) {
+    if (!record_valid_ || !effect || !effect->setParameter) return;
+    AEffect* e = effect;
+    guarded(k_call_set_parameter, [&] { e->setParameter(e, index, value); });
+}
+
+float vst::get_parameter(std::int32_t index) {
+    if (!record_valid_ || !effect || !effect->getParameter) return 0.0f;
+    float value = 0.0f;
+    AEffect* e = effect;
+    guarded(k_call_get_parameter, [&] { value = e->getParameter(e, index); });
+    return value;
+}
+
+bool vst::process_replacing(float** inputs, float** outputs, std::int32_t frames) {
+    if (!record_valid_ || !effect || !effect->processReplacing) return false;
+    AEffect* e = effect;
+    return guarded(k_call_process_replacing, [&] { e->processReplacing(e, inputs, outputs, frames); });
+}
+
+std::string vst::ask_text(std::int32_t opcode, std::int32_t index, std::size_t limit) {
+    std::vector<char> buffer(k_text_buffer, '\0');
+    dispatch(opcode, index, 0, buffer.data());
+    buffer.back() = '\0';
+    return cut_utf8(buffer.data(), limit);
+}
+
+void vst::on_fault(const char* call, const plugin_fault& fault) {
+    if (faulted.exchange(true)) return;
+    fault_call_ = call;
+    fault_ = fault;
+    // During validation the diagnosis carries it; afterwards the user is
+    // told once, here.
+    if (loaded) report_plugin_fault(*this, call, fault);
 }

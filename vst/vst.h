@@ -14,6 +14,16 @@
 #include "../shell/entry.h"
 #include "aeffect.h"
 #include "instance_tracker.h"
+#include "plugin_guard.h"
+
+// More ports than this is a record we do not believe: every port costs a
+// buffer of a whole block.
+constexpr std::int32_t k_max_plugin_ports = 256;
+
+// The longest text we keep of a name a plug-in gives (product, vendor,
+// parameter names): what any list or title can show, and what the plug-in
+// list file can hold on one line.
+constexpr std::size_t k_plugin_text_limit = 127;
 
 class vst final : public entry, public instanceTrackerV2<vst> {
 public:
@@ -26,9 +36,29 @@ public:
 
     // effClose and unload; leaves `effect` and `module` null.
     void close_plugin();
-    // Sends an opcode to the plug-in; answers 0 when there is no usable record.
+
+    // Every call into the plug-in goes through these. Each runs guarded: a
+    // plug-in that faults is switched off (`faulted`), never called again,
+    // and the user is told once. They answer 0 / do nothing when there is no
+    // usable record or function. Any thread.
     std::intptr_t dispatch(std::int32_t opcode, std::int32_t index = 0, std::intptr_t value = 0,
                            void* ptr = nullptr, float opt = 0.0f);
+    void set_parameter(std::int32_t index, float value);
+    float get_parameter(std::int32_t index);
+    // False when the plug-in has no replacing process function or faulted.
+    bool process_replacing(float** inputs, float** outputs, std::int32_t frames);
+    // Runs f, which reads memory the plug-in handed us, under the same guard:
+    // a pointer that lies about its size faults the plug-in, not the player.
+    template <class F>
+    bool guarded(const char* call, F&& f);
+
+    // A text the plug-in writes into a buffer we give it (names, labels,
+    // displays): asked in a large zeroed buffer, since plug-ins write past
+    // the interface's limits, and cut to `limit` bytes.
+    std::string ask_text(std::int32_t opcode, std::int32_t index = 0, std::size_t limit = k_plugin_text_limit);
+
+    // Loaded and not switched off after a fault: may be given audio.
+    bool usable() const { return loaded && !faulted; }
 
     HMODULE module() const { return module_.get(); }
     AEffect* effect = nullptr;
@@ -39,8 +69,14 @@ public:
     std::uint32_t ref_count = 0;
     dsp_preset_impl current_preset;
     critical_section state_lock;
+    // Set once the plug-in faulted inside a call; it is never called again,
+    // not even to close it, and its DLL stays loaded.
+    std::atomic<bool> faulted{false};
 
-    // Audio processing state; touched only by the thread that runs audio.
+    // Audio processing state. `audio_lock` serialises the threads that run
+    // this plug-in's audio (two chains built from one preset, a declick run
+    // while another instance processes).
+    critical_section audio_lock;
     std::uint32_t sample_rate = 0;
     std::uint32_t channels = 0;
     std::uint32_t alloc_inputs = 0;
@@ -61,9 +97,21 @@ public:
 
 private:
     bool validate(bool check);
-    bool fail(const char* text);
+    bool fail(const std::string& text);
+    void on_fault(const char* call, const plugin_fault& fault);
 
     unique_module module_;
+    const char* fault_call_ = nullptr;  // what faulted, for the diagnosis
+    plugin_fault fault_;
     bool record_valid_ = false;  // the record passed the magic check
     std::string resolved_path_;
 };
+
+template <class F>
+bool vst::guarded(const char* call, F&& f) {
+    if (faulted) return false;
+    plugin_fault fault;
+    if (call_guarded(fault, f)) return true;
+    on_fault(call, fault);
+    return false;
+}

@@ -1,9 +1,9 @@
 #include "test_plugin.h"
 
-#include <cstdarg>
-#include <cstdio>
 #include <windows.h>
 
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -16,6 +16,8 @@ std::string g_log;
 test_plugin* g_last_instance = nullptr;
 // The thread of the latest call of each opcode.
 std::map<std::int32_t, DWORD> g_opcode_threads;
+// A test's own function, run at the start of every dispatcher call.
+void (*g_call_hook)(std::int32_t opcode, AEffect* effect) = nullptr;
 
 void log_line(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void log_line(const char* format, ...) {
@@ -37,6 +39,7 @@ std::intptr_t VSTCALL dispatcher_thunk(AEffect* e, std::int32_t opcode, std::int
         std::lock_guard<std::mutex> lock(g_log_mutex);
         g_opcode_threads[opcode] = GetCurrentThreadId();
     }
+    if (g_call_hook) g_call_hook(opcode, e);
     std::intptr_t r = p->dispatch(opcode, index, value, ptr, opt);
     if (opcode == effClose) delete p;
     return r;
@@ -143,6 +146,10 @@ TEST_PLUGIN_EXPORT DWORD test_plugin_opcode_thread(std::int32_t opcode) {
 TEST_PLUGIN_EXPORT std::intptr_t test_plugin_host_call(std::int32_t opcode, std::int32_t index, std::intptr_t value,
                                                        void* ptr, float opt) {
     return g_last_instance ? g_last_instance->call_host(opcode, index, value, ptr, opt) : 0;
+}
+
+TEST_PLUGIN_EXPORT void test_plugin_set_call_hook(void (*hook)(std::int32_t opcode, AEffect* effect)) {
+    g_call_hook = hook;
 }
 
 TEST_PLUGIN_EXPORT AEffect* test_plugin_last_record() {

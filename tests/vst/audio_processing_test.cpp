@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 #include "../../prefs/advanced_settings.h"
 #include "../../vst/audio_processing.h"
@@ -135,6 +136,27 @@ TEST_F(AudioProcessing, GainScalesEachChannel) {
         EXPECT_NEAR(panned.get_data()[2 * s], in[2 * s] * factor, 1e-6);
         EXPECT_EQ(panned.get_data()[2 * s + 1], 0.0f);
     }
+}
+
+TEST_F(AudioProcessing, TwoThreadsOnOneSharedPluginTakeTurns) {
+    // Two chains built from one preset run one plug-in; chunk sizes grow on
+    // both sides, so its buffers are reallocated while the other side plays.
+    plugin_hooks dll("overlap_probe");  // copies input to output, slowly
+    auto v = load(dll);
+    auto run = [&](float scale, std::size_t first_frames) {
+        for (int i = 0; i < 60; ++i) {
+            const std::size_t frames = first_frames + static_cast<std::size_t>(i) * 7;
+            const std::vector<float> in = test_signal(frames, 2, scale);
+            auto c = chunk(in, 2);
+            process_chunk(*v, c);
+            ASSERT_EQ(std::vector<float>(c.get_data(), c.get_data() + in.size()), in) << "chunk " << i;
+        }
+    };
+    std::thread a(run, 0.25f, 16);
+    std::thread b(run, 0.75f, 40);
+    a.join();
+    b.join();
+    EXPECT_EQ(dll.hook<int (*)()>("overlapping_process_calls")(), 0);
 }
 
 TEST(ChannelMask, EveryOutputCount) {

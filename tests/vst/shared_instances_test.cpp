@@ -7,6 +7,7 @@
 #include "../../shell/identifier_text.h"
 #include "../../vst/preset_state.h"
 #include "../../vst/shared_instances.h"
+#include "../../vst/instance_lock.h"
 #include "../../vst/vst.h"
 #include "../support/linked_host.h"
 #include "../support/plugin_hooks.h"
@@ -58,6 +59,33 @@ TEST_F(SharedInstances, SameKeySharesOneInstance) {
     EXPECT_EQ(release_vst(b), nullptr);
     EXPECT_EQ(count("1"), 1);
     EXPECT_TRUE(vst::live_set().empty());
+}
+
+// Whether the vst owning the calling record was in the live set, at each
+// effOpen and effClose it sent.
+std::vector<bool> g_member_at_call;
+void note_membership(std::int32_t opcode, AEffect* effect) {
+    if (opcode != effOpen && opcode != effClose) return;
+    critical_section_scope guard(instance_lock());
+    g_member_at_call.push_back(vst::live_set().count(reinterpret_cast<vst*>(effect->resvd2)) != 0);
+}
+
+TEST_F(SharedInstances, LiveSetHoldsOnlyCompleteObjects) {
+    // A walk of the live set during construction or destruction (acquire_vst
+    // on the playback thread) must not meet the half-built object.
+    using hook_fn = void (*)(void (*)(std::int32_t, AEffect*));
+    auto set_hook = dll.hook<hook_fn>("test_plugin_set_call_hook");
+    ASSERT_NE(set_hook, nullptr);
+    g_member_at_call.clear();
+    set_hook(&note_membership);
+    auto plugin = std::make_unique<vst>(configured, false);
+    {
+        critical_section_scope guard(instance_lock());
+        EXPECT_EQ(vst::live_set().count(plugin.get()), 1u);
+    }
+    plugin.reset();
+    set_hook(nullptr);
+    EXPECT_EQ(g_member_at_call, (std::vector<bool>{false, false}));  // effOpen, effClose
 }
 
 TEST_F(SharedInstances, OtherKeyOrNoKeyLoadsAnotherInstance) {

@@ -143,11 +143,11 @@ TEST_F(Validation, EmptyStringsFallBackToFileNameAndNotStated) {
     EXPECT_EQ(v->vendor_name, "n/s");
 }
 
-TEST_F(Validation, OverlongProductStringDoesNotOverrun) {
+TEST_F(Validation, UnterminatedFourKilobyteProductStringIsCut) {
     plugin_hooks dll("verbose");
     auto v = load(dll.path_utf8());
     ASSERT_TRUE(v->loaded);
-    EXPECT_EQ(v->product_name, std::string(300, 'V'));
+    EXPECT_EQ(v->product_name, std::string(k_plugin_text_limit, 'V'));
     EXPECT_EQ(v->vendor_name, "Orvane Labs");
 }
 

@@ -1,0 +1,73 @@
+// A plug-in that faults on demand: built once per place of the fault
+// (FAULT_AT), each a DLL of its own. Until it faults it halves its input, so
+// processed and unprocessed audio are told apart.
+#include <cstring>
+#include <stdexcept>
+
+#include "common/test_plugin.h"
+
+#define FAULT_ENTRY 1
+#define FAULT_OPEN 2
+#define FAULT_PROCESS 3
+#define FAULT_GET_CHUNK 4
+#define FAULT_SET_PARAMETER 5
+#define FAULT_EDIT_OPEN 6
+#define FAULT_THROW 7
+
+namespace {
+
+// Read at run time, so the compiler cannot see the faults coming (a store
+// through a literal null is undefined and would be optimised away).
+volatile int g_zero = 0;
+int* volatile g_null = nullptr;
+
+__attribute__((noinline)) void write_through_null() { *g_null = 1; }
+__attribute__((noinline)) int divide_by_zero() { return 7 / g_zero; }
+__attribute__((noinline)) void illegal_instruction() { __builtin_trap(); }
+__attribute__((noinline)) void throw_across() { throw std::runtime_error("thrown across the plug-in interface"); }
+
+// The processReplacing call that faults: the first two chunks are processed.
+constexpr int k_faulting_block = 3;
+
+class faulty_plugin final : public test_plugin {
+public:
+    explicit faulty_plugin(audioMasterCallback host)
+        : test_plugin(host, {0x4F466C74 /* OFlt */, 2, 2, 2,
+                             effFlagsCanReplacing | effFlagsHasEditor |
+                                 (FAULT_AT == FAULT_GET_CHUNK ? effFlagsProgramChunks : 0),
+                             1, "Faulty", "Orvane Labs"}) {}
+
+    std::intptr_t dispatch(std::int32_t opcode, std::int32_t index, std::intptr_t value, void* ptr,
+                           float opt) override {
+        if (FAULT_AT == FAULT_OPEN && opcode == effOpen) illegal_instruction();
+        if (FAULT_AT == FAULT_EDIT_OPEN && opcode == effEditOpen) write_through_null();
+        if (FAULT_AT == FAULT_GET_CHUNK && opcode == effGetChunk) {
+            // A pointer that claims 64 KB where there is nothing readable.
+            *static_cast<void**>(ptr) = reinterpret_cast<void*>(std::uintptr_t{16});
+            return 65536;
+        }
+        return test_plugin::dispatch(opcode, index, value, ptr, opt);
+    }
+    void process(float** inputs, float** outputs, std::int32_t frames) override {
+        if (++blocks_ == k_faulting_block) {
+            if (FAULT_AT == FAULT_PROCESS) outputs[0][0] = static_cast<float>(divide_by_zero());
+            if (FAULT_AT == FAULT_THROW) throw_across();
+        }
+        for (int ch = 0; ch < 2; ++ch)
+            for (std::int32_t i = 0; i < frames; ++i) outputs[ch][i] = inputs[ch][i] * 0.5f;
+    }
+    void set_parameter(std::int32_t index, float value) override {
+        if (FAULT_AT == FAULT_SET_PARAMETER) write_through_null();
+        test_plugin::set_parameter(index, value);
+    }
+
+private:
+    int blocks_ = 0;
+};
+
+}  // namespace
+
+TEST_PLUGIN_EXPORT AEffect* VSTPluginMain(audioMasterCallback host) {
+    if (FAULT_AT == FAULT_ENTRY) write_through_null();
+    return (new faulty_plugin(host))->record();
+}

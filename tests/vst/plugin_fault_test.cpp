@@ -1,0 +1,138 @@
+// A plug-in that faults inside a call is switched off, never called again,
+// its audio passes through from the fault on, the user is told once, and
+// the process goes on.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <thread>
+
+#include "../../shell/identifier_text.h"
+#include "../../vst/audio_processing.h"
+#include "../../vst/preset_state.h"
+#include "../../vst/vst.h"
+#include "../support/linked_host.h"
+#include "../support/plugin_hooks.h"
+#include "../support/signals.h"
+
+namespace {
+
+audio_chunk_impl stereo_chunk(const std::vector<float>& samples) {
+    audio_chunk_impl c;
+    c.set_data(samples.data(), samples.size() / 2, 2, 44100, 3);
+    return c;
+}
+
+std::vector<float> samples_of(const audio_chunk& c) {
+    return std::vector<float>(c.get_data(), c.get_data() + c.get_sample_count() * c.get_channels());
+}
+
+std::string switched_off(const char* call, const char* kind) {
+    return std::string("The VST plug-in \"Faulty\" crashed in ") + call + " (" + kind +
+           ") and has been switched off. Its audio passes through unchanged from now on.";
+}
+
+class PluginFaults : public ::testing::Test {
+protected:
+    std::unique_ptr<vst> load(plugin_hooks& dll) {
+        auto v = std::make_unique<vst>(entry(dll.path_utf8()), false);
+        EXPECT_TRUE(v->loaded) << v->diagnosis;
+        return v;
+    }
+    std::vector<popup_record> popups() {
+        host->pump();
+        return host->popups().messages();
+    }
+
+    linked_host host;
+};
+
+// Runs stereo blocks through the plug-in; answers what came back of each.
+std::vector<std::vector<float>> run_blocks(vst& v, int count) {
+    std::vector<std::vector<float>> out;
+    for (int block = 0; block < count; ++block) {
+        auto c = stereo_chunk(test_signal(256, 2));
+        EXPECT_TRUE(process_chunk(v, c));
+        out.push_back(samples_of(c));
+    }
+    return out;
+}
+
+TEST_F(PluginFaults, LoadedPluginFaultingInACallIsSwitchedOffAndReportedOnce) {
+    struct fault_case {
+        const char* dll;
+        const char* call;
+        const char* kind;
+        std::function<void(vst&)> provoke;
+    };
+    const GUID owner = identifier_from_unique_id(0x4F466C74);
+    const fault_case cases[] = {
+        // Audio runs on its own thread: the message reaches the main thread's queue.
+        {"fault_process", "processReplacing", "division by zero",
+         [](vst& v) { std::thread([&] { run_blocks(v, 5); }).join(); }},
+        {"fault_throw", "processReplacing", "C++ exception", [](vst& v) { run_blocks(v, 5); }},
+        {"fault_get_chunk", "effGetChunk", "access violation",
+         [&](vst& v) {
+             dsp_preset_impl captured;
+             capture_preset(v, owner, captured);
+             EXPECT_EQ(captured.get_data_size(), 4u);  // the key alone
+         }},
+        {"fault_set_parameter", "setParameter", "access violation",
+         [&](vst& v) {
+             const float values[] = {0.25f, 0.75f};
+             std::vector<unsigned char> data(8 + sizeof values);
+             std::memcpy(data.data() + 8, values, sizeof values);
+             apply_preset(v, dsp_preset_impl(owner, data));
+         }},
+        {"fault_edit_open", "effEditOpen", "access violation", [](vst& v) { v.dispatch(effEditOpen); }},
+    };
+    for (const fault_case& c : cases) {
+        SCOPED_TRACE(c.dll);
+        host->popups().clear();
+        plugin_hooks dll(c.dll);
+        auto v = load(dll);
+        c.provoke(*v);
+        EXPECT_TRUE(v->faulted);
+        EXPECT_FALSE(v->usable());
+        EXPECT_EQ(popups(), (std::vector<popup_record>{{switched_off(c.call, c.kind), "Error",
+                                                        popup_message::icon_error}}));
+
+        // Never called again, not even to close it; no second message.
+        dll.clear();
+        c.provoke(*v);
+        v->dispatch(effMainsChanged, 0, 1);
+        v.reset();
+        EXPECT_EQ(dll.log(), std::vector<std::string>{});
+        EXPECT_EQ(popups().size(), 1u);
+    }
+}
+
+TEST_F(PluginFaults, AudioPassesThroughUnchangedFromTheFaultOn) {
+    plugin_hooks dll("fault_process");  // halves its input until its third block faults
+    auto v = load(dll);
+    const std::vector<float> in = test_signal(256, 2);
+    std::vector<float> halved = in;
+    for (float& s : halved) s *= 0.5f;
+    EXPECT_EQ(run_blocks(*v, 5), (std::vector<std::vector<float>>{halved, halved, in, in, in}));
+}
+
+TEST_F(PluginFaults, FaultDuringValidationIsTheDiagnosis) {
+    struct { const char* dll; const char* text; } cases[] = {
+        {"fault_entry", "The VST plug-in crashed in its entry function (access violation)."},
+        {"fault_open", "The VST plug-in crashed in effOpen (illegal instruction)."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.dll);
+        plugin_hooks dll(c.dll);
+        dll.clear();
+        auto v = std::make_unique<vst>(entry(dll.path_utf8()), false);
+        EXPECT_FALSE(v->loaded);
+        EXPECT_EQ(v->diagnosis, std::string(c.text) + "\r\n\r\n" + dll.path_utf8());
+        const std::size_t calls = dll.log().size();
+        v.reset();
+        EXPECT_EQ(dll.log().size(), calls);  // no effClose into a plug-in that faulted
+        EXPECT_EQ(popups(), std::vector<popup_record>{});  // shown by whoever acquired it
+    }
+}
+
+}  // namespace

@@ -1,0 +1,50 @@
+#include "plugin_fault_report.h"
+
+#include "../host/main_thread.h"
+#include "../shell/component.h"
+#include "../shell/popups.h"
+#include "vst.h"
+
+namespace {
+
+class show_fault_message : public main_thread_callback {
+public:
+    explicit show_fault_message(std::string text) : text_(std::move(text)) {}
+    bool query(service_base*& out, const GUID& guid) override {
+        return answer_query<show_fault_message, main_thread_callback>(this, out, guid);
+    }
+    void run() override { show(text_); }
+
+    static void show(const std::string& text) {
+        try {
+            show_popup(text, k_title_error, popup_message::icon_error);
+        } catch (const std::exception&) {
+            // No message service: the plug-in is switched off all the same.
+        }
+    }
+
+private:
+    std::string text_;
+};
+
+}  // namespace
+
+std::string plugin_fault_diagnosis(const char* call, const plugin_fault& fault) {
+    return std::string("The VST plug-in crashed in ") + call + " (" + describe_fault(fault.code) + ").";
+}
+
+void report_plugin_fault(const vst& plugin, const char* call, const plugin_fault& fault) {
+    std::string text = "The VST plug-in \"" + plugin.product_name + "\" crashed in " + call + " (" +
+                       describe_fault(fault.code) +
+                       ") and has been switched off. Its audio passes through unchanged from now on.";
+    if (!on_main_thread()) {
+        try {
+            service_ptr_t<main_thread_callback> job = make_service<show_fault_message>(text);
+            host_service<main_thread_callback_manager>()->add_callback(job.get());
+            return;
+        } catch (const std::exception&) {
+            // No queue: show it from here rather than not at all.
+        }
+    }
+    show_fault_message::show(text);
+}

@@ -1,0 +1,14 @@
+#pragma once
+// What the user is told when a plug-in faults inside a call.
+#include <string>
+
+#include "plugin_guard.h"
+
+class vst;
+
+// The diagnosis of a plug-in that faulted while it was being validated.
+std::string plugin_fault_diagnosis(const char* call, const plugin_fault& fault);
+// Tells the user once that a loaded plug-in faulted and was switched off.
+// Any thread: away from the main thread the message is queued to it, so the
+// audio thread never waits on a message box.
+void report_plugin_fault(const vst& plugin, const char* call, const plugin_fault& fault);

@@ -1,0 +1,196 @@
+#include "plugin_guard.h"
+
+#include <windows.h>
+
+namespace {
+
+// The codes our own code raises for C++ exceptions (the compiler's runtime
+// and the other common one) and for a routed runtime signal.
+constexpr std::uint32_t k_cxx_exception_gcc = 0x20474343;
+constexpr std::uint32_t k_cxx_exception_msvc = 0xE06D7363;
+constexpr std::uint32_t k_signal_exception = 0x6F8E1DC8;
+
+}  // namespace
+
+bool is_plugin_fault(std::uint32_t code) {
+    // Errors and warnings (breakpoints included) would end the process;
+    // informational codes (debug output, thread names) are passed on.
+    return (code & 0x80000000u) != 0 || code == k_cxx_exception_gcc || code == k_signal_exception;
+}
+
+const char* describe_fault(std::uint32_t code) {
+    switch (code) {
+        case EXCEPTION_ACCESS_VIOLATION: return "access violation";
+        case EXCEPTION_ILLEGAL_INSTRUCTION: return "illegal instruction";
+        case EXCEPTION_PRIV_INSTRUCTION: return "privileged instruction";
+        case EXCEPTION_INT_DIVIDE_BY_ZERO: return "division by zero";
+        case EXCEPTION_INT_OVERFLOW: return "integer overflow";
+        case EXCEPTION_FLT_DIVIDE_BY_ZERO: return "floating-point division by zero";
+        case EXCEPTION_FLT_INVALID_OPERATION: return "invalid floating-point operation";
+        case EXCEPTION_STACK_OVERFLOW: return "stack overflow";
+        case EXCEPTION_DATATYPE_MISALIGNMENT: return "misaligned data";
+        case EXCEPTION_IN_PAGE_ERROR: return "page error";
+        case EXCEPTION_BREAKPOINT: return "breakpoint";
+        case k_cxx_exception_gcc:
+        case k_cxx_exception_msvc: return "C++ exception";
+        case k_signal_exception: return "abort";
+        default: return "exception";
+    }
+}
+
+#if defined(__x86_64__)
+
+// x64 unwinds by tables: the guard is a small function whose unwind data
+// names our handler. The handler sees an exception on its way out of the
+// plug-in before anything below the guard does. On a fault it does not
+// unwind the plug-in's frames (their cleanups belong to another runtime,
+// whose unwinder cannot finish an unwind aimed at us): it abandons them and
+// has the system resume the thread (RtlRestoreContext, which ends the
+// exception's dispatch properly) at the guard's recovery label with the
+// stack pointer the guard had after its prologue. The guard saved every
+// register the calling convention preserves, and the floating-point control
+// words, before the call, and the recovery puts them back.
+//
+// Frame after the prologue (280 bytes, 16-byte aligned):
+//   0..31 home space, 32 the fault record, 40..103 rbx rbp rdi rsi r12..r15,
+//   104 MXCSR, 108 x87 control word, 112..271 xmm6..xmm15.
+extern "C" void orvane_guard_recover();
+
+extern "C" EXCEPTION_DISPOSITION orvane_guard_handler(EXCEPTION_RECORD* record, void* establisher_frame,
+                                                      CONTEXT* context, void*) {
+    if (record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND)) return ExceptionContinueSearch;
+    if (!is_plugin_fault(record->ExceptionCode)) return ExceptionContinueSearch;
+    auto* fault = *reinterpret_cast<plugin_fault**>(static_cast<char*>(establisher_frame) + 32);
+    fault->code = record->ExceptionCode;
+    // Only the registers the recovery needs: a fault's context may announce
+    // extended state that lives beyond the record and is not copied here.
+    CONTEXT resume = *context;
+    resume.ContextFlags = CONTEXT_CONTROL | CONTEXT_INTEGER;
+    resume.Rsp = reinterpret_cast<DWORD64>(establisher_frame);
+    resume.Rip = reinterpret_cast<DWORD64>(&orvane_guard_recover);
+    RtlRestoreContext(&resume, nullptr);
+    return ExceptionContinueSearch;  // not reached
+}
+
+asm(R"(
+    .text
+    .globl orvane_guarded_invoke
+    .def orvane_guarded_invoke; .scl 2; .type 32; .endef
+    .seh_proc orvane_guarded_invoke
+orvane_guarded_invoke:
+    subq $280, %rsp
+    .seh_stackalloc 280
+    .seh_endprologue
+    movq %r8, 32(%rsp)
+    movq %rbx, 40(%rsp)
+    movq %rbp, 48(%rsp)
+    movq %rdi, 56(%rsp)
+    movq %rsi, 64(%rsp)
+    movq %r12, 72(%rsp)
+    movq %r13, 80(%rsp)
+    movq %r14, 88(%rsp)
+    movq %r15, 96(%rsp)
+    stmxcsr 104(%rsp)
+    fnstcw 108(%rsp)
+    movups %xmm6, 112(%rsp)
+    movups %xmm7, 128(%rsp)
+    movups %xmm8, 144(%rsp)
+    movups %xmm9, 160(%rsp)
+    movups %xmm10, 176(%rsp)
+    movups %xmm11, 192(%rsp)
+    movups %xmm12, 208(%rsp)
+    movups %xmm13, 224(%rsp)
+    movups %xmm14, 240(%rsp)
+    movups %xmm15, 256(%rsp)
+    movq %rcx, %rax
+    movq %rdx, %rcx
+    callq *%rax
+    nop
+    movl $1, %eax
+    addq $280, %rsp
+    ret
+    .globl orvane_guard_recover
+orvane_guard_recover:
+    movq 40(%rsp), %rbx
+    movq 48(%rsp), %rbp
+    movq 56(%rsp), %rdi
+    movq 64(%rsp), %rsi
+    movq 72(%rsp), %r12
+    movq 80(%rsp), %r13
+    movq 88(%rsp), %r14
+    movq 96(%rsp), %r15
+    ldmxcsr 104(%rsp)
+    fninit
+    fldcw 108(%rsp)
+    movups 112(%rsp), %xmm6
+    movups 128(%rsp), %xmm7
+    movups 144(%rsp), %xmm8
+    movups 160(%rsp), %xmm9
+    movups 176(%rsp), %xmm10
+    movups 192(%rsp), %xmm11
+    movups 208(%rsp), %xmm12
+    movups 224(%rsp), %xmm13
+    movups 240(%rsp), %xmm14
+    movups 256(%rsp), %xmm15
+    cld
+    xorl %eax, %eax
+    addq $280, %rsp
+    ret
+    .seh_handler orvane_guard_handler, @except
+    .seh_endproc
+)");
+
+#elif defined(__i386__)
+
+// x86 chains exception registrations through fs:[0]: the guard pushes one of
+// its own with our handler and a jump buffer behind it. On a fault the
+// handler jumps back into the guard, which puts the chain head back to what
+// it was before the call; the plug-in's abandoned registrations above ours
+// go with their stack.
+namespace {
+
+struct guard_registration {
+    guard_registration* next;  // the two fields the system walks
+    void* handler;
+    plugin_fault* fault;
+    void* jump[5];  // __builtin_setjmp's buffer
+};
+
+guard_registration* chain_head() {
+    guard_registration* head;
+    asm volatile("movl %%fs:0, %0" : "=r"(head));
+    return head;
+}
+
+void set_chain_head(guard_registration* head) { asm volatile("movl %0, %%fs:0" : : "r"(head) : "memory"); }
+
+extern "C" EXCEPTION_DISPOSITION __cdecl orvane_guard_handler(EXCEPTION_RECORD* record, void* frame, CONTEXT*,
+                                                             void*) {
+    if (record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND)) return ExceptionContinueSearch;
+    if (!is_plugin_fault(record->ExceptionCode)) return ExceptionContinueSearch;
+    auto* registration = static_cast<guard_registration*>(frame);
+    registration->fault->code = record->ExceptionCode;
+    __builtin_longjmp(registration->jump, 1);
+}
+
+}  // namespace
+
+extern "C" __attribute__((noinline)) int orvane_guarded_invoke(void (*call)(void*), void* context,
+                                                                plugin_fault* fault) {
+    volatile guard_registration registration;
+    registration.fault = fault;
+    registration.handler = reinterpret_cast<void*>(&orvane_guard_handler);
+    registration.next = chain_head();
+    if (__builtin_setjmp(const_cast<void**>(registration.jump))) {
+        set_chain_head(registration.next);
+        return 0;
+    }
+    set_chain_head(const_cast<guard_registration*>(&registration));
+    call(context);
+    set_chain_head(registration.next);
+    return 1;
+}
+
+#else
+#error "no plug-in guard for this processor"
+#endif

@@ -1,0 +1,33 @@
+#pragma once
+// Every call into a plug-in's code runs inside a structured-exception frame
+// of ours. A plug-in that faults there (access violation, illegal
+// instruction, division by zero, a C++ exception thrown across the
+// interface, an abort) does not take the player down: the call is abandoned
+// and the caller is told, so the plug-in can be switched off.
+//
+// The frame is a real one in the system's exception dispatch, not a
+// vectored handler: a plug-in that raises and handles exceptions of its own
+// (copy protection does) still sees them first, and only what would
+// otherwise end the process reaches us.
+#include <cstdint>
+#include <type_traits>
+
+struct plugin_fault {
+    std::uint32_t code = 0;  // the structured exception's code
+};
+
+// Whether an exception that reached our frame ends the call.
+bool is_plugin_fault(std::uint32_t code);
+// "access violation", "illegal instruction", ... for the user's message.
+const char* describe_fault(std::uint32_t code);
+
+extern "C" int orvane_guarded_invoke(void (*call)(void*), void* context, plugin_fault* fault);
+
+// Runs f(); answers false, with `fault` filled in, when the call faulted.
+// Any thread. Nothing of f's own frame may need unwinding: keep f a plain
+// call into the plug-in.
+template <class F>
+bool call_guarded(plugin_fault& fault, F&& f) {
+    using callable = std::remove_reference_t<F>;
+    return orvane_guarded_invoke([](void* p) { (*static_cast<callable*>(p))(); }, &f, &fault) != 0;
+}
