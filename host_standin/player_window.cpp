@@ -21,6 +21,23 @@ HMENU owned_popup(HMENU parent, const wchar_t* text) {
     return popup;
 }
 
+struct open_window_search {
+    HWND self;
+    bool found;
+};
+
+// Asks every other visible top-level window of this process to close.
+BOOL CALLBACK close_if_open(HWND w, LPARAM p) {
+    auto* s = reinterpret_cast<open_window_search*>(p);
+    DWORD process = 0;
+    GetWindowThreadProcessId(w, &process);
+    if (process == GetCurrentProcessId() && w != s->self && IsWindowVisible(w)) {
+        PostMessageW(w, WM_CLOSE, 0, 0);
+        s->found = true;
+    }
+    return TRUE;
+}
+
 }  // namespace
 
 player_window::player_window(velmora_api& api, dsp_chain_store& chain, main_thread_queue& queue)
@@ -172,19 +189,8 @@ void player_window::run() {
 void player_window::close_other_dialogs() {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(k_close_wait_ms);
     for (;;) {
-        struct search { HWND self; bool found; } s{hwnd(), false};
-        EnumWindows(
-            [](HWND w, LPARAM p) -> BOOL {
-                auto* s = reinterpret_cast<search*>(p);
-                DWORD process = 0;
-                GetWindowThreadProcessId(w, &process);
-                if (process == GetCurrentProcessId() && w != s->self && IsWindowVisible(w)) {
-                    PostMessageW(w, WM_CLOSE, 0, 0);
-                    s->found = true;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&s));
+        open_window_search s{hwnd(), false};
+        EnumWindows(close_if_open, reinterpret_cast<LPARAM>(&s));
         queue_.pump_wait(std::chrono::milliseconds(50));
         if (!s.found || std::chrono::steady_clock::now() > end) break;
     }
