@@ -18,8 +18,12 @@ void cmd_params(session& s, const args& a);
 void cmd_param(session& s, const args& a);
 void cmd_fxp(session& s, const args& a);
 void cmd_process(session& s, const args& a);
+// The component's "VST plug-ins" preferences page.
+inline constexpr GUID k_vst_page = {0x89C112F4, 0xCDA2, 0x4554, {0x91, 0x8A, 0xE7, 0x56, 0xEA, 0x60, 0x8B, 0x94}};
 void cmd_prefs(session& s, const args& a);
 void cmd_import_legacy(session& s, const args& a);
+void cmd_edit(session& s, const args& a);
+void cmd_gui(session& s, const args& a);
 void cmd_demo(const tool_options& options, const args& a);
 
 // Helpers shared by the commands.
@@ -27,3 +31,7 @@ unsigned parse_position(const std::string& text, std::size_t count, const char* 
 std::string lower(std::string s);
 // A component diagnosis on one line: "text (path)".
 std::string one_line(const std::string& diagnosis);
+// Windows need a display; without one this is the command's error.
+void require_display(component_host& player);
+// Saves the player's current chain as the profile's.
+void keep_player_chain(session& s);

@@ -32,7 +32,9 @@ const char k_usage[] =
     "  process INPUT.wav OUTPUT.wav    run a file through the chain\n"
     "  prefs                           manage the plug-in list on the player's preferences page\n"
     "  import-legacy                   replace the plug-in list with the one an older release kept\n"
-    "                                  in the registry\n";
+    "                                  in the registry\n"
+    "  edit POS                        open a chain position's plug-in editor; saved when closed\n"
+    "  gui                             the player window, with the \"DSP\" menu of the chain\n";
 
 constexpr unsigned k_max_chunk = 1u << 20;
 
@@ -118,6 +120,7 @@ int wmain(int argc, wchar_t** argv) {
             {"remove", cmd_remove}, {"chain", cmd_chain},   {"params", cmd_params},   {"param", cmd_param},
             {"fxp", cmd_fxp},       {"process", cmd_process},
             {"prefs", cmd_prefs},   {"import-legacy", cmd_import_legacy},
+            {"edit", cmd_edit},     {"gui", cmd_gui},
         };
         for (const auto& c : table)
             if (command == c.name) {

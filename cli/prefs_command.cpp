@@ -7,10 +7,6 @@
 #include "cli_error.h"
 #include "commands.h"
 
-namespace {
-constexpr GUID k_vst_page = {0x89C112F4, 0xCDA2, 0x4554, {0x91, 0x8A, 0xE7, 0x56, 0xEA, 0x60, 0x8B, 0x94}};
-}
-
 void cmd_prefs(session& s, const args& a) {
     if (!a.empty()) throw cli_error("prefs takes no arguments", 2);
     component_host& player = s.player();

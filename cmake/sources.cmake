@@ -43,4 +43,17 @@ set(ORVANE_COMPONENT_SOURCES
   vst/sample_layout.cpp
   vst/shared_instances.cpp
   vst/vst.cpp
+  ui/dsp_cfg_mainthread.cpp
+  ui/dsp_menu_callback.cpp
+  ui/editor.cpp
+  ui/mainmenu_commands.cpp
+  ui/mainmenu_group.cpp
+  ui/menu_edit.cpp
+  ui/menu_edit_list.cpp
+)
+
+# The DLL's own dialogs.
+set(ORVANE_COMPONENT_RESOURCES
+  prefs/page.rc
+  ui/editor.rc
 )

@@ -1,6 +1,10 @@
 #include "editor_host.h"
 
-// The editor window is not part of the component yet: a plug-in with an
-// editor gets no window and nothing is reported, so the preset stays as it
-// was. Nothing here pretends otherwise.
-void run_editor(vst&, const entry&, const dsp_preset&, HWND, dsp_preset_edit_callback&) {}
+#include "../ui/editor.h"
+
+// The opener's own reference keeps the plug-in alive for the whole run; the
+// window takes one of its own from the same preset.
+void run_editor(vst&, const entry& slot, const dsp_preset& preset, HWND parent, dsp_preset_edit_callback& callback) {
+    editor window(preset, slot, callback);
+    window.run(parent);
+}

@@ -14,21 +14,6 @@ public:
     const char* version_string() override { return "Velmora 2.1.0"; }
 };
 
-namespace {
-
-HWND create_main_window() {
-    static const wchar_t k_class[] = L"VelmoraStandInMain";
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = k_class;
-    RegisterClassW(&wc);  // fails harmlessly when already registered
-    return CreateWindowExW(0, k_class, L"Velmora", WS_OVERLAPPEDWINDOW, 100, 100, 640, 480, nullptr, nullptr,
-                           GetModuleHandleW(nullptr), nullptr);
-}
-
-}  // namespace
-
 component_host::component_host(host_options options)
     : options_(std::move(options)),
       main_thread_(GetCurrentThreadId()),
@@ -43,12 +28,20 @@ component_host::component_host(host_options options)
     });
 }
 
-// Made on the main thread's first request: a window costs a Wine process
-// its display connection, which a run that never shows anything need not pay.
-// Other threads get no parent until then.
+// Made on first use: a window costs a Wine process its display connection,
+// which a run that never shows anything need not pay.
+player_window& component_host::window() {
+    if (!window_) {
+        window_ = std::make_unique<player_window>(api(), chain(), queue());
+        if (client_) window_->attach_component();
+    }
+    return *window_;
+}
+
+// Other threads get no parent window until the main thread has made it.
 HWND component_host::main_window() {
-    if (!main_window_ && GetCurrentThreadId() == main_thread_) main_window_.reset(create_main_window());
-    return main_window_.get();
+    if (!window_ && GetCurrentThreadId() != main_thread_) return nullptr;
+    return window().hwnd();
 }
 
 component_host::~component_host() { stop(); }
@@ -85,6 +78,7 @@ void component_host::start() {
     registry_.add_factory_list(client_->service_list());
     for (auto& s : services<initquit>()) s->on_init();
     initializing_ = false;
+    if (window_) window_->attach_component();
 }
 
 void component_host::stop() {
@@ -94,6 +88,7 @@ void component_host::stop() {
     for (auto& s : services<initquit>()) s->on_quit();
     pump();
     options_.configuration = save_configuration();
+    if (window_) window_->detach_component();
     client_->set_services_available(false);
     client_ = nullptr;
     registry_ = service_registry();

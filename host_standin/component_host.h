@@ -3,6 +3,7 @@
 // does and offers it the player's services.
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "../host/service_lookup.h"
 #include "dsp_chain_store.h"
 #include "main_thread_queue.h"
+#include "player_window.h"
 #include "popup_recorder.h"
 #include "service_registry.h"
 #include "win32_filesystem.h"
@@ -48,6 +50,8 @@ public:
     dsp_chain_store& chain() { return chain_; }
     main_thread_queue& queue() { return queue_; }
     std::size_t pump() { return queue().pump(); }
+    // The player's main window; its menu bar carries the component's menus.
+    player_window& window();
 
     template <class T>
     service_ptr_t<T> service() { return find_single_service<T>(*this); }
@@ -58,6 +62,9 @@ public:
         return out;
     }
     const std::string& profile() const { return options_.profile_folder; }
+    // Another service of the player, beside its own and the component's
+    // (for example a DSP of its own). Kept until the component stops.
+    void add_service(const GUID& cls, std::function<service_base*()> creator) { registry_.add(cls, std::move(creator)); }
 
 private:
     service_class_ref find_class(const GUID& guid) override;
@@ -89,7 +96,7 @@ private:
     service_impl_single_t<win32_filesystem> filesystem_;
     class version_info;
     std::unique_ptr<service_impl_single_t<version_info>> version_;
-    unique_hwnd main_window_;
+    std::unique_ptr<player_window> window_;
     unique_module module_;
     velmora_client* client_ = nullptr;
 };

@@ -1,11 +1,19 @@
 #include "main_thread_queue.h"
 
 void main_thread_queue::add_callback(main_thread_callback* callback) {
+    std::function<void()> wake;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         items_.emplace_back(callback);
+        wake = wake_;
     }
     queued_.notify_all();
+    if (wake) wake();
+}
+
+void main_thread_queue::set_wake(std::function<void()> wake) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    wake_ = std::move(wake);
 }
 
 std::size_t main_thread_queue::pump() {

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 
 #include "../host/main_thread.h"
@@ -21,9 +22,13 @@ public:
     // Waits up to `timeout` for something to be queued, then pumps.
     std::size_t pump_wait(std::chrono::milliseconds timeout);
     std::size_t pending() const;
+    // Called, on the adding thread, after each add: a window's message loop
+    // uses it to learn that work is waiting.
+    void set_wake(std::function<void()> wake);
 
 private:
     mutable std::mutex mutex_;
     std::condition_variable queued_;
     std::deque<service_ptr_t<main_thread_callback>> items_;
+    std::function<void()> wake_;
 };

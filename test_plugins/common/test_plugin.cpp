@@ -1,8 +1,11 @@
 #include "test_plugin.h"
 
+#include <windows.h>
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <mutex>
 
 namespace {
@@ -11,6 +14,8 @@ namespace {
 std::mutex g_log_mutex;
 std::string g_log;
 test_plugin* g_last_instance = nullptr;
+// The thread of the latest call of each opcode.
+std::map<std::int32_t, DWORD> g_opcode_threads;
 // A test's own function, run at the start of every dispatcher call.
 void (*g_call_hook)(std::int32_t opcode, AEffect* effect) = nullptr;
 
@@ -30,6 +35,10 @@ std::intptr_t VSTCALL dispatcher_thunk(AEffect* e, std::int32_t opcode, std::int
                                        void* ptr, float opt) {
     test_plugin* p = test_plugin::from(e);
     log_line("dispatch %d %d %lld %g", opcode, index, static_cast<long long>(value), static_cast<double>(opt));
+    {
+        std::lock_guard<std::mutex> lock(g_log_mutex);
+        g_opcode_threads[opcode] = GetCurrentThreadId();
+    }
     if (g_call_hook) g_call_hook(opcode, e);
     std::intptr_t r = p->dispatch(opcode, index, value, ptr, opt);
     if (opcode == effClose) delete p;
@@ -123,6 +132,14 @@ TEST_PLUGIN_EXPORT const char* test_plugin_log() {
 TEST_PLUGIN_EXPORT void test_plugin_clear_log() {
     std::lock_guard<std::mutex> lock(g_log_mutex);
     g_log.clear();
+    g_opcode_threads.clear();
+}
+
+// The thread that last sent `opcode`, or 0 when none did since the last clear.
+TEST_PLUGIN_EXPORT DWORD test_plugin_opcode_thread(std::int32_t opcode) {
+    std::lock_guard<std::mutex> lock(g_log_mutex);
+    auto found = g_opcode_threads.find(opcode);
+    return found == g_opcode_threads.end() ? 0 : found->second;
 }
 
 // Calls the host back as the most recently created instance would.

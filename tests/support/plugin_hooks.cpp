@@ -46,3 +46,8 @@ AEffect* plugin_hooks::last_record() const {
     auto fn = hook<AEffect* (*)()>("test_plugin_last_record");
     return fn ? fn() : nullptr;
 }
+
+DWORD plugin_hooks::opcode_thread(std::int32_t opcode) const {
+    auto fn = hook<DWORD (*)(std::int32_t)>("test_plugin_opcode_thread");
+    return fn ? fn(opcode) : 0;
+}

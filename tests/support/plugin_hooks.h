@@ -24,6 +24,8 @@ public:
     std::intptr_t host_call(std::int32_t opcode, std::int32_t index = 0, std::intptr_t value = 0,
                             void* ptr = nullptr, float opt = 0.0f) const;
     AEffect* last_record() const;
+    // The thread that last sent this opcode since the last clear; 0 if none.
+    DWORD opcode_thread(std::int32_t opcode) const;
 
     template <class Fn>
     Fn hook(const char* name) const {

@@ -1,0 +1,295 @@
+// The plug-in's editor in the component's window, opened through the DSP
+// settings path of vel_vst.dll, looked at and driven as real windows.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <functional>
+#include <thread>
+
+#include <windows.h>
+
+#include <dlgs.h>
+
+#include "../support/component_fixture.h"
+#include "../support/plugin_hooks.h"
+#include "../support/window_probe.h"
+
+namespace {
+
+constexpr unsigned k_painter_id = 0x4F506E74;
+constexpr UINT k_ask_size = WM_APP + 1;  // the painter's own size request
+constexpr int k_width = 320, k_height = 200;
+
+struct preset_log final : dsp_preset_edit_callback {
+    void on_preset_changed(const dsp_preset& p) override { presets.emplace_back(p); }
+    std::vector<dsp_preset_impl> presets;
+};
+
+std::uint32_t key_of(const dsp_preset& p) {
+    std::uint32_t key = 0;
+    if (p.get_data_size() >= 4) std::memcpy(&key, p.get_data(), 4);
+    return key;
+}
+
+// A key that no capture makes, so every report's key is new by construction.
+dsp_preset_impl keyed(const GUID& owner, std::uint32_t key) {
+    std::vector<unsigned char> data(4);
+    std::memcpy(data.data(), &key, 4);
+    return dsp_preset_impl(owner, data);
+}
+
+HWND plugin_view(HWND editor) { return GetWindow(editor, GW_CHILD); }
+
+// Runs one of the editor's program commands and answers its file dialog
+// with `path`, the way a user types a name and presses the OK button.
+bool choose_file(HWND editor, UINT command, const std::wstring& path) {
+    PostMessageW(editor, WM_SYSCOMMAND, command, 0);
+    HWND dialog = nullptr;
+    if (!wait_until([&] { return (dialog = find_owned_dialog(editor)) != nullptr; })) return false;
+    HWND name = GetDlgItem(dialog, cmb13);  // the file name box
+    if (!name) name = GetDlgItem(dialog, edt1);
+    if (!name) return false;
+    SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+    return wait_until([&] { return !IsWindow(dialog); });
+}
+
+float big_endian_float(const std::vector<unsigned char>& bytes, std::size_t at) {
+    std::uint32_t bits = (std::uint32_t{bytes[at]} << 24) | (bytes[at + 1] << 16) | (bytes[at + 2] << 8) | bytes[at + 3];
+    float f;
+    std::memcpy(&f, &bits, 4);
+    return f;
+}
+
+class EditorWindow : public ComponentFixture {
+protected:
+    void SetUp() override {
+        start({plugin_record("painter", k_painter_id, "Orvane Painter"),
+               plugin_record("no_rect", 0x4F4E5274, "No Rect"), plugin_record("recorder", 0x4F526563, "Recorder")});
+        painter.clear();
+    }
+    // Runs the popup on this thread, as the host's DSP settings do, while
+    // `drive` runs on a helper thread with the editor window (null when none
+    // opened). The window is closed after `drive` returns.
+    std::vector<dsp_preset_impl> open(const std::string& name, const dsp_preset& preset, HWND parent,
+                                      const std::function<void(HWND)>& drive) {
+        preset_log log;
+        std::atomic<bool> returned{false};
+        const DWORD me = GetCurrentThreadId();
+        std::thread helper([&] {
+            HWND window = nullptr;
+            wait_until([&] { return (window = find_dialog(nullptr, me)) != nullptr || returned; });
+            drive(window);
+            if (window) PostMessageW(window, WM_CLOSE, 0, 0);
+        });
+        effect(name)->show_config_popup_v2(preset, parent, log);
+        returned = true;
+        helper.join();
+        return log.presets;
+    }
+    dsp_preset_impl painter_preset() { return keyed(plugin_guid(k_painter_id), 40000); }
+    HWND main_window() { return host->api().main_window(); }
+
+    plugin_hooks painter{"painter"};
+};
+
+TEST_F(EditorWindow, ShowsThePluginEditorUnderItsProductName) {
+    std::wstring title;
+    SIZE client{};
+    std::vector<menu_entry> system_menu;
+    COLORREF quadrants[4] = {};
+    auto reports = open("Orvane Painter", painter_preset(), main_window(), [&](HWND w) {
+        ASSERT_TRUE(w);
+        title = window_text(w);
+        client = client_size(w);
+        system_menu = menu_entries(GetSystemMenu(w, FALSE));
+        const POINT at[4] = {{k_width / 4, k_height / 4}, {3 * k_width / 4, k_height / 4},
+                             {k_width / 4, 3 * k_height / 4}, {3 * k_width / 4, 3 * k_height / 4}};
+        wait_until([&] { return client_pixel(w, at[3].x, at[3].y) == RGB(255, 255, 0); }, 5000);
+        for (int i = 0; i < 4; ++i) quadrants[i] = client_pixel(w, at[i].x, at[i].y);
+    });
+    EXPECT_EQ(title, L"Orvane Painter");
+    EXPECT_EQ(client.cx, k_width);
+    EXPECT_EQ(client.cy, k_height);
+    EXPECT_EQ(quadrants[0], RGB(255, 0, 0));
+    EXPECT_EQ(quadrants[1], RGB(0, 255, 0));
+    EXPECT_EQ(quadrants[2], RGB(0, 0, 255));
+    EXPECT_EQ(quadrants[3], RGB(255, 255, 0));
+    // Both items go in before the first item whose identifier is 0, load first.
+    std::size_t load = system_menu.size();
+    for (std::size_t i = 0; i < system_menu.size(); ++i)
+        if (system_menu[i].id == 24) load = i;
+    ASSERT_LT(load + 2, system_menu.size());
+    EXPECT_EQ(system_menu[load].text, L"&Load program...");
+    EXPECT_EQ(system_menu[load + 1].id, 23u);
+    EXPECT_EQ(system_menu[load + 1].text, L"&Save program as...");
+    EXPECT_EQ(system_menu[load + 2].id, 0u);
+    for (std::size_t i = 0; i < load; ++i) EXPECT_NE(system_menu[i].id, 0u) << i;
+    EXPECT_EQ(reports.size(), 1u);
+}
+
+TEST_F(EditorWindow, ReportsOnceWithAFreshKeyAndTheSameOwnerAfterTheEditorOpcodesOnItsThread) {
+    // A DSP instance keeps the plug-in alive, as the playback chain does.
+    service_ptr_t<dsp> playing;
+    ASSERT_TRUE(effect("Orvane Painter")->instantiate(playing, painter_preset()));
+    auto reports = open("Orvane Painter", painter_preset(), main_window(), [&](HWND w) {
+        ASSERT_TRUE(w);
+        wait_until([&] { return painter.opcode_thread(effEditIdle) != 0; }, 5000);
+    });
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].get_owner(), plugin_guid(k_painter_id));
+    EXPECT_LE(key_of(reports[0]), 32767u);
+    // Parameter form: key, count 2, the two values the plug-in holds.
+    ASSERT_EQ(reports[0].get_data_size(), 16u);
+    float values[2];
+    std::memcpy(values, static_cast<const unsigned char*>(reports[0].get_data()) + 8, 8);
+    EXPECT_EQ(values[0], 0.5f);
+    EXPECT_EQ(values[1], 0.5f);
+
+    std::vector<std::string> editor_calls;
+    for (const std::string& line : painter.opcodes())
+        if (line.rfind("14 ", 0) == 0 || line.rfind("13 ", 0) == 0 || line.rfind("15 ", 0) == 0)
+            editor_calls.push_back(line);
+    EXPECT_EQ(editor_calls, (std::vector<std::string>{"14 0 0", "13 0 0", "15 0 0"}));
+    for (int opcode : {effEditOpen, effEditGetRect, effEditIdle, effEditClose})
+        EXPECT_EQ(painter.opcode_thread(opcode), GetCurrentThreadId()) << opcode;
+
+    // The plug-in now stands for the reported preset: a DSP made from it
+    // shares the running plug-in instead of loading another.
+    painter.clear();
+    service_ptr_t<dsp> next;
+    ASSERT_TRUE(effect("Orvane Painter")->instantiate(next, reports[0]));
+    EXPECT_EQ(painter.opcode_thread(effOpen), 0u);
+}
+
+TEST_F(EditorWindow, ASizeRequestResizesTheClientAreaInPlace) {
+    SIZE before{}, after{};
+    POINT corner_before{}, corner_after{};
+    open("Orvane Painter", painter_preset(), main_window(), [&](HWND w) {
+        ASSERT_TRUE(w);
+        before = client_size(w);
+        corner_before = top_left(w);
+        SendMessageW(plugin_view(w), k_ask_size, 400, 300);
+        after = client_size(w);
+        corner_after = top_left(w);
+    });
+    EXPECT_EQ(before.cx, k_width);
+    EXPECT_EQ(after.cx, 400);
+    EXPECT_EQ(after.cy, 300);
+    EXPECT_EQ(corner_after.x, corner_before.x);
+    EXPECT_EQ(corner_after.y, corner_before.y);
+}
+
+TEST_F(EditorWindow, SavesAndLoadsAProgramThroughTheSystemMenuAndItsFileDialogs) {
+    const std::wstring saved = profile.file(L"program.fxp");
+    // The dialogs ask for a file that exists, the save dialog too.
+    write_file_bytes(saved, {1, 2, 3});
+    std::vector<unsigned char> file;
+    bool saved_ok = false, loaded_ok = false;
+    auto reports = open("Orvane Painter", painter_preset(), main_window(), [&](HWND w) {
+        ASSERT_TRUE(w);
+        AEffect* record = painter.last_record();
+        record->setParameter(record, 0, 0.25f);
+        record->setParameter(record, 1, 0.75f);
+        saved_ok = choose_file(w, 23, saved);
+        file = read_file_bytes(saved);
+        record->setParameter(record, 0, 0.9f);
+        record->setParameter(record, 1, 0.9f);
+        loaded_ok = choose_file(w, 24, saved);
+    });
+    ASSERT_TRUE(saved_ok);
+    ASSERT_TRUE(loaded_ok);
+    ASSERT_EQ(file.size(), 64u);
+    EXPECT_EQ(std::string(file.begin(), file.begin() + 4), "CcnK");
+    EXPECT_EQ(std::string(file.begin() + 8, file.begin() + 12), "FxCk");
+    EXPECT_EQ(big_endian_float(file, 56), 0.25f);
+    EXPECT_EQ(big_endian_float(file, 60), 0.75f);
+    ASSERT_EQ(reports.size(), 1u);
+    ASSERT_EQ(reports[0].get_data_size(), 16u);
+    float values[2];
+    std::memcpy(values, static_cast<const unsigned char*>(reports[0].get_data()) + 8, 8);
+    EXPECT_EQ(values[0], 0.25f);
+    EXPECT_EQ(values[1], 0.75f);
+    EXPECT_TRUE(host->popups().messages().empty());
+}
+
+TEST_F(EditorWindow, AFileErrorIsShownAndTheWindowStaysOpen) {
+    const std::wstring damaged = profile.file(L"short.fxp");
+    write_file_bytes(damaged, {'C', 'c'});
+    bool chosen = false, still_open = false;
+    auto reports = open("Orvane Painter", painter_preset(), main_window(), [&](HWND w) {
+        ASSERT_TRUE(w);
+        chosen = choose_file(w, 24, damaged);
+        still_open = IsWindow(w) && IsWindowVisible(w);
+    });
+    EXPECT_TRUE(chosen);
+    EXPECT_TRUE(still_open);
+    EXPECT_EQ(reports.size(), 1u);
+    EXPECT_EQ(host->popups().messages(),
+              (std::vector<popup_record>{{"Unexpected end of file", "Error", popup_message::icon_error}}));
+}
+
+TEST_F(EditorWindow, NoRectangleKeepsTheTemplateSize) {
+    SIZE client{}, expected{};
+    auto reports = open("No Rect", keyed(plugin_guid(0x4F4E5274), 40000), main_window(), [&](HWND w) {
+        ASSERT_TRUE(w);
+        client = client_size(w);
+        RECT units{0, 0, 297, 155};
+        MapDialogRect(w, &units);
+        expected = {units.right, units.bottom};
+    });
+    EXPECT_EQ(client.cx, expected.cx);
+    EXPECT_EQ(client.cy, expected.cy);
+    EXPECT_EQ(reports.size(), 1u);
+}
+
+TEST_F(EditorWindow, OpensOverTheMainWindowOnlyWhenItIsShownAndNotMinimised) {
+    struct { int show; bool over; } cases[] = {{SW_HIDE, false}, {SW_SHOWNORMAL, true}, {SW_MINIMIZE, false}};
+    for (const auto& c : cases) {
+        ShowWindow(main_window(), c.show);
+        RECT main{};
+        GetWindowRect(main_window(), &main);
+        POINT corner{};
+        open("Orvane Painter", painter_preset(), GetDesktopWindow(), [&](HWND w) {
+            ASSERT_TRUE(w);
+            corner = top_left(w);
+        });
+        if (c.over) {
+            EXPECT_EQ(corner.x, main.left) << c.show;
+            EXPECT_EQ(corner.y, main.top) << c.show;
+        } else {
+            EXPECT_EQ(corner.x, 0) << c.show;  // the template's place on the desktop
+            EXPECT_EQ(corner.y, 0) << c.show;
+        }
+    }
+}
+
+TEST_F(EditorWindow, ASecondPopupForTheSameInstanceDoesNothingWhileTheFirstIsOpen) {
+    const dsp_preset_impl preset = painter_preset();
+    std::size_t second_reports = 99;
+    HWND second_window = nullptr;
+    auto reports = open("Orvane Painter", preset, main_window(), [&](HWND w) {
+        ASSERT_TRUE(w);
+        preset_log log;
+        effect("Orvane Painter")->show_config_popup_v2(preset, main_window(), log);
+        second_reports = log.presets.size();
+        second_window = find_dialog(nullptr, 0, w);
+    });
+    EXPECT_EQ(second_reports, 0u);
+    EXPECT_EQ(second_window, nullptr);
+    EXPECT_EQ(reports.size(), 1u);
+    EXPECT_TRUE(host->popups().messages().empty());
+}
+
+TEST_F(EditorWindow, APluginWithoutAnEditorGetsTheNotImplementedMessage) {
+    HWND window = reinterpret_cast<HWND>(1);
+    auto reports = open("Recorder", keyed(plugin_guid(0x4F526563), 40000), main_window(), [&](HWND w) { window = w; });
+    EXPECT_EQ(window, nullptr);
+    EXPECT_TRUE(reports.empty());
+    EXPECT_EQ(host->popups().messages(),
+              (std::vector<popup_record>{{"This feature isn't implemented for no-GUI plug-ins yet. Sorry.",
+                                          "Not implemented", popup_message::icon_information}}));
+}
+
+}  // namespace

@@ -1,0 +1,275 @@
+// The "DSP" main-menu submenu and the chain edits it starts, through
+// vel_vst.dll: each command opens a chain entry's popup on a thread of its
+// own, and the reported preset comes back into the chain on the main thread.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "../../host/mainmenu.h"
+#include "../support/component_fixture.h"
+#include "../support/plugin_hooks.h"
+#include "../support/window_probe.h"
+
+namespace {
+
+constexpr unsigned k_painter_id = 0x4F506E74, k_no_rect_id = 0x4F4E5274, k_recorder_id = 0x4F526563;
+const GUID k_dsp_group = {0x44963E7A, 0x4B2A, 0x4588, {0xB0, 0x17, 0xA8, 0x69, 0x18, 0xCB, 0x8A, 0xA5}};
+const GUID k_player_dsp = {0x1D7EA62B, 0x0C44, 0x4C1B, {0x9A, 0x33, 0x51, 0x0E, 0x2F, 0x6A, 0x77, 0x10}};
+
+dsp_preset_impl keyed(const GUID& owner, std::uint32_t key) {
+    std::vector<unsigned char> data(4);
+    std::memcpy(data.data(), &key, 4);
+    return dsp_preset_impl(owner, data);
+}
+
+// A DSP of the player itself, of the first interface: its popup answers as told.
+class player_dsp : public dsp_entry {
+public:
+    bool query(service_base*& out, const GUID& guid) override {
+        return answer_query<player_dsp, dsp_entry>(this, out, guid);
+    }
+    void get_name(string_base& out) override { out.set_string("Player EQ"); }
+    bool get_default_preset(dsp_preset&) override { return false; }
+    bool instantiate(service_ptr_t<dsp>&, const dsp_preset&) override { return false; }
+    GUID get_guid() override { return k_player_dsp; }
+    bool has_config_popup() override { return true; }
+    bool show_config_popup(dsp_preset& preset, HWND) override {
+        if (answer) preset.set_data("edited", 6);
+        shown = true;
+        return answer;
+    }
+    bool answer = false;
+    std::atomic<bool> shown{false};
+};
+
+class MainMenu : public ComponentFixture {
+protected:
+    void start_with(std::initializer_list<dsp_preset_impl> entries) {
+        dsp_chain_config_impl chain;
+        for (const auto& e : entries) chain.add_item(e);
+        start({plugin_record("painter", k_painter_id, "Orvane Painter"),
+               plugin_record("no_rect", k_no_rect_id, "No Rect"),
+               plugin_record("recorder", k_recorder_id, "Recorder")},
+              {}, &chain);
+        host->add_service(dsp_entry::class_guid, [this] { return &eq; });
+        host->chain().add_listener([this](const dsp_chain_config& c) {
+            dsp_chain_config_impl copy;
+            copy.copy_from(c);
+            writes.push_back(copy);
+        });
+        commands = host->service<mainmenu_commands>();
+    }
+    // Menu edits still running use the player's services: they end first.
+    void TearDown() override {
+        if (!host) return;
+        EXPECT_TRUE(pump_until([&] {
+            commands->get_command_count();
+            for (std::uint32_t i = 0; i < chain().get_count() && i < 15; ++i)
+                if (flags_of(i) & mainmenu_commands::flag_checked) return false;
+            return true;
+        }));
+    }
+    // Pumps the main-thread queue until `done`.
+    bool pump_until(const std::function<bool()>& done) {
+        return wait_until([&] {
+            host->pump();
+            return done();
+        });
+    }
+    dsp_chain_config_impl chain() {
+        dsp_chain_config_impl c;
+        host->chain().read_chain(c);
+        return c;
+    }
+    std::uint32_t flags_of(std::uint32_t index, bool* shown = nullptr) {
+        string8 text;
+        std::uint32_t flags = 0;
+        bool s = commands->get_display(index, text, flags);
+        if (shown) *shown = s;
+        return flags;
+    }
+    HWND editor_window(const wchar_t* title, HWND except = nullptr) {
+        HWND w = nullptr;
+        wait_until([&] { return (w = find_dialog(title, 0, except)) != nullptr; });
+        return w;
+    }
+
+    service_ptr_t<mainmenu_commands> commands;
+    service_impl_single_t<player_dsp> eq;
+    std::vector<dsp_chain_config_impl> writes;
+    dsp_preset_impl painter = keyed(plugin_guid(k_painter_id), 40001);
+    dsp_preset_impl no_rect = keyed(plugin_guid(k_no_rect_id), 40002);
+    dsp_preset_impl recorder = keyed(plugin_guid(k_recorder_id), 40003);
+};
+
+TEST_F(MainMenu, RegistersTheDspSubmenuAndFifteenFixedCommands) {
+    start_with({});
+    auto group = host->service<mainmenu_group>();
+    service_ptr_t<mainmenu_group_popup> popup;
+    ASSERT_TRUE(group.query_as(popup));
+    string8 name;
+    popup->get_display_string(name);
+    EXPECT_EQ(name.str(), "DSP");
+    EXPECT_EQ(popup->get_guid(), k_dsp_group);
+    EXPECT_EQ(popup->get_parent(), (GUID{0xF8BE5604, 0x165F, 0x4BB9, {0xB6, 0xA9, 0x15, 0xE5, 0x5E, 0x0E, 0x0D, 0x3A}}));
+    EXPECT_EQ(popup->get_sort_priority(), 0x10000u);
+
+    EXPECT_EQ(commands->get_parent(), k_dsp_group);
+    // Before the first count the cache is empty: nothing is shown.
+    bool shown = true;
+    flags_of(0, &shown);
+    EXPECT_FALSE(shown);
+    ASSERT_EQ(commands->get_command_count(), 15u);
+    struct { std::uint32_t index; unsigned short third; const char* name; } cases[] = {
+        {0, 0x4833, "DSP #1 config"}, {9, 0x483C, "DSP #10 config"}, {14, 0x4841, "DSP #15 config"}};
+    for (const auto& c : cases) {
+        GUID expected{0xC047C332, 0xE32C, c.third, {0x96, 0x90, 0x27, 0xE1, 0x6B, 0xE2, 0x54, 0x68}};
+        EXPECT_EQ(commands->get_command(c.index), expected) << c.index;
+        string8 text, description;
+        commands->get_name(c.index, text);
+        EXPECT_EQ(text.str(), c.name);
+        EXPECT_TRUE(commands->get_description(c.index, description));
+        EXPECT_EQ(description.str(), "Opens DSP configuration window.");
+        EXPECT_EQ(commands->get_sort_priority(c.index), 0x80000000u);
+    }
+}
+
+TEST_F(MainMenu, DisplayStateShowsOneCommandPerChainEntryNamedAfterItsDsp) {
+    const dsp_preset_impl unknown = keyed(GUID{1, 2, 3, {4}}, 7);
+    start_with({painter, recorder, unknown});
+    commands->get_command_count();
+    struct { std::uint32_t index; bool shown; const char* text; std::uint32_t flags; } cases[] = {
+        {0, true, "Orvane Painter", 0x10}, {1, true, "Recorder", 0x10},
+        {2, true, "as it came", 0x11},  // no DSP registered for it: disabled, text untouched
+        {3, false, "as it came", 0x10}, {14, false, "as it came", 0x10}};
+    for (const auto& c : cases) {
+        string8 text("as it came");
+        std::uint32_t flags = 0x10;  // a bit of the host's own: only ever added to
+        EXPECT_EQ(commands->get_display(c.index, text, flags), c.shown) << c.index;
+        EXPECT_EQ(text.str(), c.text) << c.index;
+        EXPECT_EQ(flags, c.flags) << c.index;
+    }
+}
+
+TEST_F(MainMenu, AChainLongerThanFifteenHasNoCommandFromTheSixteenthOn) {
+    std::initializer_list<dsp_preset_impl> seventeen = {recorder, recorder, recorder, recorder, recorder, recorder,
+                                                        recorder, recorder, recorder, recorder, recorder, recorder,
+                                                        recorder, recorder, recorder, painter,  painter};
+    start_with(seventeen);
+    ASSERT_EQ(commands->get_command_count(), 15u);
+    string8 text;
+    std::uint32_t flags = 0;
+    EXPECT_TRUE(commands->get_display(14, text, flags));
+    EXPECT_EQ(text.str(), "Recorder");
+}
+
+TEST_F(MainMenu, AnEntryUnderAMenuEditIsCheckedAndDisabledAndCannotStartTwice) {
+    start_with({painter, painter, recorder});
+    commands->get_command_count();
+    commands->execute(0, nullptr);
+    HWND editor = editor_window(L"Orvane Painter");
+    ASSERT_TRUE(editor);
+    plugin_hooks dll("painter");
+    EXPECT_NE(dll.opcode_thread(effEditOpen), GetCurrentThreadId());
+    // Equal entries stand for the same menu edit.
+    EXPECT_EQ(flags_of(0), 3u);
+    EXPECT_EQ(flags_of(1), 3u);
+    EXPECT_EQ(flags_of(2), 0u);
+    commands->execute(1, nullptr);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(find_dialog(L"Orvane Painter", 0, editor), nullptr);
+
+    PostMessageW(editor, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(pump_until([&] { return writes.size() == 1; }));
+    commands->get_command_count();
+    EXPECT_TRUE(wait_until([&] { return flags_of(0) == 0; }));
+}
+
+TEST_F(MainMenu, TwoMenuEditsClosedOneAfterTheOtherLandInOrder) {
+    start_with({painter, no_rect});
+    commands->get_command_count();
+    commands->execute(0, nullptr);
+    commands->execute(1, nullptr);
+    HWND first = editor_window(L"Orvane Painter"), second = editor_window(L"No Rect");
+    ASSERT_TRUE(first && second);
+
+    PostMessageW(first, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(wait_until([&] { return host->queue().pending() == 1; }));
+    PostMessageW(second, WM_CLOSE, 0, 0);
+    // The second report, inside its window's close-down, waits until the
+    // main thread has run the first job.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_TRUE(IsWindow(second));
+    EXPECT_EQ(host->queue().pending(), 1u);
+    EXPECT_TRUE(writes.empty());
+    ASSERT_TRUE(pump_until([&] { return writes.size() == 2; }));
+
+    // First write: entry 0 replaced, entry 1 as it was; second write: both.
+    EXPECT_FALSE(writes[0].get_item(0).equals(painter));
+    EXPECT_TRUE(writes[0].get_item(1).equals(no_rect));
+    EXPECT_TRUE(writes[1].get_item(0).equals(writes[0].get_item(0)));
+    EXPECT_FALSE(writes[1].get_item(1).equals(no_rect));
+    EXPECT_EQ(writes[1].get_item(1).get_owner(), plugin_guid(k_no_rect_id));
+}
+
+TEST_F(MainMenu, OnlyTheFirstOfTwoEqualEntriesIsReplaced) {
+    start_with({painter, painter});
+    commands->get_command_count();
+    commands->execute(1, nullptr);
+    HWND editor = editor_window(L"Orvane Painter");
+    ASSERT_TRUE(editor);
+    PostMessageW(editor, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(pump_until([&] { return writes.size() == 1; }));
+    EXPECT_FALSE(chain().get_item(0).equals(painter));
+    EXPECT_TRUE(chain().get_item(1).equals(painter));
+}
+
+TEST_F(MainMenu, ADspRemovedWhileItsPopupIsOpenChangesNothing) {
+    start_with({painter});
+    commands->get_command_count();
+    commands->execute(0, nullptr);
+    HWND editor = editor_window(L"Orvane Painter");
+    ASSERT_TRUE(editor);
+    host->chain().write_chain(dsp_chain_config_impl());
+    writes.clear();
+    PostMessageW(editor, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(pump_until([&] { return !IsWindow(editor) && host->queue().pending() == 0; }));
+    host->pump();
+    EXPECT_TRUE(writes.empty());
+    EXPECT_EQ(chain().get_count(), 0u);
+}
+
+TEST_F(MainMenu, APopupOfTheFirstInterfaceReportsOnlyWhenItAnswersTrue) {
+    for (bool answer : {false, true}) {
+        SCOPED_TRACE(answer);
+        start_with({keyed(k_player_dsp, 1)});
+        eq.answer = answer;
+        eq.shown = false;
+        commands->get_command_count();
+        EXPECT_EQ(flags_of(0), 0u);
+        commands->execute(0, nullptr);
+        ASSERT_TRUE(wait_until([&] { return eq.shown.load(); }));
+        // The menu edit has ended once its entry is no longer marked.
+        ASSERT_TRUE(pump_until([&] {
+            commands->get_command_count();
+            return flags_of(0) == 0 || !writes.empty();
+        }));
+        host->pump();
+        if (answer) {
+            ASSERT_EQ(writes.size(), 1u);
+            EXPECT_EQ(std::string(static_cast<const char*>(chain().get_item(0).get_data()), 6), "edited");
+        } else {
+            EXPECT_TRUE(writes.empty());
+            EXPECT_EQ(host->queue().pending(), 0u);
+        }
+        TearDown();
+        commands.reset();
+        host.reset();
+        writes.clear();
+    }
+}
+
+}  // namespace

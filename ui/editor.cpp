@@ -1,0 +1,156 @@
+#include "editor.h"
+
+#include <commdlg.h>
+
+#include <exception>
+#include <string>
+
+#include "../Helpers/utf.h"
+#include "../shell/component.h"
+#include "../shell/popups.h"
+#include "../vst/instance_lock.h"
+#include "../vst/preset_state.h"
+#include "../vst/program_file.h"
+#include "../vst/vst.h"
+
+namespace {
+
+constexpr UINT_PTR k_idle_timer = 0;
+constexpr UINT k_idle_period_ms = 30;
+// The player's 32-bit build passes the full record; the size follows the
+// pointer width on x64.
+static_assert(sizeof(void*) != 4 || sizeof(OPENFILENAMEW) == 88, "the file dialog record of the x86 build");
+
+}  // namespace
+
+editor::editor(const dsp_preset& preset, const entry& slot, dsp_preset_edit_callback& callback)
+    : plugin_(slot, preset), effect_(plugin_->effect), callback_(callback), preset_(preset) {}
+
+// A window that never opened never reached WM_DESTROY: its reference goes here.
+editor::~editor() = default;
+
+void editor::run(HWND parent) { run_modal(component_instance(), k_editor_dialog, parent); }
+
+// Window thread: the window's own initialisation. Any thread: the plug-in's
+// size requests through the host callback.
+bool editor::resize_client(int width, int height) {
+    HWND window = hwnd();
+    RECT rect;
+    if (!window || !GetClientRect(window, &rect)) return false;
+    if (width != -1) rect.right = width;
+    if (height != -1) rect.bottom = height;
+    const auto style = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE));
+    const auto ex_style = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE));
+    const BOOL has_menu = !(style & WS_CHILD) && GetMenu(window) != nullptr;
+    if (!AdjustWindowRectEx(&rect, style, has_menu, ex_style)) return false;
+    return SetWindowPos(window, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
+                        SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE) != FALSE;
+}
+
+// Window thread, as every message below.
+bool editor::on_message(UINT message, WPARAM wparam, LPARAM, LRESULT& result) {
+    switch (message) {
+        case WM_INITDIALOG:
+            initialise();
+            result = TRUE;  // the system sets the default focus
+            return true;
+        case WM_TIMER:
+            if (wparam != k_idle_timer) return false;
+            plugin_->dispatch(effEditIdle);
+            result = 1;
+            return true;
+        case WM_SYSCOMMAND:
+            // The whole command word: these identifiers have bits in the low
+            // four that the system's own commands keep for itself.
+            if (wparam == k_command_load_program || wparam == k_command_save_program)
+                program_file(static_cast<UINT>(wparam));
+            return false;
+        case WM_CLOSE:
+            KillTimer(hwnd(), k_idle_timer);
+            EndDialog(hwnd(), 1);
+            return false;
+        case WM_DESTROY:
+            close_down();
+            return false;
+        default:
+            return false;
+    }
+}
+
+void editor::initialise() {
+    if (effect_) effect_->resvd1 = reinterpret_cast<std::intptr_t>(static_cast<editor_link*>(this));
+
+    // Position 0 is read as a command identifier, so each item goes in
+    // before the first item whose identifier is 0.
+    HMENU system_menu = GetSystemMenu(hwnd(), FALSE);
+    InsertMenuW(system_menu, 0, MF_BYCOMMAND | MF_STRING, k_command_load_program, L"&Load program...");
+    InsertMenuW(system_menu, 0, MF_BYCOMMAND | MF_STRING, k_command_save_program, L"&Save program as...");
+
+    SetWindowTextW(hwnd(), utf8_to_wide(plugin_->product_name).c_str());
+    place_over_main_window();
+
+    plugin_->dispatch(effEditOpen, 0, 0, hwnd());
+    ERect* rect = nullptr;
+    plugin_->dispatch(effEditGetRect, 0, 0, &rect);
+    // Without a rectangle the window keeps the template's size; the one a
+    // plug-in hands over is its memory, read under the guard.
+    int width = 0, height = 0;
+    if (rect && plugin_->guarded("effEditGetRect", [&] {
+            width = rect->right - rect->left;
+            height = rect->bottom - rect->top;
+        }))
+        resize_client(width, height);
+
+    SetTimer(hwnd(), k_idle_timer, k_idle_period_ms, nullptr);
+}
+
+void editor::place_over_main_window() {
+    HWND main_window = core_api().main_window();
+    if (!main_window || !IsWindowVisible(main_window)) return;
+    if (GetWindowLongPtrW(main_window, GWL_STYLE) & WS_MINIMIZE) return;
+    RECT r;
+    if (!GetWindowRect(main_window, &r)) return;
+    MoveWindow(hwnd(), r.left, r.top, r.right - r.left, r.bottom - r.top, FALSE);
+}
+
+void editor::program_file(UINT command) {
+    wchar_t path[MAX_PATH] = {};
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = hwnd();
+    ofn.lpstrFilter = L"VST program file (*.fxp)\0*.fxp\0";
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = path;
+    ofn.nMaxFile = MAX_PATH;
+    ofn.lpstrDefExt = L"fxp";
+    ofn.Flags = OFN_ENABLESIZING | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;
+
+    const bool load = command == k_command_load_program;
+    if (!(load ? GetOpenFileNameW(&ofn) : GetSaveFileNameW(&ofn))) return;
+    const std::string chosen = wide_to_utf8(path);
+    // The host's I/O errors would otherwise unwind through the system's
+    // dialog code; the window stays open and the user reads what failed.
+    try {
+        if (load) load_fxp(*plugin_, chosen);
+        else save_fxp(*plugin_, chosen);
+    } catch (const std::exception& e) {
+        show_popup(e.what(), k_title_error, popup_message::icon_error);
+    }
+}
+
+void editor::close_down() {
+    plugin_->dispatch(effEditClose);
+
+    dsp_preset_impl captured;
+    capture_preset(*plugin_, preset_.get_owner(), captured);
+    {
+        // Acquisitions compare current presets under this lock.
+        critical_section_scope guard(instance_lock());
+        plugin_->current_preset.assign(captured);
+    }
+    callback_.on_preset_changed(captured);
+    preset_ = captured;
+
+    if (effect_) effect_->resvd1 = 0;
+    plugin_.reset();
+}
