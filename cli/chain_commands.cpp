@@ -17,9 +17,6 @@
 
 namespace {
 
-// More than anyone reads in a terminal; a record that claims more is cut.
-constexpr std::int32_t k_max_listed_parameters = 1 << 16;
-
 std::string dsp_name(component_host& host, const GUID& owner) {
     for (auto& e : host.services<dsp_entry>())
         if (e->get_guid() == owner) {
@@ -71,14 +68,14 @@ public:
 
     std::string param_text(std::int32_t opcode, std::int32_t index) { return plugin_->ask_text(opcode, index, 63); }
     // The parameters we show: a record that claims millions is cut short.
-    std::int32_t parameter_count() const {
-        const std::int32_t n = plugin_->effect->numParams;
-        return n < 0 ? 0 : n > k_max_listed_parameters ? k_max_listed_parameters : n;
-    }
+    std::int32_t parameter_count() const { return plugin_->parameter_count(); }
     // Stores the plug-in's current state as the position's preset.
     void store() {
         dsp_preset_impl captured;
-        capture_preset(*plugin_, owner_, captured);
+        // A plug-in that crashed has no state to give; the stored one stays.
+        if (!capture_preset(*plugin_, owner_, captured))
+            throw cli_error(plugin_->product_name + " crashed and was switched off; chain position " +
+                            std::to_string(position_) + " keeps its settings");
         s_.prof().state.chain.replace_item(captured, position_ - 1);
         s_.commit_state();
     }

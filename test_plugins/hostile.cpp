@@ -13,6 +13,7 @@
 #define MANY_INPUTS 7
 #define OUTPUTS_VANISH 8
 #define CHUNK_FLAG_FLIPS 9
+#define STATIC_RECORD 10
 
 namespace {
 
@@ -60,4 +61,11 @@ private:
 
 }  // namespace
 
-TEST_PLUGIN_EXPORT AEffect* VSTPluginMain(audioMasterCallback host) { return (new hostile_plugin(host))->record(); }
+TEST_PLUGIN_EXPORT AEffect* VSTPluginMain(audioMasterCallback host) {
+    if (HOSTILE == STATIC_RECORD) {
+        // Every caller gets the one record there is.
+        static AEffect* const only = (new hostile_plugin(host))->record();
+        return only;
+    }
+    return (new hostile_plugin(host))->record();
+}

@@ -23,11 +23,16 @@ static_assert(sizeof(void*) != 4 || sizeof(OPENFILENAMEW) == 88, "the file dialo
 
 }  // namespace
 
-editor::editor(const dsp_preset& preset, const entry& slot, dsp_preset_edit_callback& callback)
-    : plugin_(slot, preset), effect_(plugin_->effect), callback_(callback), preset_(preset) {}
+editor::editor(const dsp_preset& preset, vst& plugin, dsp_preset_edit_callback& callback)
+    : plugin_(vst_ref::share(plugin)), effect_(plugin_->effect), callback_(callback), preset_(preset) {
+    join_live_set();
+}
 
 // A window that never opened never reached WM_DESTROY: its reference goes here.
-editor::~editor() = default;
+editor::~editor() {
+    leave_live_set();
+    if (plugin_ && effect_) effect_->resvd1 = 0;
+}
 
 void editor::run(HWND parent) { run_modal(component_instance(), k_editor_dialog, parent); }
 
@@ -47,8 +52,22 @@ bool editor::resize_client(int width, int height) {
                         SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE) != FALSE;
 }
 
-// Window thread, as every message below.
+// Window thread, as every message below. Nothing may leave through the
+// system's dialog code: a failure is shown, and the window goes on.
 bool editor::on_message(UINT message, WPARAM wparam, LPARAM, LRESULT& result) {
+    try {
+        return handle(message, wparam, result);
+    } catch (const std::exception& e) {
+        try {
+            show_popup(e.what(), k_title_error, popup_message::icon_error);
+        } catch (const std::exception&) {
+            // No message service either; the window still closes cleanly.
+        }
+        return false;
+    }
+}
+
+bool editor::handle(UINT message, WPARAM wparam, LRESULT& result) {
     switch (message) {
         case WM_INITDIALOG:
             initialise();
@@ -139,10 +158,25 @@ void editor::program_file(UINT command) {
 }
 
 void editor::close_down() {
+    // However the report goes, the plug-in stops pointing at this window and
+    // the window's reference is given back.
+    struct let_go {
+        editor& e;
+        ~let_go() {
+            if (e.effect_) e.effect_->resvd1 = 0;
+            e.plugin_.reset();
+        }
+    } on_exit{*this};
+
     plugin_->dispatch(effEditClose);
 
     dsp_preset_impl captured;
-    capture_preset(*plugin_, preset_.get_owner(), captured);
+    if (!capture_preset(*plugin_, preset_.get_owner(), captured)) {
+        // A plug-in switched off after a crash has no state to give: report
+        // the settings the window was opened with, so none are lost.
+        callback_.on_preset_changed(preset_);
+        return;
+    }
     {
         // Acquisitions compare current presets under this lock.
         critical_section_scope guard(instance_lock());
@@ -150,7 +184,4 @@ void editor::close_down() {
     }
     callback_.on_preset_changed(captured);
     preset_ = captured;
-
-    if (effect_) effect_->resvd1 = 0;
-    plugin_.reset();
 }

@@ -19,8 +19,9 @@ inline constexpr UINT k_command_save_program = 23;
 
 class editor final : public dialog_window, public editor_link, public instanceTrackerV2<editor> {
 public:
-    // Takes a reference of its own to the slot's shared plug-in.
-    editor(const dsp_preset& preset, const entry& slot, dsp_preset_edit_callback& callback);
+    // Takes a reference of its own to the plug-in instance the opener holds
+    // (the one the preset names), so the window edits exactly that one.
+    editor(const dsp_preset& preset, vst& plugin, dsp_preset_edit_callback& callback);
     ~editor() override;
     editor(const editor&) = delete;
     editor& operator=(const editor&) = delete;
@@ -36,6 +37,7 @@ private:
     void place_over_main_window();
     void program_file(UINT command);
     void close_down();
+    bool handle(UINT message, WPARAM wparam, LRESULT& result);
 
     vst_ref plugin_;  // held from construction until WM_DESTROY
     AEffect* effect_;

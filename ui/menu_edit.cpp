@@ -36,10 +36,9 @@ void show_dsp_popup(const dsp_preset& preset, HWND parent, dsp_preset_edit_callb
 
 namespace {
 
-// Menu-edit thread.
+// Menu-edit thread. The entry was listed by start_menu_edit already.
 void run_menu_edit(const dsp_preset& preset) {
     dsp_menu_callback callback(preset);
-    menu_edit_list::append(callback.preset());
     try {
         show_dsp_popup(preset, GetDesktopWindow(), callback);
     } catch (const std::exception&) {
@@ -82,9 +81,13 @@ HMODULE own_module_reference() {
 
 void start_menu_edit(const dsp_preset& chain_entry) {
     auto start = std::make_unique<menu_edit_start>(menu_edit_start{dsp_preset_impl(chain_entry), own_module_reference()});
+    // Listed here, on the main thread, before the thread exists: a second
+    // execute of the same command before the thread runs finds it listed.
+    menu_edit_list::append(start->preset);
     // The thread owns the copy from here on; it is never waited for.
     HANDLE thread = CreateThread(nullptr, 0, menu_edit_thread, start.get(), 0, nullptr);
     if (!thread) {
+        menu_edit_list::remove_all_equal(start->preset);
         if (start->module) FreeLibrary(start->module);
         return;
     }

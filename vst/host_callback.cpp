@@ -30,10 +30,11 @@ std::intptr_t can_do(const char* text) {
     return -1;
 }
 
-// The folder of the configured module path, as the plug-in asked for it.
-std::intptr_t directory(vst* owner) {
-    if (!owner) return 0;
-    std::wstring path = utf8_to_wide(owner->module_path);
+}  // namespace
+
+// The folder of the configured module path, in the system's ANSI code page.
+std::string plugin_directory_answer(const std::string& module_path) {
+    std::wstring path = utf8_to_wide(module_path);
     wchar_t buffer[MAX_PATH] = {};
     // A path too long for the buffer has no folder we can name.
     if (path.size() < MAX_PATH) {
@@ -43,7 +44,15 @@ std::intptr_t directory(vst* owner) {
     int n = WideCharToMultiByte(CP_ACP, 0, buffer, -1, nullptr, 0, nullptr, nullptr);
     std::string ansi(n > 0 ? static_cast<std::size_t>(n) : 1, '\0');
     if (n > 0) WideCharToMultiByte(CP_ACP, 0, buffer, -1, ansi.data(), n, nullptr, nullptr);
-    owner->directory_answer.assign(ansi.c_str());
+    return ansi.c_str();
+}
+
+namespace {
+
+// Made once with the vst and never written again, so plug-in threads asking
+// at the same time all read the same text.
+std::intptr_t directory(vst* owner) {
+    if (!owner) return 0;
     return reinterpret_cast<std::intptr_t>(owner->directory_answer.c_str());
 }
 

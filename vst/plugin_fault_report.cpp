@@ -37,7 +37,10 @@ void report_plugin_fault(const vst& plugin, const char* call, const plugin_fault
     std::string text = "The VST plug-in \"" + plugin.product_name + "\" crashed in " + call + " (" +
                        describe_fault(fault.code) +
                        ") and has been switched off. Its audio passes through unchanged from now on.";
-    if (!on_main_thread()) {
+    // Queued even on the main thread: the fault may have come inside a call
+    // made under the instance lock, and a message box's loop must not run
+    // there.
+    if (services_available()) {
         try {
             service_ptr_t<main_thread_callback> job = make_service<show_fault_message>(text);
             host_service<main_thread_callback_manager>()->add_callback(job.get());

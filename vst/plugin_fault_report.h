@@ -9,6 +9,6 @@ class vst;
 // The diagnosis of a plug-in that faulted while it was being validated.
 std::string plugin_fault_diagnosis(const char* call, const plugin_fault& fault);
 // Tells the user once that a loaded plug-in faulted and was switched off.
-// Any thread: away from the main thread the message is queued to it, so the
-// audio thread never waits on a message box.
+// Any thread: the message is queued to the main thread, so no thread waits
+// on a message box while it holds a lock or plays audio.
 void report_plugin_fault(const vst& plugin, const char* call, const plugin_fault& fault);

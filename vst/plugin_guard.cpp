@@ -2,13 +2,15 @@
 
 #include <windows.h>
 
+#include "../shell/signal_routing.h"
+
 namespace {
 
-// The codes our own code raises for C++ exceptions (the compiler's runtime
-// and the other common one) and for a routed runtime signal.
+// The codes C++ exceptions are raised with (by our compiler's runtime and
+// by the other common one), and the one a routed runtime signal raises.
 constexpr std::uint32_t k_cxx_exception_gcc = 0x20474343;
 constexpr std::uint32_t k_cxx_exception_msvc = 0xE06D7363;
-constexpr std::uint32_t k_signal_exception = 0x6F8E1DC8;
+constexpr std::uint32_t k_signal_exception = k_signal_exception_code;
 
 }  // namespace
 
@@ -144,9 +146,11 @@ orvane_guard_recover:
 
 // x86 chains exception registrations through fs:[0]: the guard pushes one of
 // its own with our handler and a jump buffer behind it. On a fault the
-// handler jumps back into the guard, which puts the chain head back to what
-// it was before the call; the plug-in's abandoned registrations above ours
-// go with their stack.
+// handler first unwinds the registrations above ours (the system's own
+// dispatcher record among them, and the plug-in's, whose handlers run their
+// cleanups as they would for any handler below), as every x86 exception
+// handler that resumes elsewhere must; then it jumps back into the guard,
+// which puts the chain head back to what it was before the call.
 namespace {
 
 struct guard_registration {
@@ -154,6 +158,8 @@ struct guard_registration {
     void* handler;
     plugin_fault* fault;
     void* jump[5];  // __builtin_setjmp's buffer
+    std::uint32_t mxcsr;  // the floating-point control state before the call,
+    std::uint16_t fpu_control;  // which a faulting plug-in may have left changed
 };
 
 guard_registration* chain_head() {
@@ -170,6 +176,7 @@ extern "C" EXCEPTION_DISPOSITION __cdecl orvane_guard_handler(EXCEPTION_RECORD* 
     if (!is_plugin_fault(record->ExceptionCode)) return ExceptionContinueSearch;
     auto* registration = static_cast<guard_registration*>(frame);
     registration->fault->code = record->ExceptionCode;
+    RtlUnwind(frame, nullptr, record, nullptr);
     __builtin_longjmp(registration->jump, 1);
 }
 
@@ -181,8 +188,12 @@ extern "C" __attribute__((noinline)) int orvane_guarded_invoke(void (*call)(void
     registration.fault = fault;
     registration.handler = reinterpret_cast<void*>(&orvane_guard_handler);
     registration.next = chain_head();
+    asm volatile("fnstcw %0" : "=m"(registration.fpu_control));
+    asm volatile("stmxcsr %0" : "=m"(registration.mxcsr));
     if (__builtin_setjmp(const_cast<void**>(registration.jump))) {
         set_chain_head(registration.next);
+        asm volatile("fninit\n\tfldcw %0" : : "m"(registration.fpu_control));
+        asm volatile("ldmxcsr %0" : : "m"(registration.mxcsr));
         return 0;
     }
     set_chain_head(const_cast<guard_registration*>(&registration));

@@ -9,15 +9,7 @@
 #include "vst.h"
 
 namespace {
-// No real plug-in has more; a record that claims more is not believed.
-constexpr std::int32_t k_max_parameters = 1 << 16;
-
 bool is_chunk_plugin(const vst& plugin) { return (plugin.effect->flags & effFlagsProgramChunks) != 0; }
-
-std::int32_t parameter_count(const vst& plugin) {
-    const std::int32_t n = plugin.effect->numParams;
-    return n < 0 ? 0 : n > k_max_parameters ? k_max_parameters : n;
-}
 }  // namespace
 
 void apply_preset(vst& plugin, const dsp_preset& preset) {
@@ -34,7 +26,7 @@ void apply_preset(vst& plugin, const dsp_preset& preset) {
         return;
     }
     // Parameters the data holds no value for keep theirs.
-    const std::int32_t count = parameter_count(plugin);
+    const std::int32_t count = plugin.parameter_count();
     for (std::int32_t i = 0; i < count && !plugin.faulted; ++i) {
         std::size_t at = 8 + 4 * static_cast<std::size_t>(i);
         if (at + 4 > size) break;
@@ -44,7 +36,7 @@ void apply_preset(vst& plugin, const dsp_preset& preset) {
     }
 }
 
-void capture_preset(vst& plugin, const GUID& owner, dsp_preset& out) {
+bool capture_preset(vst& plugin, const GUID& owner, dsp_preset& out) {
     critical_section_scope guard(plugin.state_lock);
     stream_writer_buffer_simple w;
     abort_callback_dummy abort;
@@ -57,10 +49,9 @@ void capture_preset(vst& plugin, const GUID& owner, dsp_preset& out) {
                 w.write(chunk.data(), chunk.size(), abort);
             }
         } else {
-            const std::int32_t count = parameter_count(plugin);
+            const std::int32_t count = plugin.parameter_count();
             std::vector<float> values(static_cast<std::size_t>(count));
             for (std::int32_t i = 0; i < count; ++i) values[static_cast<std::size_t>(i)] = plugin.get_parameter(i);
-            // A plug-in that faulted half way gives nothing but the key.
             if (!plugin.faulted) {
                 w.write_lendian<std::uint32_t>(static_cast<std::uint32_t>(count), abort);
                 w.write(values.data(), values.size() * sizeof(float), abort);
@@ -69,4 +60,5 @@ void capture_preset(vst& plugin, const GUID& owner, dsp_preset& out) {
     }
     out.set_owner(owner);
     out.set_data(w.data.data(), w.data.size());
+    return plugin.usable();
 }

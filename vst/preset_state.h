@@ -9,5 +9,7 @@ class vst;
 
 // Copies the preset into the vst and restores the plug-in's state from it.
 void apply_preset(vst& plugin, const dsp_preset& preset);
-// Captures the plug-in's state, with a fresh instance key.
-void capture_preset(vst& plugin, const GUID& owner, dsp_preset& out);
+// Captures the plug-in's state, with a fresh instance key. Answers false
+// when the plug-in had no state to give: not loaded, or switched off after a
+// crash (before or during the capture); `out` then holds the key alone.
+bool capture_preset(vst& plugin, const GUID& owner, dsp_preset& out);

@@ -22,8 +22,6 @@ constexpr std::int32_t k_params_magic = fourcc("FxCk");
 constexpr std::int32_t k_opaque_magic = fourcc("FPCh");
 constexpr std::size_t k_name_bytes = 28;
 constexpr std::size_t k_header_after_size = 48;  // fxMagic .. prgName
-// No real plug-in has more parameters; a record that claims more is cut.
-constexpr std::int32_t k_max_file_parameters = 1 << 16;
 
 std::int32_t read_be32(file& f, abort_callback& abort) {
     unsigned char b[4];
@@ -105,9 +103,7 @@ void save_fxp(vst& plugin, const std::string& path) {
     std::memcpy(name, asked.data(), asked.size());
 
     const bool chunked = e && (e->flags & effFlagsProgramChunks);
-    const std::int32_t params = !e || e->numParams < 0 ? 0
-                                : e->numParams > k_max_file_parameters ? k_max_file_parameters
-                                                                       : e->numParams;
+    const std::int32_t params = plugin.parameter_count();
     std::vector<unsigned char> body;
     if (chunked) {
         const std::vector<unsigned char> chunk = take_plugin_chunk(plugin, 1);

@@ -72,6 +72,11 @@ vst* acquire_vst(const entry& configured, const dsp_preset& preset) {
     return found;
 }
 
+void add_vst_reference(vst& plugin) {
+    critical_section_scope guard(instance_lock());
+    ++plugin.ref_count;
+}
+
 vst* release_vst(vst* plugin) {
     critical_section_scope guard(instance_lock());
     if (--plugin->ref_count != 0) return plugin;

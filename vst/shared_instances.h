@@ -10,5 +10,7 @@ class vst;
 
 // Any thread. Returns a vst with one more reference, loaded or not.
 vst* acquire_vst(const entry& configured, const dsp_preset& preset);
+// Any thread. One more reference to a vst the caller already holds one of.
+void add_vst_reference(vst& plugin);
 // Any thread. Returns the vst while references remain, else null.
 vst* release_vst(vst* plugin);

@@ -11,6 +11,7 @@
 #include "../shell/component.h"
 #include "../shell/identifier_text.h"
 #include "host_callback.h"
+#include "instance_lock.h"
 #include "opcode_names.h"
 #include "plugin_fault_report.h"
 
@@ -53,6 +54,14 @@ std::string base_file_name(const std::string& path) {
     return name;
 }
 
+// Whether a live vst already owns the record (walked under the instance lock).
+bool record_in_use(const AEffect* record) {
+    critical_section_scope guard(instance_lock());
+    for (const vst* other : vst::live_set())
+        if (other->effect == record) return true;
+    return false;
+}
+
 // Cuts a UTF-8 text to at most `limit` bytes without splitting a character.
 std::string cut_utf8(const char* text, std::size_t limit) {
     std::size_t n = ::strnlen(text, limit + 1);
@@ -64,7 +73,8 @@ std::string cut_utf8(const char* text, std::size_t limit) {
 
 }  // namespace
 
-vst::vst(const entry& configured, bool check) : entry(configured) {
+vst::vst(const entry& configured, bool check)
+    : entry(configured), directory_answer(plugin_directory_answer(configured.module_path)) {
     if (validate(check)) diagnosis += "No errors detected.";
     created_on_main_thread = on_main_thread();
     join_live_set();
@@ -95,6 +105,12 @@ bool vst::validate(bool check) {
     effect = record;
     if (!effect) return fail("Could't instantiate the VST.");
     if (effect->magic != kEffectMagic) return fail("kEffectMagic was expected.");
+    if (record_in_use(effect)) {
+        // A plug-in that hands every caller one static record: this object
+        // must neither open nor close what another instance is using.
+        effect = nullptr;
+        return fail("The VST plug-in returned a record that another loaded instance already uses.");
+    }
     record_valid_ = true;
     effect->resvd2 = reinterpret_cast<std::intptr_t>(this);
 
@@ -180,8 +196,16 @@ bool vst::process_replacing(float** inputs, float** outputs, std::int32_t frames
     return guarded(k_call_process_replacing, [&] { e->processReplacing(e, inputs, outputs, frames); });
 }
 
+std::int32_t vst::parameter_count() const {
+    const std::int32_t n = effect ? effect->numParams : 0;
+    return n < 0 ? 0 : n > k_max_plugin_parameters ? k_max_plugin_parameters : n;
+}
+
 std::string vst::ask_text(std::int32_t opcode, std::int32_t index, std::size_t limit) {
-    std::vector<char> buffer(k_text_buffer, '\0');
+    // One buffer per thread, zeroed for every request (a plug-in may write
+    // past its terminator, and the next answer must not see that).
+    thread_local std::vector<char> buffer(k_text_buffer);
+    std::fill(buffer.begin(), buffer.end(), '\0');
     dispatch(opcode, index, 0, buffer.data());
     buffer.back() = '\0';
     return cut_utf8(buffer.data(), limit);

@@ -24,6 +24,7 @@ constexpr std::int32_t k_max_plugin_ports = 256;
 // parameter names): what any list or title can show, and what the plug-in
 // list file can hold on one line.
 constexpr std::size_t k_plugin_text_limit = 127;
+constexpr std::int32_t k_max_plugin_parameters = 1 << 16;
 
 class vst final : public entry, public instanceTrackerV2<vst> {
 public:
@@ -57,6 +58,10 @@ public:
     // the interface's limits, and cut to `limit` bytes.
     std::string ask_text(std::int32_t opcode, std::int32_t index = 0, std::size_t limit = k_plugin_text_limit);
 
+    // The parameters we believe the plug-in has: none for a negative count,
+    // and no more than any real plug-in has for an absurd one.
+    std::int32_t parameter_count() const;
+
     // Loaded and not switched off after a fault: may be given audio.
     bool usable() const { return loaded && !faulted; }
 
@@ -89,9 +94,9 @@ public:
     std::unique_ptr<float*[]> output_pointers;
     std::uint16_t output_count = 0;
 
-    // The answer to the plug-in's last directory request, kept so that the
-    // text outlives the callback.
-    std::string directory_answer;
+    // The answer to the plug-in's directory requests, made before the plug-in
+    // can ask and never changed, so it outlives every callback.
+    const std::string directory_answer;
     // Set by a deferred deletion; an acquisition never picks such an object.
     bool deletion_pending = false;
 

@@ -11,6 +11,11 @@ public:
     vst_ref() = default;
     // Any thread: finds or creates the instance for the preset (acquire_vst).
     vst_ref(const entry& configured, const dsp_preset& preset) : plugin_(acquire_vst(configured, preset)) {}
+    // Any thread: one more reference to an instance the caller already holds.
+    static vst_ref share(vst& held) {
+        add_vst_reference(held);
+        return vst_ref(&held);
+    }
     ~vst_ref() { reset(); }
     vst_ref(vst_ref&& other) noexcept : plugin_(std::exchange(other.plugin_, nullptr)) {}
     vst_ref& operator=(vst_ref&& other) noexcept {
@@ -34,5 +39,6 @@ public:
     explicit operator bool() const { return plugin_ != nullptr; }
 
 private:
+    explicit vst_ref(vst* adopted) : plugin_(adopted) {}
     vst* plugin_ = nullptr;
 };

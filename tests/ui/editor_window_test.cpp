@@ -66,7 +66,8 @@ class EditorWindow : public ComponentFixture {
 protected:
     void SetUp() override {
         start({plugin_record("painter", k_painter_id, "Orvane Painter"),
-               plugin_record("no_rect", 0x4F4E5274, "No Rect"), plugin_record("recorder", 0x4F526563, "Recorder")});
+               plugin_record("no_rect", 0x4F4E5274, "No Rect"), plugin_record("recorder", 0x4F526563, "Recorder"),
+               plugin_record("fault_edit_open", 0x4F466C74, "Faulty")});
         painter.clear();
     }
     // Runs the popup on this thread, as the host's DSP settings do, while
@@ -290,6 +291,29 @@ TEST_F(EditorWindow, APluginWithoutAnEditorGetsTheNotImplementedMessage) {
     EXPECT_EQ(host->popups().messages(),
               (std::vector<popup_record>{{"This feature isn't implemented for no-GUI plug-ins yet. Sorry.",
                                           "Not implemented", popup_message::icon_information}}));
+}
+
+TEST_F(EditorWindow, APluginThatCrashesInItsEditorLosesNoSettings) {
+    // Its stored settings: the key, two parameters, 0.25 and 0.75.
+    std::vector<unsigned char> data(16);
+    const std::uint32_t key = 40001, count = 2;
+    const float values[] = {0.25f, 0.75f};
+    std::memcpy(data.data(), &key, 4);
+    std::memcpy(data.data() + 4, &count, 4);
+    std::memcpy(data.data() + 8, values, 8);
+    const dsp_preset_impl stored(plugin_guid(0x4F466C74), data);
+    bool opened = false;
+    auto reports = open("Faulty", stored, main_window(), [&](HWND w) { opened = w != nullptr; });
+    EXPECT_TRUE(opened);
+    // Nothing can be captured from a plug-in switched off in effEditOpen:
+    // the one report is the settings the window was opened with.
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_TRUE(reports[0].equals(stored));
+    host->pump();
+    EXPECT_EQ(host->popups().messages(),
+              (std::vector<popup_record>{{"The VST plug-in \"Faulty\" crashed in effEditOpen (access violation) and "
+                                          "has been switched off. Its audio passes through unchanged from now on.",
+                                          "Error", popup_message::icon_error}}));
 }
 
 }  // namespace

@@ -97,4 +97,20 @@ TEST_F(HostilePlugins, ChunkFlagGoneByRestoreReadsOnlyTheStoredBytes) {
     }
 }
 
+TEST_F(HostilePlugins, ARecordAnotherInstanceUsesIsNotTakenOver) {
+    plugin_hooks dll("hostile_static_record");  // hands every caller one record
+    auto first = load_plugin(dll);
+    dll.clear();
+    {
+        vst second(entry(dll.path_utf8()), true);  // as the preferences page checks a DLL
+        EXPECT_FALSE(second.loaded);
+        EXPECT_EQ(second.diagnosis, "The VST plug-in returned a record that another loaded instance already uses."
+                                    "\r\n\r\n" + dll.path_utf8());
+    }
+    // Neither opened, set nor closed through the second object; the first
+    // still owns its record.
+    EXPECT_EQ(dll.opcodes(), std::vector<std::string>{});
+    EXPECT_EQ(reinterpret_cast<vst*>(first->effect->resvd2), first.get());
+}
+
 }  // namespace
