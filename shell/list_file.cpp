@@ -78,11 +78,19 @@ void save_list_file(const std::wstring& path, const entry_list& list) {
     for (const auto& e : list)
         for (const std::string& line : e->to_lines()) append_line(bytes, line);
 
-    unique_handle file = make_file_handle(
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return;
-    DWORD written = 0;
-    WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    // Written beside the list and put in its place only when complete: a
+    // full disk or a failed write leaves the old list, never half of one.
+    const std::wstring part = path + L".new";
+    bool complete = false;
+    {
+        unique_handle file = make_file_handle(
+            CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return;
+        DWORD written = 0;
+        complete = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                   written == bytes.size();
+    }
+    if (!complete || !MoveFileExW(part.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) DeleteFileW(part.c_str());
 }
 
 void load_list(entry_list& target) { load_list_file(list_file_path(core_api().profile_folder()), target); }

@@ -30,7 +30,14 @@ void dsp_menu_callback::on_preset_changed(const dsp_preset& preset) {
         ResetEvent(event_.get());
     }
     menu_edit_list::overwrite(preset_, preset);
-    auto job = make_service<dsp_cfg_mainthread>(preset, preset_, duplicate(event_.get()));
-    host_service<main_thread_callback_manager>()->add_callback(job.get());
+    try {
+        auto job = make_service<dsp_cfg_mainthread>(preset, preset_, duplicate(event_.get()));
+        host_service<main_thread_callback_manager>()->add_callback(job.get());
+    } catch (...) {
+        // No job will signal: leave the event set, or every later chain
+        // edit would wait out the time-out.
+        if (event_) SetEvent(event_.get());
+        throw;
+    }
     preset_.assign(preset);
 }
