@@ -1,7 +1,7 @@
 // Under Wine the first window of a session starts the desktop process, and
-// it goes again when the last program leaves. Every program that loads the
-// component (its common controls attach to the desktop) would pay that
-// start, which a player in a running desktop session never does.
+// it goes again when the last program leaves. A measured program that
+// touches the display (a window, or a windowing library loaded) would pay
+// that start, which a player in a running desktop session never does.
 #include <windows.h>
 
 #include "benches.h"

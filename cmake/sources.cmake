@@ -1,8 +1,10 @@
 set(ORVANE_HELPER_SOURCES
   Helpers/dialog_window.cpp
   Helpers/folders.cpp
+  Helpers/late_bound.cpp
   Helpers/regkey.cpp
   Helpers/utf.cpp
+  Helpers/windowing_calls.cpp
 )
 
 set(ORVANE_COMPONENT_SOURCES

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "../Helpers/utf.h"
+#include "../Helpers/windowing_calls.h"
 #include "../host/exceptions.h"
 
 namespace {
@@ -37,8 +38,12 @@ private:
 
 preferences_window::preferences_window(component_host& host, HWND owner)
     : host_(host), owner_(owner), callback_(std::make_unique<callback>(*this)) {
+    // The tree view below and the pages' list views need their classes.
+    const init_common_controls_function init_common_controls = g_init_common_controls.get();
+    if (!init_common_controls)
+        throw host_exception("Cannot create the preferences window: " + g_init_common_controls.failure());
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES | ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&icc);
+    init_common_controls(&icc);
     WNDCLASSW wc{};
     wc.lpfnWndProc = window_proc;
     wc.hInstance = GetModuleHandleW(nullptr);

@@ -1,11 +1,10 @@
 #include "manager.h"
 
 #include <commctrl.h>
-#include <commdlg.h>
 #include <shlwapi.h>
-#include <uxtheme.h>
 
 #include "../Helpers/utf.h"
+#include "../Helpers/windowing_calls.h"
 #include "../shell/component.h"
 #include "../shell/list_file.h"
 #include "../shell/popups.h"
@@ -80,7 +79,9 @@ bool manager::on_message(UINT message, WPARAM wparam, LPARAM, LRESULT& result) {
 void manager::on_init() {
     list_ = GetDlgItem(hwnd(), IDC_PLUGIN_LIST);
     ListView_SetExtendedListViewStyle(list_, k_list_view_styles);
-    SetWindowTheme(list_, L"explorer", nullptr);
+    // Only the look of the list: without the theme library it keeps the
+    // classic one.
+    if (const set_window_theme_function set_theme = g_set_window_theme.get()) set_theme(list_, L"explorer", nullptr);
     int index = 0;
     for (const column& c : k_columns) {
         LVCOLUMNW col{};
@@ -160,7 +161,13 @@ void manager::on_add(bool shift) {
     ofn.lpstrFile = path;
     ofn.nMaxFile = MAX_PATH;
     ofn.Flags = k_open_flags;
-    if (!GetOpenFileNameW(&ofn)) return;
+    const get_file_name_function show_dialog = g_get_open_file_name.get();
+    if (!show_dialog) {
+        show_popup("Cannot show the file dialog: " + g_get_open_file_name.failure() + ".", k_title_error,
+                   popup_message::icon_error);
+        return;
+    }
+    if (!show_dialog(&ofn)) return;
 
     std::string stored = wide_to_utf8(stored_module_path(path, core_api().is_portable_installation()));
     // Checking loads the DLL once on this thread and unloads it again.

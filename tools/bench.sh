@@ -18,8 +18,8 @@ JOB_REPS=${ORVANE_BENCH_JOB_REPS:-7}
 rm -rf "$WORK"
 mkdir -p "$WORK"
 # Wine starts its desktop process for the first program that touches the
-# display (the component's common controls do) and stops it after the last:
-# a holder keeps it up, as a desktop session does for a player.
+# display and stops it after the last: a holder keeps it up, as a desktop
+# session does for a player, so that no figure pays for starting it.
 "$WINE64" "$BIN/orvane_bench.exe" hold 900 &
 HOLDER=$!
 trap 'kill "$HOLDER" 2>/dev/null; rm -rf "$WORK"' EXIT
@@ -54,7 +54,12 @@ orvane chain add "Orvane Pass 2" >/dev/null
   "$(winpath "$WORK/long.wav")" "$(winpath "$WORK/allocs-out.wav")"
 
 # The whole job, alternating the two programs so that load changes hit both.
+# The Windows paths are worked out here: winepath is a Wine program of its
+# own, and inside the timed interval it would add its start-up to both sides.
 PLUGIN=$(winpath "$BIN/plugins/pass_through_2.dll")
+LONG_WAV=$(winpath "$WORK/long.wav")
+DIRECT_OUT=$(winpath "$WORK/direct-out.wav")
+TOOL_OUT=$(winpath "$WORK/tool-out.wav")
 : >"$WORK/direct.times"
 : >"$WORK/tool.times"
 : >"$WORK/direct.loop"
@@ -65,12 +70,11 @@ for _ in $(seq "$JOB_REPS"); do
   rm -f "$WORK/direct-out.wav" "$WORK/tool-out.wav"
   sync
   t0=$(now_ns)
-  "$WINE64" "$BIN/direct_process.exe" "$PLUGIN" "$(winpath "$WORK/long.wav")" "$(winpath "$WORK/direct-out.wav")" \
-    >"$WORK/direct.out"
+  "$WINE64" "$BIN/direct_process.exe" "$PLUGIN" "$LONG_WAV" "$DIRECT_OUT" >"$WORK/direct.out"
   t1=$(now_ns)
   sync
   t2=$(now_ns)
-  orvane process "$(winpath "$WORK/long.wav")" "$(winpath "$WORK/tool-out.wav")" >"$WORK/tool.out"
+  orvane process "$LONG_WAV" "$TOOL_OUT" >"$WORK/tool.out"
   t3=$(now_ns)
   echo $(((t1 - t0) / 1000000)) >>"$WORK/direct.times"
   echo $(((t3 - t2) / 1000000)) >>"$WORK/tool.times"

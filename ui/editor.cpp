@@ -1,11 +1,10 @@
 #include "editor.h"
 
-#include <commdlg.h>
-
 #include <exception>
 #include <string>
 
 #include "../Helpers/utf.h"
+#include "../Helpers/windowing_calls.h"
 #include "../shell/component.h"
 #include "../shell/popups.h"
 #include "../vst/instance_lock.h"
@@ -145,7 +144,13 @@ void editor::program_file(UINT command) {
     ofn.Flags = OFN_ENABLESIZING | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;
 
     const bool load = command == k_command_load_program;
-    if (!(load ? GetOpenFileNameW(&ofn) : GetSaveFileNameW(&ofn))) return;
+    const late_bound<get_file_name_function>& dialog = load ? g_get_open_file_name : g_get_save_file_name;
+    const get_file_name_function show_dialog = dialog.get();
+    if (!show_dialog) {
+        show_popup("Cannot show the file dialog: " + dialog.failure() + ".", k_title_error, popup_message::icon_error);
+        return;
+    }
+    if (!show_dialog(&ofn)) return;
     const std::string chosen = wide_to_utf8(path);
     // The host's I/O errors would otherwise unwind through the system's
     // dialog code; the window stays open and the user reads what failed.

@@ -1,0 +1,17 @@
+#include "windowing_calls.h"
+
+#include <uxtheme.h>
+
+#include <type_traits>
+
+// A wrong calling convention would still compile and link, and break the
+// x86 build's stack at the first call.
+static_assert(std::is_same_v<get_file_name_function, decltype(&GetOpenFileNameW)>);
+static_assert(std::is_same_v<get_file_name_function, decltype(&GetSaveFileNameW)>);
+static_assert(std::is_same_v<set_window_theme_function, decltype(&SetWindowTheme)>);
+static_assert(std::is_same_v<init_common_controls_function, decltype(&InitCommonControlsEx)>);
+
+const late_bound<get_file_name_function> g_get_open_file_name{L"comdlg32.dll", "GetOpenFileNameW"};
+const late_bound<get_file_name_function> g_get_save_file_name{L"comdlg32.dll", "GetSaveFileNameW"};
+const late_bound<set_window_theme_function> g_set_window_theme{L"uxtheme.dll", "SetWindowTheme"};
+const late_bound<init_common_controls_function> g_init_common_controls{L"comctl32.dll", "InitCommonControlsEx"};
