@@ -48,6 +48,7 @@ set(ORVANE_COMPONENT_SOURCES
   ui/dsp_cfg_mainthread.cpp
   ui/dsp_menu_callback.cpp
   ui/editor.cpp
+  ui/file_dialog.cpp
   ui/mainmenu_commands.cpp
   ui/mainmenu_group.cpp
   ui/menu_edit.cpp

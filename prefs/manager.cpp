@@ -5,6 +5,7 @@
 
 #include "../Helpers/utf.h"
 #include "../Helpers/windowing_calls.h"
+#include "../ui/file_dialog.h"
 #include "../shell/component.h"
 #include "../shell/list_file.h"
 #include "../shell/popups.h"
@@ -15,7 +16,6 @@ namespace {
 
 constexpr DWORD k_list_view_styles =
     LVS_EX_FULLROWSELECT | LVS_EX_UNDERLINEHOT | LVS_EX_LABELTIP | LVS_EX_DOUBLEBUFFER;  // 0x14820
-constexpr DWORD k_open_flags = OFN_ENABLESIZING | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;  // 0x801800
 const char k_already_listed[] = "This plug-in is already in the list.";
 
 struct column {
@@ -152,24 +152,10 @@ void manager::on_add(bool shift) {
         return;
     }
 
-    wchar_t path[MAX_PATH] = {};
-    OPENFILENAMEW ofn{};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = hwnd();
-    ofn.lpstrFilter = L"VST plug-in DLL file (*.dll)\0*.dll\0";
-    ofn.nFilterIndex = 1;
-    ofn.lpstrFile = path;
-    ofn.nMaxFile = MAX_PATH;
-    ofn.Flags = k_open_flags;
-    const get_file_name_function show_dialog = g_get_open_file_name.get();
-    if (!show_dialog) {
-        show_popup("Cannot show the file dialog: " + g_get_open_file_name.failure() + ".", k_title_error,
-                   popup_message::icon_error);
-        return;
-    }
-    if (!show_dialog(&ofn)) return;
+    const std::wstring path = ask_file_name(hwnd(), false, L"VST plug-in DLL file (*.dll)\0*.dll\0", nullptr);
+    if (path.empty()) return;
 
-    std::string stored = wide_to_utf8(stored_module_path(path, core_api().is_portable_installation()));
+    std::string stored = wide_to_utf8(stored_module_path(path.c_str(), core_api().is_portable_installation()));
     // Checking loads the DLL once on this thread and unloads it again.
     auto checked = std::make_unique<vst>(entry(stored), true);
     if (!checked->loaded) {

@@ -4,21 +4,18 @@
 #include <string>
 
 #include "../Helpers/utf.h"
-#include "../Helpers/windowing_calls.h"
 #include "../shell/component.h"
 #include "../shell/popups.h"
 #include "../vst/instance_lock.h"
 #include "../vst/preset_state.h"
 #include "../vst/program_file.h"
 #include "../vst/vst.h"
+#include "file_dialog.h"
 
 namespace {
 
 constexpr UINT_PTR k_idle_timer = 0;
 constexpr UINT k_idle_period_ms = 30;
-// The player's 32-bit build passes the full record; the size follows the
-// pointer width on x64.
-static_assert(sizeof(void*) != 4 || sizeof(OPENFILENAMEW) == 88, "the file dialog record of the x86 build");
 
 }  // namespace
 
@@ -132,25 +129,9 @@ void editor::place_over_main_window() {
 }
 
 void editor::program_file(UINT command) {
-    wchar_t path[MAX_PATH] = {};
-    OPENFILENAMEW ofn{};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = hwnd();
-    ofn.lpstrFilter = L"VST program file (*.fxp)\0*.fxp\0";
-    ofn.nFilterIndex = 1;
-    ofn.lpstrFile = path;
-    ofn.nMaxFile = MAX_PATH;
-    ofn.lpstrDefExt = L"fxp";
-    ofn.Flags = OFN_ENABLESIZING | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;
-
     const bool load = command == k_command_load_program;
-    const late_bound<get_file_name_function>& dialog = load ? g_get_open_file_name : g_get_save_file_name;
-    const get_file_name_function show_dialog = dialog.get();
-    if (!show_dialog) {
-        show_popup("Cannot show the file dialog: " + dialog.failure() + ".", k_title_error, popup_message::icon_error);
-        return;
-    }
-    if (!show_dialog(&ofn)) return;
+    const std::wstring path = ask_file_name(hwnd(), !load, L"VST program file (*.fxp)\0*.fxp\0", L"fxp");
+    if (path.empty()) return;
     const std::string chosen = wide_to_utf8(path);
     // The host's I/O errors would otherwise unwind through the system's
     // dialog code; the window stays open and the user reads what failed.
