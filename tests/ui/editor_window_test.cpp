@@ -33,12 +33,6 @@ std::uint32_t key_of(const dsp_preset& p) {
 }
 
 // A key that no capture makes, so every report's key is new by construction.
-dsp_preset_impl keyed(const GUID& owner, std::uint32_t key) {
-    std::vector<unsigned char> data(4);
-    std::memcpy(data.data(), &key, 4);
-    return dsp_preset_impl(owner, data);
-}
-
 HWND plugin_view(HWND editor) { return GetWindow(editor, GW_CHILD); }
 
 // Runs one of the editor's program commands and answers its file dialog

@@ -5,7 +5,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstring>
 #include <thread>
 
 #include "../../host/mainmenu.h"
@@ -18,12 +17,6 @@ namespace {
 constexpr unsigned k_painter_id = 0x4F506E74, k_no_rect_id = 0x4F4E5274, k_recorder_id = 0x4F526563;
 const GUID k_dsp_group = {0x44963E7A, 0x4B2A, 0x4588, {0xB0, 0x17, 0xA8, 0x69, 0x18, 0xCB, 0x8A, 0xA5}};
 const GUID k_player_dsp = {0x1D7EA62B, 0x0C44, 0x4C1B, {0x9A, 0x33, 0x51, 0x0E, 0x2F, 0x6A, 0x77, 0x10}};
-
-dsp_preset_impl keyed(const GUID& owner, std::uint32_t key) {
-    std::vector<unsigned char> data(4);
-    std::memcpy(data.data(), &key, 4);
-    return dsp_preset_impl(owner, data);
-}
 
 // A DSP of the player itself, of the first interface: its popup answers as told.
 class player_dsp : public dsp_entry {
