@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <map>
 
 #include "../../Helpers/utf.h"
 #include "../support/child_process.h"
@@ -27,19 +26,6 @@ protected:
     std::wstring input(const wav_data& w, const wchar_t* name = L"in.wav") {
         write_wav(files.file(name), w);
         return files.file(name);
-    }
-    // Every file of the profile with its bytes.
-    std::map<std::wstring, std::vector<unsigned char>> snapshot() {
-        std::map<std::wstring, std::vector<unsigned char>> files_now;
-        WIN32_FIND_DATAW fd;
-        HANDLE h = FindFirstFileW((profile.path() + L"\\*").c_str(), &fd);
-        if (h == INVALID_HANDLE_VALUE) return files_now;
-        do {
-            if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                files_now[fd.cFileName] = read_file_bytes(profile.file(fd.cFileName));
-        } while (FindNextFileW(h, &fd));
-        FindClose(h);
-        return files_now;
     }
     std::wstring plugin(const char* name) { return plugin_dll(name); }
 
@@ -143,7 +129,7 @@ TEST_F(OrvaneTool, PluginThatFailsPassesAudioAndSaysWhy) {
 TEST_F(OrvaneTool, PluginThatCrashesIsSwitchedOffAndTheRunFinishes) {
     ok({L"add", plugin("fault_process")});  // halves audio until its third block divides by zero
     ok({L"chain", L"add", L"Faulty"});
-    const auto before = snapshot();
+    const auto before = folder_contents(profile.path());
     wav_data in = stereo16(256 * 6);
     tool_run r = orvane({L"--chunk", L"256", L"process", input(in), files.file(L"out.wav")});
     ASSERT_EQ(r.exit_code, 0) << r.err;
@@ -156,7 +142,7 @@ TEST_F(OrvaneTool, PluginThatCrashesIsSwitchedOffAndTheRunFinishes) {
     ASSERT_EQ(out.samples.size(), in.samples.size());
     for (std::size_t i = 0; i < in.samples.size(); ++i)
         ASSERT_EQ(out.samples[i], i < 2 * 256 * 2 ? in.samples[i] * 0.5f : in.samples[i]) << i;
-    EXPECT_EQ(snapshot(), before);
+    EXPECT_EQ(folder_contents(profile.path()), before);
 }
 
 struct bad_case {
@@ -187,7 +173,7 @@ TEST_F(OrvaneTool, BadInputsFailCleanlyAndChangeNothing) {
         {"bad setting value", {L"set", L"declicker", L"-5"}, "the value must be a whole number"},
     };
     for (const bad_case& c : cases) {
-        auto before = snapshot();
+        auto before = folder_contents(profile.path());
         tool_run r = orvane(c.arguments);
         EXPECT_EQ(r.exit_code, 1) << c.what;
         EXPECT_EQ(r.err.rfind("orvane: error: ", 0), 0u) << c.what << ": " << r.err;
@@ -195,7 +181,7 @@ TEST_F(OrvaneTool, BadInputsFailCleanlyAndChangeNothing) {
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << c.what << ": " << r.err;
         EXPECT_FALSE(file_exists(out)) << c.what;
         EXPECT_FALSE(file_exists(out + L".part")) << c.what;
-        EXPECT_EQ(snapshot(), before) << c.what;
+        EXPECT_EQ(folder_contents(profile.path()), before) << c.what;
     }
 }
 
