@@ -26,6 +26,14 @@ protected:
         start({plugin_record("recorder", k_recorder_id, "Recorder")}, std::move(configuration), chain);
         dll.clear();
     }
+    // A slot whose plug-in DLL is missing.
+    void start_broken() {
+        list_record broken = plugin_record("recorder", k_recorder_id, "Broken");
+        broken.module_path = "C:\\nowhere\\broken.dll";
+        start({broken});
+    }
+    const popup_record missing{"VST DLL doesn't exist.\r\n\r\nC:\\nowhere\\broken.dll", "Error",
+                               popup_message::icon_error};
     GUID recorder_guid() { return effect("Recorder")->get_guid(); }
     // Starts with a playback chain of recorder presets with these keys.
     void start_with_chain(std::initializer_list<std::uint32_t> keys, std::uint64_t declicker_size) {
@@ -119,13 +127,9 @@ TEST_F(DspSlots, ChunkLoopDropsEmptyChunksAndIgnoresFlags) {
 }
 
 TEST_F(DspSlots, PluginThatFailsPassesAudioThrough) {
-    list_record broken = plugin_record("recorder", k_recorder_id, "Broken");
-    broken.module_path = "C:\\nowhere\\broken.dll";
-    start({broken});
+    start_broken();
     service_ptr_t<dsp> d;
     ASSERT_TRUE(effect("Broken")->instantiate(d, default_preset("Broken")));
-    const popup_record missing{"VST DLL doesn't exist.\r\n\r\nC:\\nowhere\\broken.dll", "Error",
-                               popup_message::icon_error};
     EXPECT_EQ(host->popups().messages(), std::vector<popup_record>{missing});
 
     dsp_chunk_list_impl list;
@@ -147,13 +151,9 @@ public:
 };
 
 TEST_F(DspSlots, PopupOfAPluginThatFailsShowsItsDiagnosisTwiceWhenFirst) {
-    list_record broken = plugin_record("recorder", k_recorder_id, "Broken");
-    broken.module_path = "C:\\nowhere\\broken.dll";
-    start({broken});
+    start_broken();
     preset_catcher catcher;
     effect("Broken")->show_config_popup_v2(default_preset("Broken"), nullptr, catcher);
-    const popup_record missing{"VST DLL doesn't exist.\r\n\r\nC:\\nowhere\\broken.dll", "Error",
-                               popup_message::icon_error};
     EXPECT_EQ(host->popups().messages(), (std::vector<popup_record>{missing, missing}));
     EXPECT_TRUE(catcher.presets.empty());
 }
