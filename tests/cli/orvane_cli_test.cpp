@@ -9,28 +9,17 @@
 #include "../support/list_writer.h"
 #include "../support/signals.h"
 #include "../support/test_paths.h"
+#include "../support/tool_fixture.h"
 #include "../support/wav_io.h"
 
 namespace {
 
-class OrvaneTool : public ::testing::Test {
+class OrvaneTool : public ToolFixture {
 protected:
-    tool_run orvane(std::vector<std::wstring> a) {
-        a.insert(a.begin(), {L"--profile", profile.path(), L"--quiet"});
-        return run_orvane(a);
-    }
-    void ok(std::vector<std::wstring> a) {
-        tool_run r = orvane(a);
-        ASSERT_EQ(r.exit_code, 0) << r.err << r.out;
-    }
     std::wstring input(const wav_data& w, const wchar_t* name = L"in.wav") {
         write_wav(files.file(name), w);
         return files.file(name);
     }
-    std::wstring plugin(const char* name) { return plugin_dll(name); }
-
-    temp_folder profile;
-    temp_folder files;
 };
 
 wav_data stereo16(std::size_t frames) {
@@ -41,7 +30,7 @@ wav_data stereo16(std::size_t frames) {
 }
 
 TEST_F(OrvaneTool, GainEndToEndAndKeptBetweenRuns) {
-    ok({L"add", plugin("gain")});
+    ok({L"add", plugin_dll("gain")});
     ok({L"chain", L"add", L"Orvane Gain"});
     ok({L"param", L"1", L"Gain", L"0.375"});
     wav_data in = stereo16(5000);
@@ -61,7 +50,7 @@ TEST_F(OrvaneTool, GainEndToEndAndKeptBetweenRuns) {
 }
 
 TEST_F(OrvaneTool, EveryInputFormatReadsAlike) {
-    ok({L"add", plugin("recorder")});
+    ok({L"add", plugin_dll("recorder")});
     ok({L"chain", L"add", L"Recorder"});
     wav_data reference = stereo16(700);
     for (unsigned bits : {16u, 24u, 32u}) {
@@ -83,7 +72,7 @@ TEST_F(OrvaneTool, EveryInputFormatReadsAlike) {
 }
 
 TEST_F(OrvaneTool, MonoThroughAStereoPluginComesOutStereo) {
-    ok({L"add", plugin("recorder")});
+    ok({L"add", plugin_dll("recorder")});
     ok({L"chain", L"add", L"1"});
     wav_data mono{1, 22050, 1, 24, test_signal(1500, 1)};
     ok({L"process", input(mono), files.file(L"out.wav")});
@@ -99,7 +88,7 @@ TEST_F(OrvaneTool, MonoThroughAStereoPluginComesOutStereo) {
 }
 
 TEST_F(OrvaneTool, SixOutputsLimitedToTwo) {
-    ok({L"add", plugin("six_out")});
+    ok({L"add", plugin_dll("six_out")});
     ok({L"set", L"output-limit", L"2"});
     ok({L"chain", L"add", L"Six Out"});
     wav_data in = stereo16(800);
@@ -127,7 +116,7 @@ TEST_F(OrvaneTool, PluginThatFailsPassesAudioAndSaysWhy) {
 }
 
 TEST_F(OrvaneTool, PluginThatCrashesIsSwitchedOffAndTheRunFinishes) {
-    ok({L"add", plugin("fault_process")});  // halves audio until its third block divides by zero
+    ok({L"add", plugin_dll("fault_process")});  // halves audio until its third block divides by zero
     ok({L"chain", L"add", L"Faulty"});
     const auto before = folder_contents(profile.path());
     wav_data in = stereo16(256 * 6);
@@ -152,7 +141,7 @@ struct bad_case {
 };
 
 TEST_F(OrvaneTool, BadInputsFailCleanlyAndChangeNothing) {
-    ok({L"add", plugin("gain")});
+    ok({L"add", plugin_dll("gain")});
     ok({L"chain", L"add", L"Orvane Gain"});
     write_file_bytes(files.file(L"text.wav"), {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!', '!'});
     wav_data eight{1, 8000, 1, 8, test_signal(100, 1)};
@@ -164,9 +153,9 @@ TEST_F(OrvaneTool, BadInputsFailCleanlyAndChangeNothing) {
         {"not a WAV", {L"process", files.file(L"text.wav"), out}, "is not a WAV file"},
         {"8-bit PCM", {L"process", eight_path, out}, "is in an unsupported WAV format (integer PCM, 8 bits)"},
         {"failing plug-in",
-         {L"add", plugin("no_outputs")},
+         {L"add", plugin_dll("no_outputs")},
          "The VST plug-in has no inputs and/or outputs and hence isn't an effect. ("},
-        {"duplicate plug-in", {L"add", plugin("gain")}, "This plug-in is already in the list."},
+        {"duplicate plug-in", {L"add", plugin_dll("gain")}, "This plug-in is already in the list."},
         {"unknown DSP", {L"chain", L"add", L"Reverb"}, "no DSP named \"Reverb\""},
         {"parameter out of range", {L"param", L"1", L"Gain", L"7"}, "a parameter value runs from 0 to 1"},
         {"unknown parameter", {L"param", L"1", L"Width", L"0.5"}, "no parameter \"Width\""},
@@ -186,7 +175,7 @@ TEST_F(OrvaneTool, BadInputsFailCleanlyAndChangeNothing) {
 }
 
 TEST_F(OrvaneTool, DamagedProfileIsRefusedAndLeftAlone) {
-    ok({L"add", plugin("gain")});
+    ok({L"add", plugin_dll("gain")});
     ok({L"chain", L"add", L"Orvane Gain"});
     std::vector<unsigned char> state = read_file_bytes(profile.file(L"velmora-state.bin"));
     ASSERT_GT(state.size(), 12u);
@@ -202,7 +191,7 @@ TEST_F(OrvaneTool, DamagedProfileIsRefusedAndLeftAlone) {
 }
 
 TEST_F(OrvaneTool, InfoShowsTheComponentAndItsEffects) {
-    ok({L"add", plugin("gain")});
+    ok({L"add", plugin_dll("gain")});
     tool_run r = orvane({L"info"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_NE(r.out.find("Orvane 0.8.0.1 (vel_vst.dll)"), std::string::npos) << r.out;

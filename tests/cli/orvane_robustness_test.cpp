@@ -12,20 +12,13 @@
 #include "../support/list_writer.h"
 #include "../support/signals.h"
 #include "../support/test_paths.h"
+#include "../support/tool_fixture.h"
 #include "../support/wav_io.h"
 
 namespace {
 
-class OrvaneRobustness : public ::testing::Test {
+class OrvaneRobustness : public ToolFixture {
 protected:
-    tool_run orvane(std::vector<std::wstring> a, const run_place& place = {}) {
-        a.insert(a.begin(), {L"--profile", profile.path(), L"--quiet"});
-        return run_orvane(a, place);
-    }
-    void ok(std::vector<std::wstring> a) {
-        tool_run r = orvane(a);
-        ASSERT_EQ(r.exit_code, 0) << r.err << r.out;
-    }
     // A failure: one line that says `message`, and nothing of the profile changed.
     void fails(std::vector<std::wstring> a, const std::string& message) {
         const auto before = folder_contents(profile.path());
@@ -40,9 +33,6 @@ protected:
         write_wav(files.file(L"in.wav"), {2, 44100, 1, 16, test_signal(frames, 2)});
         return files.file(L"in.wav");
     }
-
-    temp_folder profile;
-    temp_folder files;
 };
 
 TEST_F(OrvaneRobustness, PluginUsedByTheChainIsNotSilentlyDropped) {
