@@ -162,7 +162,7 @@ TEST_F(MainMenu, AChainLongerThanFifteenHasNoCommandFromTheSixteenthOn) {
 TEST_F(MainMenu, AnEntryUnderAMenuEditIsCheckedAndDisabledAndCannotStartTwice) {
     start_with({painter, painter, recorder});
     commands->get_command_count();
-    commands->execute(0, nullptr);
+    commands->execute(1, nullptr);
     HWND editor = editor_window(L"Orvane Painter");
     ASSERT_TRUE(editor);
     plugin_hooks dll("painter");
@@ -171,12 +171,15 @@ TEST_F(MainMenu, AnEntryUnderAMenuEditIsCheckedAndDisabledAndCannotStartTwice) {
     EXPECT_EQ(flags_of(0), 3u);
     EXPECT_EQ(flags_of(1), 3u);
     EXPECT_EQ(flags_of(2), 0u);
-    commands->execute(1, nullptr);
+    commands->execute(0, nullptr);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_EQ(find_dialog(L"Orvane Painter", 0, editor), nullptr);
 
     PostMessageW(editor, WM_CLOSE, 0, 0);
     ASSERT_TRUE(pump_until([&] { return writes.size() == 1; }));
+    // The edit started from the second of two equal entries replaces only the first.
+    EXPECT_FALSE(chain().get_item(0).equals(painter));
+    EXPECT_TRUE(chain().get_item(1).equals(painter));
     commands->get_command_count();
     EXPECT_TRUE(wait_until([&] { return flags_of(0) == 0; }));
 }
@@ -206,18 +209,6 @@ TEST_F(MainMenu, TwoMenuEditsClosedOneAfterTheOtherLandInOrder) {
     EXPECT_TRUE(writes[1].get_item(0).equals(writes[0].get_item(0)));
     EXPECT_FALSE(writes[1].get_item(1).equals(no_rect));
     EXPECT_EQ(writes[1].get_item(1).get_owner(), plugin_guid(k_no_rect_id));
-}
-
-TEST_F(MainMenu, OnlyTheFirstOfTwoEqualEntriesIsReplaced) {
-    start_with({painter, painter});
-    commands->get_command_count();
-    commands->execute(1, nullptr);
-    HWND editor = editor_window(L"Orvane Painter");
-    ASSERT_TRUE(editor);
-    PostMessageW(editor, WM_CLOSE, 0, 0);
-    ASSERT_TRUE(pump_until([&] { return writes.size() == 1; }));
-    EXPECT_FALSE(chain().get_item(0).equals(painter));
-    EXPECT_TRUE(chain().get_item(1).equals(painter));
 }
 
 TEST_F(MainMenu, ADspRemovedWhileItsPopupIsOpenChangesNothing) {
