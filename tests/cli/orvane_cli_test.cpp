@@ -3,48 +3,23 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <map>
 
 #include "../../Helpers/utf.h"
 #include "../support/child_process.h"
 #include "../support/list_writer.h"
 #include "../support/signals.h"
 #include "../support/test_paths.h"
+#include "../support/tool_fixture.h"
 #include "../support/wav_io.h"
 
 namespace {
 
-class OrvaneTool : public ::testing::Test {
+class OrvaneTool : public ToolFixture {
 protected:
-    tool_run orvane(std::vector<std::wstring> a) {
-        a.insert(a.begin(), {L"--profile", profile.path(), L"--quiet"});
-        return run_orvane(a);
-    }
-    void ok(std::vector<std::wstring> a) {
-        tool_run r = orvane(a);
-        ASSERT_EQ(r.exit_code, 0) << r.err << r.out;
-    }
     std::wstring input(const wav_data& w, const wchar_t* name = L"in.wav") {
         write_wav(files.file(name), w);
         return files.file(name);
     }
-    // Every file of the profile with its bytes.
-    std::map<std::wstring, std::vector<unsigned char>> snapshot() {
-        std::map<std::wstring, std::vector<unsigned char>> files_now;
-        WIN32_FIND_DATAW fd;
-        HANDLE h = FindFirstFileW((profile.path() + L"\\*").c_str(), &fd);
-        if (h == INVALID_HANDLE_VALUE) return files_now;
-        do {
-            if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                files_now[fd.cFileName] = read_file_bytes(profile.file(fd.cFileName));
-        } while (FindNextFileW(h, &fd));
-        FindClose(h);
-        return files_now;
-    }
-    std::wstring plugin(const char* name) { return plugin_dll(name); }
-
-    temp_folder profile;
-    temp_folder files;
 };
 
 wav_data stereo16(std::size_t frames) {
@@ -55,7 +30,7 @@ wav_data stereo16(std::size_t frames) {
 }
 
 TEST_F(OrvaneTool, GainEndToEndAndKeptBetweenRuns) {
-    ok({L"add", plugin("gain")});
+    ok({L"add", plugin_dll("gain")});
     ok({L"chain", L"add", L"Orvane Gain"});
     ok({L"param", L"1", L"Gain", L"0.375"});
     wav_data in = stereo16(5000);
@@ -75,7 +50,7 @@ TEST_F(OrvaneTool, GainEndToEndAndKeptBetweenRuns) {
 }
 
 TEST_F(OrvaneTool, EveryInputFormatReadsAlike) {
-    ok({L"add", plugin("recorder")});
+    ok({L"add", plugin_dll("recorder")});
     ok({L"chain", L"add", L"Recorder"});
     wav_data reference = stereo16(700);
     for (unsigned bits : {16u, 24u, 32u}) {
@@ -97,7 +72,7 @@ TEST_F(OrvaneTool, EveryInputFormatReadsAlike) {
 }
 
 TEST_F(OrvaneTool, MonoThroughAStereoPluginComesOutStereo) {
-    ok({L"add", plugin("recorder")});
+    ok({L"add", plugin_dll("recorder")});
     ok({L"chain", L"add", L"1"});
     wav_data mono{1, 22050, 1, 24, test_signal(1500, 1)};
     ok({L"process", input(mono), files.file(L"out.wav")});
@@ -113,7 +88,7 @@ TEST_F(OrvaneTool, MonoThroughAStereoPluginComesOutStereo) {
 }
 
 TEST_F(OrvaneTool, SixOutputsLimitedToTwo) {
-    ok({L"add", plugin("six_out")});
+    ok({L"add", plugin_dll("six_out")});
     ok({L"set", L"output-limit", L"2"});
     ok({L"chain", L"add", L"Six Out"});
     wav_data in = stereo16(800);
@@ -141,9 +116,9 @@ TEST_F(OrvaneTool, PluginThatFailsPassesAudioAndSaysWhy) {
 }
 
 TEST_F(OrvaneTool, PluginThatCrashesIsSwitchedOffAndTheRunFinishes) {
-    ok({L"add", plugin("fault_process")});  // halves audio until its third block divides by zero
+    ok({L"add", plugin_dll("fault_process")});  // halves audio until its third block divides by zero
     ok({L"chain", L"add", L"Faulty"});
-    const auto before = snapshot();
+    const auto before = folder_contents(profile.path());
     wav_data in = stereo16(256 * 6);
     tool_run r = orvane({L"--chunk", L"256", L"process", input(in), files.file(L"out.wav")});
     ASSERT_EQ(r.exit_code, 0) << r.err;
@@ -156,7 +131,7 @@ TEST_F(OrvaneTool, PluginThatCrashesIsSwitchedOffAndTheRunFinishes) {
     ASSERT_EQ(out.samples.size(), in.samples.size());
     for (std::size_t i = 0; i < in.samples.size(); ++i)
         ASSERT_EQ(out.samples[i], i < 2 * 256 * 2 ? in.samples[i] * 0.5f : in.samples[i]) << i;
-    EXPECT_EQ(snapshot(), before);
+    EXPECT_EQ(folder_contents(profile.path()), before);
 }
 
 struct bad_case {
@@ -166,7 +141,7 @@ struct bad_case {
 };
 
 TEST_F(OrvaneTool, BadInputsFailCleanlyAndChangeNothing) {
-    ok({L"add", plugin("gain")});
+    ok({L"add", plugin_dll("gain")});
     ok({L"chain", L"add", L"Orvane Gain"});
     write_file_bytes(files.file(L"text.wav"), {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!', '!'});
     wav_data eight{1, 8000, 1, 8, test_signal(100, 1)};
@@ -178,16 +153,16 @@ TEST_F(OrvaneTool, BadInputsFailCleanlyAndChangeNothing) {
         {"not a WAV", {L"process", files.file(L"text.wav"), out}, "is not a WAV file"},
         {"8-bit PCM", {L"process", eight_path, out}, "is in an unsupported WAV format (integer PCM, 8 bits)"},
         {"failing plug-in",
-         {L"add", plugin("no_outputs")},
+         {L"add", plugin_dll("no_outputs")},
          "The VST plug-in has no inputs and/or outputs and hence isn't an effect. ("},
-        {"duplicate plug-in", {L"add", plugin("gain")}, "This plug-in is already in the list."},
+        {"duplicate plug-in", {L"add", plugin_dll("gain")}, "This plug-in is already in the list."},
         {"unknown DSP", {L"chain", L"add", L"Reverb"}, "no DSP named \"Reverb\""},
         {"parameter out of range", {L"param", L"1", L"Gain", L"7"}, "a parameter value runs from 0 to 1"},
         {"unknown parameter", {L"param", L"1", L"Width", L"0.5"}, "no parameter \"Width\""},
         {"bad setting value", {L"set", L"declicker", L"-5"}, "the value must be a whole number"},
     };
     for (const bad_case& c : cases) {
-        auto before = snapshot();
+        auto before = folder_contents(profile.path());
         tool_run r = orvane(c.arguments);
         EXPECT_EQ(r.exit_code, 1) << c.what;
         EXPECT_EQ(r.err.rfind("orvane: error: ", 0), 0u) << c.what << ": " << r.err;
@@ -195,12 +170,12 @@ TEST_F(OrvaneTool, BadInputsFailCleanlyAndChangeNothing) {
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << c.what << ": " << r.err;
         EXPECT_FALSE(file_exists(out)) << c.what;
         EXPECT_FALSE(file_exists(out + L".part")) << c.what;
-        EXPECT_EQ(snapshot(), before) << c.what;
+        EXPECT_EQ(folder_contents(profile.path()), before) << c.what;
     }
 }
 
 TEST_F(OrvaneTool, DamagedProfileIsRefusedAndLeftAlone) {
-    ok({L"add", plugin("gain")});
+    ok({L"add", plugin_dll("gain")});
     ok({L"chain", L"add", L"Orvane Gain"});
     std::vector<unsigned char> state = read_file_bytes(profile.file(L"velmora-state.bin"));
     ASSERT_GT(state.size(), 12u);
@@ -216,7 +191,7 @@ TEST_F(OrvaneTool, DamagedProfileIsRefusedAndLeftAlone) {
 }
 
 TEST_F(OrvaneTool, InfoShowsTheComponentAndItsEffects) {
-    ok({L"add", plugin("gain")});
+    ok({L"add", plugin_dll("gain")});
     tool_run r = orvane({L"info"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_NE(r.out.find("Orvane 0.8.0.1 (vel_vst.dll)"), std::string::npos) << r.out;

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <map>
 #include <set>
 
 #include "../../Helpers/utf.h"
@@ -13,54 +12,27 @@
 #include "../support/list_writer.h"
 #include "../support/signals.h"
 #include "../support/test_paths.h"
+#include "../support/tool_fixture.h"
 #include "../support/wav_io.h"
 
 namespace {
 
-// The names of the files and folders in a folder.
-std::set<std::wstring> names_in(const std::wstring& folder) {
-    std::set<std::wstring> names;
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return names;
-    do {
-        std::wstring n = fd.cFileName;
-        if (n != L"." && n != L"..") names.insert(n);
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
-    return names;
-}
-
-class OrvaneRobustness : public ::testing::Test {
+class OrvaneRobustness : public ToolFixture {
 protected:
-    tool_run orvane(std::vector<std::wstring> a, const run_place& place = {}) {
-        a.insert(a.begin(), {L"--profile", profile.path(), L"--quiet"});
-        return run_orvane(a, place);
-    }
-    void ok(std::vector<std::wstring> a) {
-        tool_run r = orvane(a);
-        ASSERT_EQ(r.exit_code, 0) << r.err << r.out;
-    }
     // A failure: one line that says `message`, and nothing of the profile changed.
     void fails(std::vector<std::wstring> a, const std::string& message) {
-        std::map<std::wstring, std::vector<unsigned char>> before;
-        for (const std::wstring& n : names_in(profile.path())) before[n] = read_file_bytes(profile.file(n));
+        const auto before = folder_contents(profile.path());
         tool_run r = orvane(a);
         EXPECT_NE(r.exit_code, 0) << message;
         EXPECT_EQ(r.err.rfind("orvane: error: ", 0), 0u) << r.err;
         EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
-        std::map<std::wstring, std::vector<unsigned char>> after;
-        for (const std::wstring& n : names_in(profile.path())) after[n] = read_file_bytes(profile.file(n));
-        EXPECT_EQ(after, before) << message;
+        EXPECT_EQ(folder_contents(profile.path()), before) << message;
     }
     std::wstring input(std::size_t frames = 3000) {
         write_wav(files.file(L"in.wav"), {2, 44100, 1, 16, test_signal(frames, 2)});
         return files.file(L"in.wav");
     }
-
-    temp_folder profile;
-    temp_folder files;
 };
 
 TEST_F(OrvaneRobustness, PluginUsedByTheChainIsNotSilentlyDropped) {

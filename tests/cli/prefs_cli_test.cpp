@@ -11,52 +11,22 @@
 #include "../support/list_writer.h"
 #include "../support/registry_sandbox.h"
 #include "../support/test_paths.h"
+#include "../support/window_probe.h"
 
 namespace {
 
 const wchar_t k_legacy_key[] = L"Software\\Tamsk\\Q7R Orvane";
 
-struct window_search {
-    DWORD process;
-    const wchar_t* cls;
-    const wchar_t* title;  // null: any
-    HWND skip;
-    HWND found;
-};
-
-BOOL CALLBACK match(HWND wnd, LPARAM param) {
-    auto* s = reinterpret_cast<window_search*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(wnd, &pid);
-    wchar_t cls[64] = {}, title[128] = {};
-    GetClassNameW(wnd, cls, 64);
-    GetWindowTextW(wnd, title, 128);
-    if (pid == s->process && wnd != s->skip && std::wstring(cls) == s->cls && IsWindowVisible(wnd) &&
-        (!s->title || std::wstring(title) == s->title)) {
-        s->found = wnd;
-        return FALSE;
-    }
-    return TRUE;
+// The preferences window of the tool's process, and the page inside it.
+HWND wait_prefs(DWORD process) {
+    HWND w = nullptr;
+    wait_until([&] { return (w = find_window_of_class(process, L"VelmoraStandInPreferences")) != nullptr; }, 20000);
+    return w;
 }
-
-// A visible top-level window of the process; waits up to 20 seconds.
-HWND wait_window(DWORD process, const wchar_t* cls, const wchar_t* title, HWND skip = nullptr) {
-    for (int i = 0; i < 400; ++i) {
-        window_search s{process, cls, title, skip, nullptr};
-        EnumWindows(match, reinterpret_cast<LPARAM>(&s));
-        if (s.found) return s.found;
-        Sleep(50);
-    }
-    return nullptr;
-}
-
-// The page inside the preferences window, once the window has made it.
 HWND wait_page(HWND prefs) {
-    for (int i = 0; i < 400; ++i) {
-        if (HWND page = FindWindowExW(prefs, nullptr, L"#32770", nullptr)) return page;
-        Sleep(50);
-    }
-    return nullptr;
+    HWND page = nullptr;
+    wait_until([&] { return (page = FindWindowExW(prefs, nullptr, L"#32770", nullptr)) != nullptr; }, 20000);
+    return page;
 }
 
 class PrefsTool : public ::testing::Test {
@@ -73,12 +43,14 @@ TEST_F(PrefsTool, AddThroughThePageAndOk) {
     write_list_file(profile.file(L"vst_entries.bin"), {});
     int rows_seen = -1;
     tool_run r = run_orvane_driven(with_profile({L"prefs"}), [&](unsigned long pid) {
-        HWND prefs = wait_window(pid, L"VelmoraStandInPreferences", L"Preferences");
+        HWND prefs = wait_prefs(pid);
         ASSERT_TRUE(prefs);
+        EXPECT_EQ(window_text(prefs), L"Preferences");
         HWND page = wait_page(prefs);
         ASSERT_TRUE(page);
         PostMessageW(page, WM_COMMAND, MAKEWPARAM(1005, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(page, 1005)));
-        HWND open = wait_window(pid, L"#32770", nullptr, prefs);
+        HWND open = nullptr;
+        wait_until([&] { return (open = find_dialog(nullptr, 0, nullptr, pid)) != nullptr; }, 20000);
         ASSERT_TRUE(open);
         Sleep(200);
         HWND name = GetDlgItem(open, 0x47C);
@@ -105,7 +77,7 @@ TEST_F(PrefsTool, CancelChangesNothing) {
     write_list_file(profile.file(L"vst_entries.bin"), {{"C:\\fx\\a.dll", "A"}});
     const auto before = list_bytes();
     tool_run r = run_orvane_driven(with_profile({L"prefs"}), [&](unsigned long pid) {
-        HWND prefs = wait_window(pid, L"VelmoraStandInPreferences", L"Preferences");
+        HWND prefs = wait_prefs(pid);
         ASSERT_TRUE(prefs);
         HWND page = wait_page(prefs);
         ASSERT_TRUE(page);

@@ -14,12 +14,6 @@ namespace {
 
 constexpr unsigned k_recorder_id = 0x4F526563;
 
-dsp_preset_impl keyed(const GUID& owner, std::uint32_t key) {
-    std::vector<unsigned char> data(4);
-    std::memcpy(data.data(), &key, 4);
-    return dsp_preset_impl(owner, data);
-}
-
 void fill(dsp_chunk_list& list, const std::vector<float>& samples, unsigned channels, unsigned rate = 44100) {
     auto* c = static_cast<audio_chunk_impl*>(list.insert_item(list.get_count()));
     c->set_data(samples.data(), samples.size() / channels, channels, rate, channels == 2 ? 3u : 4u);
@@ -32,11 +26,14 @@ protected:
         start({plugin_record("recorder", k_recorder_id, "Recorder")}, std::move(configuration), chain);
         dll.clear();
     }
-    int count(const std::string& prefix) {
-        int n = 0;
-        for (const std::string& line : dll.log()) n += line.rfind(prefix, 0) == 0;
-        return n;
+    // A slot whose plug-in DLL is missing.
+    void start_broken() {
+        list_record broken = plugin_record("recorder", k_recorder_id, "Broken");
+        broken.module_path = "C:\\nowhere\\broken.dll";
+        start({broken});
     }
+    const popup_record missing{"VST DLL doesn't exist.\r\n\r\nC:\\nowhere\\broken.dll", "Error",
+                               popup_message::icon_error};
     GUID recorder_guid() { return effect("Recorder")->get_guid(); }
     // Starts with a playback chain of recorder presets with these keys.
     void start_with_chain(std::initializer_list<std::uint32_t> keys, std::uint64_t declicker_size) {
@@ -76,16 +73,16 @@ TEST_F(DspSlots, InstancesFromOnePresetShareOnePlugin) {
     service_ptr_t<dsp> a, b;
     ASSERT_TRUE(effect("Recorder")->instantiate(a, p));
     ASSERT_TRUE(effect("Recorder")->instantiate(b, p));
-    EXPECT_EQ(count("dispatch 0 "), 1);
+    EXPECT_EQ(dll.calls(effOpen), 1);
     a.reset();
-    EXPECT_EQ(count("dispatch 1 "), 0);  // still used by b
+    EXPECT_EQ(dll.calls(effClose), 0);  // still used by b
     b.reset();
-    EXPECT_EQ(count("dispatch 1 "), 1);
+    EXPECT_EQ(dll.calls(effClose), 1);
 
     service_ptr_t<dsp> c, d;
     effect("Recorder")->instantiate(c, keyed(recorder_guid(), 100));
     effect("Recorder")->instantiate(d, keyed(recorder_guid(), 101));
-    EXPECT_EQ(count("dispatch 0 "), 3);
+    EXPECT_EQ(dll.calls(effOpen), 3);
 }
 
 TEST_F(DspSlots, EndingAnInstanceRunsTheDeclicker) {
@@ -130,13 +127,9 @@ TEST_F(DspSlots, ChunkLoopDropsEmptyChunksAndIgnoresFlags) {
 }
 
 TEST_F(DspSlots, PluginThatFailsPassesAudioThrough) {
-    list_record broken = plugin_record("recorder", k_recorder_id, "Broken");
-    broken.module_path = "C:\\nowhere\\broken.dll";
-    start({broken});
+    start_broken();
     service_ptr_t<dsp> d;
     ASSERT_TRUE(effect("Broken")->instantiate(d, default_preset("Broken")));
-    const popup_record missing{"VST DLL doesn't exist.\r\n\r\nC:\\nowhere\\broken.dll", "Error",
-                               popup_message::icon_error};
     EXPECT_EQ(host->popups().messages(), std::vector<popup_record>{missing});
 
     dsp_chunk_list_impl list;
@@ -158,13 +151,9 @@ public:
 };
 
 TEST_F(DspSlots, PopupOfAPluginThatFailsShowsItsDiagnosisTwiceWhenFirst) {
-    list_record broken = plugin_record("recorder", k_recorder_id, "Broken");
-    broken.module_path = "C:\\nowhere\\broken.dll";
-    start({broken});
+    start_broken();
     preset_catcher catcher;
     effect("Broken")->show_config_popup_v2(default_preset("Broken"), nullptr, catcher);
-    const popup_record missing{"VST DLL doesn't exist.\r\n\r\nC:\\nowhere\\broken.dll", "Error",
-                               popup_message::icon_error};
     EXPECT_EQ(host->popups().messages(), (std::vector<popup_record>{missing, missing}));
     EXPECT_TRUE(catcher.presets.empty());
 }
@@ -186,9 +175,9 @@ TEST_F(DspSlots, ChainPluginsAreLoadedAtStartAndFollowTheChainSize) {
     // dsp_init loaded key 1 on the main thread; an instance shares it.
     service_ptr_t<dsp> d;
     effect("Recorder")->instantiate(d, keyed(id, 1));
-    EXPECT_EQ(count("dispatch 0 "), 0);
+    EXPECT_EQ(dll.calls(effOpen), 0);
     d.reset();
-    EXPECT_EQ(count("dispatch 1 "), 0);
+    EXPECT_EQ(dll.calls(effClose), 0);
 
     // Same count: nothing is re-acquired, even for a new key.
     dsp_chain_config_impl swapped;
@@ -201,11 +190,11 @@ TEST_F(DspSlots, ChainPluginsAreLoadedAtStartAndFollowTheChainSize) {
     grown.add_item(keyed(id, 1));
     grown.add_item(keyed(id, 3));
     host->chain().write_chain(grown);
-    EXPECT_EQ(count("dispatch 0 "), 1);
-    EXPECT_EQ(count("dispatch 1 "), 0);
+    EXPECT_EQ(dll.calls(effOpen), 1);
+    EXPECT_EQ(dll.calls(effClose), 0);
 
     host->chain().write_chain(dsp_chain_config_impl());
-    EXPECT_EQ(count("dispatch 1 "), 2);
+    EXPECT_EQ(dll.calls(effClose), 2);
 }
 
 TEST_F(DspSlots, PlaybackThreadRunsTheChain) {

@@ -84,51 +84,41 @@ TEST_F(ListFile, SaveThenLoadKeepsEveryField) {
     EXPECT_FALSE(loaded[1]->has_editor);
 }
 
-TEST_F(ListFile, CountLargerThanRecordsGivesEmptyEntries) {
-    std::vector<unsigned char> bytes = {3, 0, 0, 0};
-    bytes = concat(bytes, utf16("a.dll\nA\nn/a\nV\n2/2\n41424344-4344-4142-4443-424144434241\nconfig:true\n"));
-    write_file_bytes(path, bytes);
-
-    entry_list loaded;
-    load_list_file(path, loaded);
-    ASSERT_EQ(loaded.size(), 3u);
-    EXPECT_EQ(loaded[0]->module_path, "a.dll");
-    EXPECT_TRUE(loaded[0]->has_editor);
-    for (std::size_t i = 1; i < 3; ++i) {
-        EXPECT_EQ(loaded[i]->to_lines(), entry(entry::lines{}).to_lines());
-        EXPECT_FALSE(loaded[i]->has_editor);
-    }
-}
-
-TEST_F(ListFile, NegativeOrZeroCountGivesEmptyList) {
-    for (std::vector<unsigned char> count : {std::vector<unsigned char>{0xFF, 0xFF, 0xFF, 0xFF},
-                                             std::vector<unsigned char>{0, 0, 0, 0x80},
-                                             std::vector<unsigned char>{0, 0, 0, 0}}) {
-        write_file_bytes(path, concat(count, utf16("a.dll\n\n\n\n\n\n\n")));
+// The count, not the file's size, says how many entries there are: entries
+// past the stored records are empty, up to a fixed bound.
+TEST_F(ListFile, CountSaysHowManyEntriesUpToTheFixedBound) {
+    const std::string full = "a.dll\nA\nn/a\nV\n2/2\n41424344-4344-4142-4443-424144434241\nconfig:true\n";
+    const std::string shortest = "a.dll\n\n\n\n\n\n\n";  // seven lines: the smallest record
+    struct row {
+        const char* what;
+        std::vector<unsigned char> count;
+        bool full_record;
+        std::size_t entries;
+    } rows[] = {
+        {"three, one record", {3, 0, 0, 0}, true, 3},
+        {"five, one shortest record", {5, 0, 0, 0}, false, 5},
+        {"damaged", {0xFF, 0xFF, 0xFF, 0x7F}, false, list_file_max_records},
+        {"minus one", {0xFF, 0xFF, 0xFF, 0xFF}, false, 0},
+        {"most negative", {0, 0, 0, 0x80}, false, 0},
+        {"zero", {0, 0, 0, 0}, false, 0},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        write_file_bytes(path, concat(r.count, utf16(r.full_record ? full : shortest)));
         entry_list loaded;
         load_list_file(path, loaded);
-        EXPECT_TRUE(loaded.empty());
+        ASSERT_EQ(loaded.size(), r.entries);
+        if (loaded.empty()) continue;
+        EXPECT_EQ(loaded[0]->module_path, "a.dll");
+        if (r.full_record) {
+            EXPECT_TRUE(loaded[0]->has_editor);
+        }
+        const auto empty = entry(entry::lines{}).to_lines();
+        for (std::size_t i = 1; i < loaded.size(); ++i) {
+            EXPECT_EQ(loaded[i]->to_lines(), empty);
+            EXPECT_FALSE(loaded[i]->has_editor);
+        }
     }
-}
-
-TEST_F(ListFile, CountAboveShortRecordsStillCreatesEveryEntry) {
-    // Seven empty lines are the smallest record: the count, not the file's
-    // size, says how many entries there are.
-    write_file_bytes(path, concat({5, 0, 0, 0}, utf16("a.dll\n\n\n\n\n\n\n")));
-    entry_list loaded;
-    load_list_file(path, loaded);
-    ASSERT_EQ(loaded.size(), 5u);
-    EXPECT_EQ(loaded[0]->module_path, "a.dll");
-    for (std::size_t i = 1; i < loaded.size(); ++i) EXPECT_EQ(loaded[i]->to_lines(), entry(entry::lines{}).to_lines());
-}
-
-TEST_F(ListFile, DamagedCountStopsAtTheFixedBound) {
-    write_file_bytes(path, concat({0xFF, 0xFF, 0xFF, 0x7F}, utf16("a.dll\n\n\n\n\n\n\n")));
-    entry_list loaded;
-    load_list_file(path, loaded);
-    ASSERT_EQ(loaded.size(), list_file_max_records);
-    EXPECT_EQ(loaded[0]->module_path, "a.dll");
-    EXPECT_EQ(loaded.back()->to_lines(), entry(entry::lines{}).to_lines());
 }
 
 TEST_F(ListFile, ShortFilesAndMissingFileAreEmpty) {

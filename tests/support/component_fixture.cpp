@@ -23,6 +23,12 @@ std::vector<unsigned char> settings_configuration(std::uint64_t output_limit, st
     return out;
 }
 
+dsp_preset_impl keyed(const GUID& owner, std::uint32_t key) {
+    std::vector<unsigned char> data(4);
+    std::memcpy(data.data(), &key, 4);
+    return dsp_preset_impl(owner, data);
+}
+
 list_record plugin_record(const std::string& name, unsigned unique_id, const std::string& product) {
     list_record r;
     r.module_path = wide_to_utf8(plugin_dll(name));

@@ -18,6 +18,9 @@ std::vector<unsigned char> settings_configuration(std::uint64_t output_limit, st
 // Four copies of a uniqueID: the slot identifier validation gives a plug-in.
 GUID plugin_guid(unsigned unique_id);
 
+// A preset of `owner` whose data is the four bytes of `key`, as a slot's presets are.
+dsp_preset_impl keyed(const GUID& owner, std::uint32_t key);
+
 // A list record for one of our test plug-ins, identified as validation would.
 list_record plugin_record(const std::string& name, unsigned unique_id, const std::string& product);
 

@@ -31,6 +31,12 @@ std::vector<std::string> dispatch_lines(const std::vector<std::string>& log) {
 
 std::vector<std::string> plugin_hooks::opcodes() const { return dispatch_lines(log()); }
 
+int plugin_hooks::calls(std::int32_t opcode) const {
+    int n = 0;
+    for (const std::string& line : opcodes()) n += line.rfind(std::to_string(opcode) + " ", 0) == 0;
+    return n;
+}
+
 void plugin_hooks::clear() const {
     if (auto fn = hook<void (*)()>("test_plugin_clear_log")) fn();
 }

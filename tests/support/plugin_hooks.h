@@ -20,6 +20,8 @@ public:
     std::vector<std::string> log() const;
     // Only the dispatcher lines, as "opcode index value".
     std::vector<std::string> opcodes() const;
+    // How many times the dispatcher got this opcode since the last clear.
+    int calls(std::int32_t opcode) const;
     void clear() const;
     std::intptr_t host_call(std::int32_t opcode, std::int32_t index = 0, std::intptr_t value = 0,
                             void* ptr = nullptr, float opt = 0.0f) const;

@@ -22,6 +22,24 @@ std::wstring plugin_dll(const std::string& name) {
     return bin_folder() + L"plugins\\" + utf8_to_wide(name) + L".dll";
 }
 
+std::set<std::wstring> names_in(const std::wstring& folder) {
+    std::set<std::wstring> names;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do {
+        std::wstring n = fd.cFileName;
+        if (n != L"." && n != L"..") names.insert(n);
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    return names;
+}
+
+std::map<std::wstring, std::vector<unsigned char>> folder_contents(const std::wstring& folder) {
+    std::map<std::wstring, std::vector<unsigned char>> contents;
+    for (const std::wstring& n : names_in(folder)) contents[n] = read_file_bytes(folder + L"\\" + n);
+    return contents;
+}
 
 temp_folder::temp_folder() {
     static std::atomic<unsigned> counter{0};

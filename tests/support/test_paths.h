@@ -2,7 +2,9 @@
 // Where the tests find what the build made, and throwaway folders.
 #include <windows.h>
 
+#include <map>
 #include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,11 @@ private:
 std::vector<unsigned char> read_file_bytes(const std::wstring& path);
 void write_file_bytes(const std::wstring& path, const std::vector<unsigned char>& bytes);
 bool file_exists(const std::wstring& path);
+// The names of the files and folders in a folder.
+std::set<std::wstring> names_in(const std::wstring& folder);
+// Every name in a folder with its bytes (none for a folder): to see that
+// nothing in it changed.
+std::map<std::wstring, std::vector<unsigned char>> folder_contents(const std::wstring& folder);
 
 struct popup_record;
 // How gtest shows a message the component showed.

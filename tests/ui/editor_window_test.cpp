@@ -33,12 +33,6 @@ std::uint32_t key_of(const dsp_preset& p) {
 }
 
 // A key that no capture makes, so every report's key is new by construction.
-dsp_preset_impl keyed(const GUID& owner, std::uint32_t key) {
-    std::vector<unsigned char> data(4);
-    std::memcpy(data.data(), &key, 4);
-    return dsp_preset_impl(owner, data);
-}
-
 HWND plugin_view(HWND editor) { return GetWindow(editor, GW_CHILD); }
 
 // Runs one of the editor's program commands and answers its file dialog
@@ -95,9 +89,10 @@ protected:
     plugin_hooks painter{"painter"};
 };
 
-TEST_F(EditorWindow, ShowsThePluginEditorUnderItsProductName) {
+TEST_F(EditorWindow, ShowsThePluginEditorUnderItsProductNameAndFollowsItsSize) {
     std::wstring title;
-    SIZE client{};
+    SIZE client{}, resized{};
+    POINT corner{}, resized_corner{};
     std::vector<menu_entry> system_menu;
     COLORREF quadrants[4] = {};
     auto reports = open("Orvane Painter", painter_preset(), main_window(), [&](HWND w) {
@@ -109,10 +104,19 @@ TEST_F(EditorWindow, ShowsThePluginEditorUnderItsProductName) {
                              {k_width / 4, 3 * k_height / 4}, {3 * k_width / 4, 3 * k_height / 4}};
         wait_until([&] { return client_pixel(w, at[3].x, at[3].y) == RGB(255, 255, 0); }, 5000);
         for (int i = 0; i < 4; ++i) quadrants[i] = client_pixel(w, at[i].x, at[i].y);
+        // A size request from the plug-in resizes the client area in place.
+        corner = top_left(w);
+        SendMessageW(plugin_view(w), k_ask_size, 400, 300);
+        resized = client_size(w);
+        resized_corner = top_left(w);
     });
     EXPECT_EQ(title, L"Orvane Painter");
     EXPECT_EQ(client.cx, k_width);
     EXPECT_EQ(client.cy, k_height);
+    EXPECT_EQ(resized.cx, 400);
+    EXPECT_EQ(resized.cy, 300);
+    EXPECT_EQ(resized_corner.x, corner.x);
+    EXPECT_EQ(resized_corner.y, corner.y);
     EXPECT_EQ(quadrants[0], RGB(255, 0, 0));
     EXPECT_EQ(quadrants[1], RGB(0, 255, 0));
     EXPECT_EQ(quadrants[2], RGB(0, 0, 255));
@@ -162,24 +166,6 @@ TEST_F(EditorWindow, ReportsOnceWithAFreshKeyAndTheSameOwnerAfterTheEditorOpcode
     service_ptr_t<dsp> next;
     ASSERT_TRUE(effect("Orvane Painter")->instantiate(next, reports[0]));
     EXPECT_EQ(painter.opcode_thread(effOpen), 0u);
-}
-
-TEST_F(EditorWindow, ASizeRequestResizesTheClientAreaInPlace) {
-    SIZE before{}, after{};
-    POINT corner_before{}, corner_after{};
-    open("Orvane Painter", painter_preset(), main_window(), [&](HWND w) {
-        ASSERT_TRUE(w);
-        before = client_size(w);
-        corner_before = top_left(w);
-        SendMessageW(plugin_view(w), k_ask_size, 400, 300);
-        after = client_size(w);
-        corner_after = top_left(w);
-    });
-    EXPECT_EQ(before.cx, k_width);
-    EXPECT_EQ(after.cx, 400);
-    EXPECT_EQ(after.cy, 300);
-    EXPECT_EQ(corner_after.x, corner_before.x);
-    EXPECT_EQ(corner_after.y, corner_before.y);
 }
 
 TEST_F(EditorWindow, SavesAndLoadsAProgramThroughTheSystemMenuAndItsFileDialogs) {

@@ -3,7 +3,6 @@
 // follows what the user leaves there.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <thread>
 
 #include "../support/component_fixture.h"
@@ -12,12 +11,6 @@
 namespace {
 
 constexpr unsigned k_painter_id = 0x4F506E74, k_recorder_id = 0x4F526563;
-
-dsp_preset_impl keyed(const GUID& owner, std::uint32_t key) {
-    std::vector<unsigned char> data(4);
-    std::memcpy(data.data(), &key, 4);
-    return dsp_preset_impl(owner, data);
-}
 
 HMENU submenu_named(HMENU menu, const std::wstring& text) {
     auto entries = menu_entries(menu);

@@ -24,11 +24,6 @@ protected:
         dll.clear();
         return v;
     }
-    audio_chunk_impl chunk(const std::vector<float>& samples, unsigned channels, unsigned rate = 44100) {
-        audio_chunk_impl c;
-        c.set_data(samples.data(), samples.size() / channels, channels, rate, channels == 1 ? 4u : 3u);
-        return c;
-    }
     void set_limit(const char* text) { output_number_limit_setting().set_state(text, std::strlen(text)); }
 
     settings_restorer keep_settings;
@@ -38,24 +33,24 @@ protected:
 TEST_F(AudioProcessing, WhatThePluginIsToldChunkByChunk) {
     plugin_hooks dll("recorder");
     auto v = load(dll);
-    auto c = chunk(test_signal(1024, 2), 2, 44100);
+    auto c = chunk_of(test_signal(1024, 2), 2, 44100);
     process_chunk(*v, c);
     EXPECT_EQ(dll.log(), (std::vector<std::string>{"dispatch 12 0 0 0", "dispatch 10 0 0 44100", "dispatch 12 0 1 0",
                                                    "dispatch 12 0 0 0", "dispatch 11 0 1024 0", "dispatch 12 0 1 0",
                                                    "process 1024"}));
     dll.clear();
-    auto small = chunk(test_signal(512, 2), 2, 44100);
+    auto small = chunk_of(test_signal(512, 2), 2, 44100);
     process_chunk(*v, small);
     EXPECT_EQ(dll.log(), (std::vector<std::string>{"process 512"}));
 
     dll.clear();
-    auto large = chunk(test_signal(2048, 2), 2, 44100);
+    auto large = chunk_of(test_signal(2048, 2), 2, 44100);
     process_chunk(*v, large);
     EXPECT_EQ(dll.log(), (std::vector<std::string>{"dispatch 12 0 0 0", "dispatch 11 0 2048 0", "dispatch 12 0 1 0",
                                                    "process 2048"}));
 
     dll.clear();
-    auto other_rate = chunk(test_signal(4096, 2), 2, 48000);
+    auto other_rate = chunk_of(test_signal(4096, 2), 2, 48000);
     process_chunk(*v, other_rate);
     EXPECT_EQ(dll.log(), (std::vector<std::string>{"dispatch 12 0 0 0", "dispatch 10 0 0 48000", "dispatch 12 0 1 0",
                                                    "dispatch 12 0 0 0", "dispatch 11 0 4096 0", "dispatch 12 0 1 0",
@@ -68,7 +63,7 @@ TEST_F(AudioProcessing, MonoIntoStereoPlugin) {
     plugin_hooks dll("recorder");
     auto v = load(dll);
     auto in = test_signal(300, 1);
-    auto c = chunk(in, 1);
+    auto c = chunk_of(in, 1);
     process_chunk(*v, c);
     ASSERT_EQ(c.get_channels(), 2u);
     EXPECT_EQ(c.get_channel_config(), 3u);
@@ -82,9 +77,9 @@ TEST_F(AudioProcessing, MonoIntoStereoPlugin) {
 TEST_F(AudioProcessing, FewerChannelsAfterMoreDoNotHearOldSamples) {
     plugin_hooks dll("recorder");
     auto v = load(dll);
-    auto stereo = chunk(test_signal(256, 2), 2);
+    auto stereo = chunk_of(test_signal(256, 2), 2);
     process_chunk(*v, stereo);
-    auto mono = chunk(test_signal(256, 1, 0.25f), 1);
+    auto mono = chunk_of(test_signal(256, 1, 0.25f), 1);
     process_chunk(*v, mono);
     for (std::size_t s = 0; s < 256; ++s) EXPECT_EQ(mono.get_data()[2 * s + 1], 0.0f) << s;
 }
@@ -94,7 +89,7 @@ TEST_F(AudioProcessing, OutputLimitDropsTheLastOutputs) {
     set_limit("2");
     auto v = load(dll);
     auto in = test_signal(128, 2);
-    auto c = chunk(in, 2);
+    auto c = chunk_of(in, 2);
     process_chunk(*v, c);
     ASSERT_EQ(c.get_channels(), 2u);
     EXPECT_EQ(c.get_channel_config(), 3u);
@@ -109,7 +104,7 @@ TEST_F(AudioProcessing, SixOutputsGrowTheChunk) {
     set_limit("6");
     auto v = load(dll);
     auto in = test_signal(100, 2);
-    auto c = chunk(in, 2);
+    auto c = chunk_of(in, 2);
     ASSERT_EQ(c.get_data_size(), 200u);
     process_chunk(*v, c);
     ASSERT_EQ(c.get_channels(), 6u);
@@ -127,12 +122,12 @@ TEST_F(AudioProcessing, GainScalesEachChannel) {
     e->setParameter(e, 0, 0.375f);  // -24 + 48 * 0.375 = -6 dB
     const double factor = std::pow(10.0, -6.0 / 20.0);
     auto in = test_signal(512, 2);
-    auto c = chunk(in, 2);
+    auto c = chunk_of(in, 2);
     process_chunk(*v, c);
     for (std::size_t i = 0; i < in.size(); ++i) EXPECT_NEAR(c.get_data()[i], in[i] * factor, 1e-6) << i;
 
     e->setParameter(e, 1, 0.0f);  // full left
-    auto panned = chunk(in, 2);
+    auto panned = chunk_of(in, 2);
     process_chunk(*v, panned);
     for (std::size_t s = 0; s < 512; ++s) {
         EXPECT_NEAR(panned.get_data()[2 * s], in[2 * s] * factor, 1e-6);
@@ -149,7 +144,7 @@ TEST_F(AudioProcessing, TwoThreadsOnOneSharedPluginTakeTurns) {
         for (int i = 0; i < 60; ++i) {
             const std::size_t frames = first_frames + static_cast<std::size_t>(i) * 7;
             const std::vector<float> in = test_signal(frames, 2, scale);
-            auto c = chunk(in, 2);
+            auto c = chunk_of(in, 2);
             process_chunk(*v, c);
             ASSERT_EQ(std::vector<float>(c.get_data(), c.get_data() + in.size()), in) << "chunk " << i;
         }

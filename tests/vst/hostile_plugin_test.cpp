@@ -65,8 +65,7 @@ TEST_F(HostilePlugins, AudioPassesUnchangedWhenThePluginCannotTakeIt) {
         auto v = load_plugin(dll);
         const std::vector<float> in = test_signal(128, 2);
         for (int block = 0; block < 2; ++block) {
-            audio_chunk_impl c;
-            c.set_data(in.data(), 128, 2, 44100, 3);
+            auto c = chunk_of(in, 2);
             EXPECT_TRUE(process_chunk(*v, c));
             EXPECT_EQ(c.get_channels(), 2u);
             EXPECT_EQ(c.get_channel_config(), 3u);

@@ -18,16 +18,6 @@
 
 namespace {
 
-audio_chunk_impl stereo_chunk(const std::vector<float>& samples) {
-    audio_chunk_impl c;
-    c.set_data(samples.data(), samples.size() / 2, 2, 44100, 3);
-    return c;
-}
-
-std::vector<float> samples_of(const audio_chunk& c) {
-    return std::vector<float>(c.get_data(), c.get_data() + c.get_sample_count() * c.get_channels());
-}
-
 std::string switched_off(const char* call, const char* kind) {
     return std::string("The VST plug-in \"Faulty\" crashed in ") + call + " (" + kind +
            ") and has been switched off. Its audio passes through unchanged from now on.";
@@ -47,7 +37,7 @@ protected:
 std::vector<std::vector<float>> run_blocks(vst& v, int count) {
     std::vector<std::vector<float>> out;
     for (int block = 0; block < count; ++block) {
-        auto c = stereo_chunk(test_signal(256, 2));
+        auto c = chunk_of(test_signal(256, 2), 2);
         EXPECT_TRUE(process_chunk(v, c));
         out.push_back(samples_of(c));
     }

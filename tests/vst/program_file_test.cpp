@@ -101,28 +101,25 @@ TEST_F(ProgramFile, ParameterFileRoundTrip) {
     EXPECT_TRUE(host->popups().messages().empty());
 }
 
-TEST_F(ProgramFile, AnotherPluginsFileChangesNothing) {
+TEST_F(ProgramFile, AnotherPluginsFileOrNoProgramFileChangesNothing) {
     plugin_hooks gain("gain"), recorder("recorder");
     auto g = load_plugin(gain);
     save_fxp(*g, path(L"gain.fxp"));
-    auto r = load_plugin(recorder);
-    recorder.clear();
-    load_fxp(*r, path(L"gain.fxp"));
-    EXPECT_TRUE(recorder.log().empty());
-    EXPECT_EQ(host->popups().messages(),
-              (std::vector<popup_record>{{"VST ID mismatch. Most probably, this FXP is for another VST.",
-                                          "VST ID mismatch", popup_message::icon_error}}));
-}
-
-TEST_F(ProgramFile, NotAProgramFile) {
-    plugin_hooks dll("recorder");
-    auto v = load_plugin(dll);
     write_file_bytes(files.file(L"x.fxp"), {'R', 'I', 'F', 'F', 0, 0, 0, 0});
-    dll.clear();
-    load_fxp(*v, path(L"x.fxp"));
-    EXPECT_TRUE(dll.log().empty());
-    EXPECT_EQ(host->popups().messages(), (std::vector<popup_record>{{"The file you specified is not a valid FXP file.",
-                                                                       "Error", popup_message::icon_error}}));
+    auto r = load_plugin(recorder);
+    struct { const wchar_t* file; popup_record popup; } cases[] = {
+        {L"gain.fxp", {"VST ID mismatch. Most probably, this FXP is for another VST.", "VST ID mismatch",
+                       popup_message::icon_error}},
+        {L"x.fxp", {"The file you specified is not a valid FXP file.", "Error", popup_message::icon_error}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(wide_to_utf8(c.file));
+        host->popups().clear();
+        recorder.clear();
+        load_fxp(*r, path(c.file));
+        EXPECT_TRUE(recorder.log().empty());
+        EXPECT_EQ(host->popups().messages(), std::vector<popup_record>{c.popup});
+    }
 }
 
 TEST_F(ProgramFile, BankFileSetsOnlyTheName) {

@@ -35,11 +35,6 @@ std::uint32_t u32_at(const dsp_preset& p, std::size_t at) {
 class SharedInstances : public ::testing::Test {
 protected:
     dsp_preset_impl preset(std::vector<unsigned char> data) { return dsp_preset_impl(owner, std::move(data)); }
-    int count(const std::string& opcode) {
-        int n = 0;
-        for (const std::string& line : dll.opcodes()) n += line.rfind(opcode + " ", 0) == 0;
-        return n;
-    }
 
     linked_host host;
     plugin_hooks dll{"recorder"};
@@ -53,11 +48,11 @@ TEST_F(SharedInstances, SameKeySharesOneInstance) {
     vst* b = acquire_vst(configured, preset(payload(7)));
     EXPECT_EQ(a, b);
     EXPECT_EQ(a->ref_count, 2u);
-    EXPECT_EQ(count("0"), 1);  // opened once
+    EXPECT_EQ(dll.calls(effOpen), 1);  // opened once
     EXPECT_EQ(release_vst(a), a);
-    EXPECT_EQ(count("1"), 0);
+    EXPECT_EQ(dll.calls(effClose), 0);
     EXPECT_EQ(release_vst(b), nullptr);
-    EXPECT_EQ(count("1"), 1);
+    EXPECT_EQ(dll.calls(effClose), 1);
     EXPECT_TRUE(vst::live_set().empty());
 }
 
@@ -119,14 +114,14 @@ TEST_F(SharedInstances, LastReleaseOffTheMainThreadIsDeferred) {
     vst* result = a;
     std::thread([&] { result = release_vst(a); }).join();
     EXPECT_EQ(result, nullptr);
-    EXPECT_EQ(count("1"), 0);
+    EXPECT_EQ(dll.calls(effClose), 0);
     EXPECT_EQ(host->queue().pending(), 1u);
 
     // While the deletion waits, the same key gets a fresh instance.
     vst* again = acquire_vst(configured, preset(payload(9)));
     EXPECT_NE(again, a);
     EXPECT_EQ(host->pump(), 1u);
-    EXPECT_EQ(count("1"), 1);
+    EXPECT_EQ(dll.calls(effClose), 1);
     EXPECT_EQ(vst::live_set().count(again), 1u);
     EXPECT_EQ(again->ref_count, 1u);
     EXPECT_EQ(release_vst(again), nullptr);
@@ -138,7 +133,7 @@ TEST_F(SharedInstances, ObjectMadeOffTheMainThreadDiesWhereReleased) {
     EXPECT_FALSE(a->created_on_main_thread);
     dll.clear();
     std::thread([&] { release_vst(a); }).join();
-    EXPECT_EQ(count("1"), 1);
+    EXPECT_EQ(dll.calls(effClose), 1);
     EXPECT_EQ(host->queue().pending(), 0u);
 }
 

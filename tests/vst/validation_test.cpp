@@ -29,32 +29,27 @@ protected:
     temp_folder files;
 };
 
-TEST_F(Validation, MissingDll) {
-    auto v = load("C:\\nowhere\\x.dll");
-    EXPECT_FALSE(v->loaded);
-    EXPECT_EQ(v->diagnosis, "VST DLL doesn't exist." + k_break + "C:\\nowhere\\x.dll");
-    EXPECT_EQ(v->module(), nullptr);
-}
-
-TEST_F(Validation, FileThatIsNoDll) {
+TEST_F(Validation, FilesThatGiveNoPluginAreDiagnosed) {
     std::wstring fake = files.file(L"fake.dll");
     write_file_bytes(fake, {'n', 'o', 't', ' ', 'a', ' ', 'd', 'l', 'l'});
-    auto v = load(wide_to_utf8(fake));
-    EXPECT_FALSE(v->loaded);
-    EXPECT_EQ(v->diagnosis, "The VST DLL refused loading." + k_break + wide_to_utf8(fake));
-}
-
-TEST_F(Validation, DllWithoutEntry) {
-    plugin_hooks dll("no_entry");
-    auto v = load(dll.path_utf8());
-    EXPECT_EQ(v->diagnosis, "The file doesn't appear to be VST DLL (no entry procedure)." + k_break + dll.path_utf8());
-}
-
-TEST_F(Validation, EntryReturningNull) {
-    plugin_hooks dll("null_entry");
-    auto v = load(dll.path_utf8());
-    EXPECT_EQ(v->diagnosis, "Could't instantiate the VST." + k_break + dll.path_utf8());
-    EXPECT_EQ(v->effect, nullptr);
+    plugin_hooks no_entry("no_entry"), null_entry("null_entry");
+    struct row {
+        std::string path;
+        const char* diagnosis;
+    } rows[] = {
+        {"C:\\nowhere\\x.dll", "VST DLL doesn't exist."},
+        {wide_to_utf8(fake), "The VST DLL refused loading."},
+        {no_entry.path_utf8(), "The file doesn't appear to be VST DLL (no entry procedure)."},
+        {null_entry.path_utf8(), "Could't instantiate the VST."},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.path);
+        auto v = load(r.path);
+        EXPECT_FALSE(v->loaded);
+        EXPECT_EQ(v->diagnosis, r.diagnosis + k_break + r.path);
+        EXPECT_EQ(v->effect, nullptr);
+    }
+    EXPECT_EQ(load("C:\\nowhere\\x.dll")->module(), nullptr);
 }
 
 TEST_F(Validation, WrongMagicIsNeverDispatched) {
