@@ -9,7 +9,7 @@ namespace {
 // The codes C++ exceptions are raised with (by our compiler's runtime and
 // by the other common one), and the one a routed runtime signal raises.
 constexpr std::uint32_t k_cxx_exception_gcc = 0x20474343;
-constexpr std::uint32_t k_cxx_exception_msvc = 0xE06D7363;
+constexpr std::uint32_t k_cxx_exception_native = 0xE06D7363;
 constexpr std::uint32_t k_signal_exception = k_signal_exception_code;
 
 }  // namespace
@@ -34,7 +34,7 @@ const char* describe_fault(std::uint32_t code) {
         case EXCEPTION_IN_PAGE_ERROR: return "page error";
         case EXCEPTION_BREAKPOINT: return "breakpoint";
         case k_cxx_exception_gcc:
-        case k_cxx_exception_msvc: return "C++ exception";
+        case k_cxx_exception_native: return "C++ exception";
         case k_signal_exception: return "abort";
         default: return "exception";
     }
