@@ -2,6 +2,13 @@
 
 #include <windows.h>
 
+std::wstring executable_folder() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring p = path;
+    return p.substr(0, p.find_last_of(L"\\/") + 1);
+}
+
 void remove_folder_tree(const std::wstring& folder) {
     WIN32_FIND_DATAW fd;
     HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &fd);

@@ -5,12 +5,7 @@
 
 extern "C" velmora_client* velmora_get_interface(velmora_api* api, HINSTANCE instance);
 
-std::wstring program_folder() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring p = path;
-    return p.substr(0, p.find_last_of(L"\\/") + 1);
-}
+std::wstring program_folder() { return executable_folder(); }
 
 std::wstring pass_through_dll(unsigned channels) {
     return program_folder() + L"plugins\\pass_through_" + std::to_wstring(channels) + L".dll";

@@ -1,16 +1,12 @@
 #include "session.h"
 
+#include "../Helpers/folders.h"
 #include "../host/popup_message.h"
 #include "cli_error.h"
 
 extern "C" velmora_client* velmora_get_interface(velmora_api* api, HINSTANCE instance);
 
-std::wstring tool_folder() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring p = path;
-    return p.substr(0, p.find_last_of(L"\\/") + 1);
-}
+std::wstring tool_folder() { return executable_folder(); }
 
 session::session(const tool_options& options) : options_(options), profile_(options.profile_folder) {}
 

@@ -9,12 +9,7 @@
 #include "../../Helpers/utf.h"
 #include "../../host_standin/popup_recorder.h"
 
-std::wstring bin_folder() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring p = path;
-    return p.substr(0, p.find_last_of(L"\\/") + 1);
-}
+std::wstring bin_folder() { return executable_folder(); }
 
 std::wstring component_dll() { return bin_folder() + L"vel_vst.dll"; }
 
