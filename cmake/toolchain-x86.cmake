@@ -8,5 +8,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(ORVANE_OBJDUMP i686-w64-mingw32-objdump)
-# 32-bit Wine is not always installable; the test script decides whether to run.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# 32-bit Wine runs in a 32-bit userland of its own (tools/x86-root.sh).
+get_filename_component(ORVANE_WINE_X86 "${CMAKE_CURRENT_LIST_DIR}/../tools/wine-x86.sh" ABSOLUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${ORVANE_WINE_X86})

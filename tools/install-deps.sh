@@ -5,7 +5,8 @@ set -u
 
 need=(cmake ninja-build g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
       mingw-w64-x86-64-dev mingw-w64-i686-dev binutils-mingw-w64-x86-64
-      binutils-mingw-w64-i686 wine64 xvfb xauth time
+      binutils-mingw-w64-i686 wine64 fonts-wine xvfb xauth time
+      debootstrap  # the 32-bit userland whose Wine runs the x86 tests (tools/x86-root.sh)
       clang-14 libclang-rt-14-dev)  # the native fuzzing harnesses; time for the benchmark's memory figure
 
 missing=()
@@ -26,13 +27,4 @@ if [ ${#missing[@]} -gt 0 ]; then
   }
 fi
 
-# 32-bit Wine is optional: the 32-bit tests run only where it installs.
-if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
-  if [ ! -e /tmp/.orvane-wine32-tried ]; then
-    touch /tmp/.orvane-wine32-tried
-    { dpkg --add-architecture i386 && apt-get update -qq &&
-      DEBIAN_FRONTEND=noninteractive apt-get install -y -qq wine32:i386; } >/dev/null 2>&1 ||
-      echo "note: 32-bit Wine could not be installed here; 32-bit tests will be skipped"
-  fi
-fi
 exit 0

@@ -12,7 +12,8 @@ WINESERVER=/usr/lib/wine/wineserver
 # An X server for windows: reuse one that is running, else start one.
 if [ -z "${DISPLAY:-}" ]; then
   for n in 91 92 93 94 95 96 97 98; do
-    pid=$(tr -d ' ' < "/tmp/.X$n-lock" 2>/dev/null || true)
+    # The error redirection comes first: a missing lock file is no news.
+    pid=$(tr -d ' ' 2>/dev/null <"/tmp/.X$n-lock" || true)
     if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then
       export DISPLAY=":$n"
       break
