@@ -13,6 +13,8 @@
 #define FAULT_SET_PARAMETER 5
 #define FAULT_EDIT_OPEN 6
 #define FAULT_THROW 7
+// Not a fault: a throw that the plug-in catches itself, in every block.
+#define FAULT_CAUGHT 8
 
 namespace {
 
@@ -25,6 +27,14 @@ __attribute__((noinline)) void write_through_null() { *g_null = 1; }
 __attribute__((noinline)) int divide_by_zero() { return 7 / g_zero; }
 __attribute__((noinline)) void illegal_instruction() { __builtin_trap(); }
 __attribute__((noinline)) void throw_across() { throw std::runtime_error("thrown across the plug-in interface"); }
+__attribute__((noinline)) float throw_and_catch(float gain) {
+    try {
+        throw std::runtime_error("caught inside the plug-in");
+    } catch (const std::exception&) {
+        return gain;
+    }
+    return 0.0f;
+}
 
 // The processReplacing call that faults: the first two chunks are processed.
 constexpr int k_faulting_block = 3;
@@ -53,8 +63,9 @@ public:
             if (FAULT_AT == FAULT_PROCESS) outputs[0][0] = static_cast<float>(divide_by_zero());
             if (FAULT_AT == FAULT_THROW) throw_across();
         }
+        const float gain = FAULT_AT == FAULT_CAUGHT ? throw_and_catch(0.5f) : 0.5f;
         for (int ch = 0; ch < 2; ++ch)
-            for (std::int32_t i = 0; i < frames; ++i) outputs[ch][i] = inputs[ch][i] * 0.5f;
+            for (std::int32_t i = 0; i < frames; ++i) outputs[ch][i] = inputs[ch][i] * gain;
     }
     void set_parameter(std::int32_t index, float value) override {
         if (FAULT_AT == FAULT_SET_PARAMETER) write_through_null();

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <csignal>
+
 #include "../shell/signal_routing.h"
 
 namespace {
@@ -170,12 +173,56 @@ guard_registration* chain_head() {
 
 void set_chain_head(guard_registration* head) { asm volatile("movl %0, %%fs:0" : : "r"(head) : "memory"); }
 
-extern "C" EXCEPTION_DISPOSITION __cdecl orvane_guard_handler(EXCEPTION_RECORD* record, void* frame, CONTEXT*,
-                                                             void*) {
+// Whether `size` bytes at `address` can be read without a fault.
+bool readable(std::uintptr_t address, std::size_t size) {
+    if (size > UINTPTR_MAX - address) return false;
+    MEMORY_BASIC_INFORMATION info;
+    for (std::uintptr_t at = address; at < address + size;) {
+        if (!VirtualQuery(reinterpret_cast<const void*>(at), &info, sizeof info)) return false;
+        const DWORD readable_protection = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
+                                          PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+        if (info.State != MEM_COMMIT || !(info.Protect & readable_protection) || (info.Protect & PAGE_GUARD))
+            return false;
+        at = reinterpret_cast<std::uintptr_t>(info.BaseAddress) + info.RegionSize;
+    }
+    return true;
+}
+
+// A plug-in built by our compiler for x86 unwinds its C++ exceptions with
+// its own copy of the unwinder, which knows no frame but the plug-in's: one
+// that leaves the plug-in ends in terminate and then in an abort, not in an
+// exception we would see. The throw is still on the stack then, and so is
+// the address of the exception's header, whose first eight bytes name the
+// runtime that threw it ("GNUCC++" and a kind byte). Finding it between the
+// abort and our registration tells the user what really happened.
+bool cxx_exception_below(std::uintptr_t stack, std::uintptr_t registration) {
+    constexpr std::uint64_t k_gcc_class = 0x474E5543432B2B00ull;  // "GNUCC++\0"
+    constexpr std::size_t k_most_words = 64 * 1024;
+    if (registration <= stack || !readable(stack, registration - stack)) return false;
+    const auto* word = reinterpret_cast<const std::uintptr_t*>(stack);
+    const std::size_t words = std::min<std::size_t>((registration - stack) / sizeof *word, k_most_words);
+    for (std::size_t i = 0; i < words; ++i) {
+        const std::uintptr_t candidate = word[i];
+        if (candidate % alignof(std::uint64_t) || !readable(candidate, sizeof(std::uint64_t))) continue;
+        const std::uint64_t exception_class = *reinterpret_cast<const std::uint64_t*>(candidate);
+        if ((exception_class & ~std::uint64_t{0xFF}) == k_gcc_class && (exception_class & 0xFF) <= 1) return true;
+    }
+    return false;
+}
+
+bool aborted_by_runtime(const EXCEPTION_RECORD* record) {
+    return record->ExceptionCode == k_signal_exception && record->NumberParameters >= 1 &&
+           record->ExceptionInformation[0] == SIGABRT;
+}
+
+extern "C" EXCEPTION_DISPOSITION __cdecl orvane_guard_handler(EXCEPTION_RECORD* record, void* frame,
+                                                             CONTEXT* context, void*) {
     if (record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND)) return ExceptionContinueSearch;
     if (!is_plugin_fault(record->ExceptionCode)) return ExceptionContinueSearch;
     auto* registration = static_cast<guard_registration*>(frame);
     registration->fault->code = record->ExceptionCode;
+    if (aborted_by_runtime(record) && cxx_exception_below(context->Esp, reinterpret_cast<std::uintptr_t>(frame)))
+        registration->fault->code = k_cxx_exception_gcc;
     RtlUnwind(frame, nullptr, record, nullptr);
     __builtin_longjmp(registration->jump, 1);
 }
