@@ -11,10 +11,10 @@
 #include "commands.h"
 #include "exit_cleanup.h"
 #include "process_job.h"
+#include "shown_path.h"
 #include "wav_file.h"
 
 namespace {
-
 
 // Three seconds of two tones, one per side, at half of full scale.
 void write_test_signal(const std::wstring& path) {
@@ -46,7 +46,7 @@ void cmd_demo(const tool_options& base, const args& a) {
     const bool default_plugin = a.empty();
     const std::string plugin = default_plugin ? wide_to_utf8(tool_folder() + L"plugins\\gain.dll") : a[0];
 
-    std::printf("Orvane demo, in a throwaway profile: %s\n\n", wide_to_utf8(options.profile_folder).c_str());
+    std::printf("Orvane demo, in a throwaway profile: %s\n\n", shown_path(options.profile_folder).c_str());
     // Nothing of a demo that failed or was interrupted stays behind.
     exit_cleanup remove_on_interrupt(work);
     try {
@@ -67,7 +67,7 @@ void cmd_demo(const tool_options& base, const args& a) {
             write_test_signal(input);
             std::printf("3. Made a test signal: 3 s of 440 Hz (left) and 660 Hz (right) at -6 dBFS\n");
         }
-        std::printf("4. Processing %s\n\n", wide_to_utf8(input).c_str());
+        std::printf("4. Processing %s\n\n", shown_path(input).c_str());
         process_result r = run_process_job(s, input, output);
         print_summary(r, output);
     } catch (...) {

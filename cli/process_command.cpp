@@ -15,6 +15,7 @@
 #include "exit_cleanup.h"
 #include "part_file.h"
 #include "process_job.h"
+#include "shown_path.h"
 #include "wav_file.h"
 
 namespace {
@@ -169,7 +170,7 @@ void print_summary(const process_result& r, const std::wstring& output) {
         std::printf("  channel %zu: peak %s, RMS %s\n", c + 1, dbfs(r.stats.peak(c)).c_str(),
                     dbfs(r.stats.rms(c)).c_str());
     if (r.seconds > 0 && duration > 0) std::printf("Speed: %.1fx real time\n", duration / r.seconds);
-    std::printf("Wrote %s (%s)\n", wide_to_utf8(output).c_str(), format_name(r.format).c_str());
+    std::printf("Wrote %s, %s\n", shown_path(output).c_str(), format_name(r.format).c_str());
 }
 
 void cmd_process(session& s, const args& a) {

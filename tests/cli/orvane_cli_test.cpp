@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "../../Helpers/utf.h"
+#include "../../Helpers/win32_handles.h"
 #include "../support/child_process.h"
 #include "../support/list_writer.h"
 #include "../support/signals.h"
@@ -201,12 +202,37 @@ TEST_F(OrvaneTool, InfoShowsTheComponentAndItsEffects) {
     EXPECT_NE(r.out.find("Declicker size         4"), std::string::npos) << r.out;
 }
 
-TEST(OrvaneDemo, RunsWithoutArguments) {
+TEST(OrvaneDemo, RunsWithoutArgumentsAndNamesItsOutputAsTheLinuxUserFindsIt) {
     tool_run r = run_orvane({});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_NE(r.out.find("Added Orvane Gain by Orvane Labs, 2/2"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Processed 132300 frames"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("peak -12.0 dBFS"), std::string::npos) << r.out;
+
+    // "Wrote C:\...\demo-output.wav (/.../demo-output.wav), ...": the Unix
+    // path, seen through Wine's drive for the Unix root, is the same file.
+    const std::string wrote = "Wrote ";
+    const std::size_t line = r.out.find(wrote);
+    ASSERT_NE(line, std::string::npos) << r.out;
+    const std::size_t open = r.out.find(" (/", line), close = r.out.find("), ", line);
+    ASSERT_TRUE(open != std::string::npos && close != std::string::npos && open < close) << r.out;
+    const std::wstring windows_path = utf8_to_wide(r.out.substr(line + wrote.size(), open - line - wrote.size()));
+    std::wstring through_root = L"Z:" + utf8_to_wide(r.out.substr(open + 2, close - open - 2));
+    for (wchar_t& c : through_root) if (c == L'/') c = L'\\';
+    EXPECT_NE(windows_path.find(L"demo-output.wav"), std::wstring::npos);
+    BY_HANDLE_FILE_INFORMATION a{}, b{};
+    const auto open_file = [](const std::wstring& path) {
+        return make_file_handle(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                            nullptr, OPEN_EXISTING, 0, nullptr));
+    };
+    unique_handle first = open_file(windows_path), second = open_file(through_root);
+    ASSERT_TRUE(GetFileInformationByHandle(first.get(), &a) && GetFileInformationByHandle(second.get(), &b));
+    EXPECT_EQ(a.nFileIndexLow, b.nFileIndexLow);
+    EXPECT_EQ(a.nFileIndexHigh, b.nFileIndexHigh);
+    EXPECT_EQ(a.dwVolumeSerialNumber, b.dwVolumeSerialNumber);
+    first.reset();
+    second.reset();
+    DeleteFileW(windows_path.c_str());
 }
 
 }  // namespace
