@@ -45,7 +45,8 @@ component_host& session::player() {
 
 component_scripting& session::scripting() {
     if (!player_) start(false);
-    if (!scripting_) scripting_ = std::make_unique<component_scripting>(*player_, wide_to_utf8(k_component_file));
+    if (!scripting_)
+        scripting_ = std::make_unique<component_scripting>(*player_, wide_to_utf8(tool_folder() + k_component_file));
     return *scripting_;
 }
 
