@@ -7,34 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "../host/dsp_preset.h"
-#include "../host/vst_scripting.h"
+#include "script_receivers.h"
 
 class component_host;
-
-struct listed_plugin {
-    std::string product_name;
-    std::string vendor_name;
-    std::string channel_summary;
-    std::string module_path;
-    GUID identifier{};
-    bool has_editor = false;
-};
-
-struct plugin_parameter {
-    std::uint32_t index = 0;
-    float value = 0.0f;
-    std::string name;
-    std::string display;
-    std::string label;
-};
-
-// What an operation on a preset reports.
-struct preset_report {
-    std::string product_name;
-    std::vector<plugin_parameter> parameters;
-    dsp_preset_impl preset;  // the plug-in's new state, from set_parameter and load_program
-};
 
 class component_scripting {
 public:
