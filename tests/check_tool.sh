@@ -47,14 +47,15 @@ for obj in $objects; do
 done
 
 # Global functions defined by the component's objects, less those of inline
-# functions and templates (each in a section of its own, .text$NAME), which
-# the interface headers legitimately give both sides.
+# functions and templates (each in a section of its own, .text$NAME, where
+# x86 symbols carry one more leading underscore than the section's name),
+# which the interface headers legitimately give both sides.
 component_objects=$(inputs "$dll" | grep 'vel_vst_objects\.dir/.*\.obj$')
 [ -n "$component_objects" ] || { echo "found no component objects of $dll in the build graph"; exit 1; }
 component_functions=$(for obj in $component_objects; do
   "$nm" "$obj" | awk '
     $2 == "T" { defined[$3] = 1 }
-    $2 == "t" && index($3, ".text$") == 1 { inline[substr($3, 7)] = 1 }
+    $2 == "t" && index($3, ".text$") == 1 { name = substr($3, 7); inline[name] = 1; inline["_" name] = 1 }
     END { for (s in defined) if (!(s in inline)) print s }'
 done | sort -u)
 tool_functions=$("$nm" --defined-only "$tool" | awk '{ print $3 }' | sort -u)
