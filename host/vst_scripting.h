@@ -39,6 +39,9 @@ enum vst_script_status : std::int32_t {
     vst_script_internal_error = 6,  // something the component did not expect
 };
 
+static_assert(sizeof(vst_script_status) == 4, "statuses cross the interface as 32-bit integers");
+static_assert(sizeof(GUID) == 16, "identifiers cross the interface as 16 bytes");
+
 // Flags of a listed plug-in.
 enum : std::uint32_t {
     vst_script_entry_has_editor = 1u << 0,
