@@ -1,17 +1,13 @@
 // The playback DSP chain: its positions, and the plug-in state inside each
-// position's preset, changed through the component's own code.
+// position's preset, changed through the component's scripting interface.
+#include <windows.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
 #include "../Helpers/utf.h"
 #include "../host/dsp.h"
-#include "../shell/identifier_text.h"
-#include "../shell/list_file.h"
-#include "../vst/preset_state.h"
-#include "../vst/program_file.h"
-#include "../vst/vst.h"
-#include "../vst/vst_ref.h"
 #include "cli_error.h"
 #include "commands.h"
 
@@ -24,7 +20,7 @@ std::string dsp_name(component_host& host, const GUID& owner) {
             e->get_name(n);
             return n.str();
         }
-    return "(unknown DSP " + format_identifier(owner) + ")";
+    return "(unknown DSP " + guid_text(owner) + ")";
 }
 
 // The component's effects in plug-in list order (the host keeps them newest first).
@@ -44,61 +40,25 @@ void show_chain(session& s) {
         std::printf("%3zu  %s\n", i + 1, dsp_name(host, chain.get_item(i).get_owner()).c_str());
 }
 
-// A chain position's plug-in, acquired through the component with that
-// position's preset applied. Released when the object goes.
-class position_plugin {
-public:
-    position_plugin(session& s, unsigned position) : s_(s), position_(position) {
-        s.linked();
-        const dsp_preset& preset = s.prof().state.chain.get_item(position - 1);
-        owner_ = preset.get_owner();
-        // The list as the file holds it now: this run may have changed it.
-        load_list_file(s.prof().list_file(), list_);
-        const entry* e = nullptr;
-        for (const auto& candidate : list_)
-            if (!e && is_plugin_identifier(owner_) && candidate->identifier == owner_) e = candidate.get();
-        if (!e) throw cli_error("chain position " + std::to_string(position) + " is not one of the VST effects");
-        plugin_ = vst_ref(*e, preset);
-        if (!plugin_->loaded) throw cli_error(one_line(plugin_->diagnosis));
-    }
-    position_plugin(const position_plugin&) = delete;
-    position_plugin& operator=(const position_plugin&) = delete;
-
-    vst& plugin() { return *plugin_; }
-
-    std::string param_text(std::int32_t opcode, std::int32_t index) { return plugin_->ask_text(opcode, index, 63); }
-    // The parameters we show: a record that claims millions is cut short.
-    std::int32_t parameter_count() const { return plugin_->parameter_count(); }
-    // Stores the plug-in's current state as the position's preset.
-    void store() {
-        dsp_preset_impl captured;
-        // A plug-in that crashed has no state to give; the stored one stays.
-        if (!capture_preset(*plugin_, owner_, captured))
-            throw cli_error(plugin_->product_name + " crashed and was switched off; chain position " +
-                            std::to_string(position_) + " keeps its settings");
-        s_.prof().state.chain.replace_item(captured, position_ - 1);
-        s_.commit_state();
-    }
-
-private:
-    session& s_;
-    unsigned position_;
-    GUID owner_{};
-    entry_list list_;
-    vst_ref plugin_;
+// A chain position's preset as the scripting interface takes it, and how
+// the component's error texts name it.
+struct position_preset {
+    position_preset(session& s, unsigned position)
+        : preset(s.prof().state.chain.get_item(position - 1)), subject("chain position " + std::to_string(position)) {}
+    const dsp_preset& preset;
+    std::string subject;
 };
 
-std::string full_path(const std::string& path) {
-    wchar_t full[MAX_PATH] = {};
-    DWORD n = GetFullPathNameW(utf8_to_wide(path).c_str(), MAX_PATH, full, nullptr);
-    return n > 0 && n < MAX_PATH ? wide_to_utf8(full) : path;
+// The plug-in's new state becomes the position's preset.
+void keep_preset(session& s, unsigned position, const preset_report& changed) {
+    s.prof().state.chain.replace_item(changed.preset, position - 1);
+    s.commit_state();
 }
 
-std::int32_t find_parameter(position_plugin& p, const std::string& wanted) {
-    const std::int32_t count = p.parameter_count();
-    for (std::int32_t i = 0; i < count; ++i)
-        if (lower(p.param_text(effGetParamName, i)) == lower(wanted)) return i;
-    return static_cast<std::int32_t>(parse_position(wanted, static_cast<std::size_t>(count), "parameter")) - 1;
+std::uint32_t find_parameter(const preset_report& listed, const std::string& wanted) {
+    for (const plugin_parameter& p : listed.parameters)
+        if (lower(p.name) == lower(wanted)) return p.index;
+    return parse_position(wanted, listed.parameters.size(), "parameter") - 1;
 }
 
 }  // namespace
@@ -158,13 +118,12 @@ void cmd_chain(session& s, const args& a) {
 void cmd_params(session& s, const args& a) {
     if (a.size() != 1) throw cli_error("usage: orvane params POSITION", 2);
     unsigned pos = parse_position(a[0], s.prof().state.chain.get_count(), "chain position");
-    position_plugin p(s, pos);
-    const std::int32_t count = p.parameter_count();
-    if (count == 0) std::printf("%s has no parameters\n", p.plugin().product_name.c_str());
-    for (std::int32_t i = 0; i < count; ++i)
-        std::printf("%3d  %-20s %8.4f   %s %s\n", i + 1, p.param_text(effGetParamName, i).c_str(),
-                    static_cast<double>(p.plugin().get_parameter(i)), p.param_text(effGetParamDisplay, i).c_str(),
-                    p.param_text(effGetParamLabel, i).c_str());
+    const position_preset at(s, pos);
+    const preset_report r = s.scripting().parameters(at.preset, at.subject);
+    if (r.parameters.empty()) std::printf("%s has no parameters\n", r.product_name.c_str());
+    for (const plugin_parameter& p : r.parameters)
+        std::printf("%3u  %-20s %8.4f   %s %s\n", p.index + 1, p.name.c_str(), static_cast<double>(p.value),
+                    p.display.c_str(), p.label.c_str());
 }
 
 void cmd_param(session& s, const args& a) {
@@ -174,12 +133,12 @@ void cmd_param(session& s, const args& a) {
     double value = std::strtod(a[2].c_str(), &end);
     if (a[2].empty() || *end != '\0' || !(value >= 0.0 && value <= 1.0))
         throw cli_error("a parameter value runs from 0 to 1, not \"" + a[2] + "\"");
-    position_plugin p(s, pos);
-    std::int32_t index = find_parameter(p, a[1]);
-    p.plugin().set_parameter(index, static_cast<float>(value));
-    p.store();
-    std::printf("%s: %s = %s %s\n", p.plugin().product_name.c_str(), p.param_text(effGetParamName, index).c_str(),
-                p.param_text(effGetParamDisplay, index).c_str(), p.param_text(effGetParamLabel, index).c_str());
+    const position_preset at(s, pos);
+    const std::uint32_t index = find_parameter(s.scripting().parameters(at.preset, at.subject), a[1]);
+    const preset_report r = s.scripting().set_parameter(at.preset, at.subject, index, static_cast<float>(value));
+    keep_preset(s, pos, r);
+    const plugin_parameter& p = r.parameters.at(0);
+    std::printf("%s: %s = %s %s\n", r.product_name.c_str(), p.name.c_str(), p.display.c_str(), p.label.c_str());
 }
 
 void cmd_fxp(session& s, const args& a) {
@@ -189,15 +148,8 @@ void cmd_fxp(session& s, const args& a) {
     const DWORD attr = GetFileAttributesW(file.c_str());
     if (attr == INVALID_FILE_ATTRIBUTES) throw cli_error("the program file " + full_path(a[1]) + " does not exist");
     if (attr & FILE_ATTRIBUTE_DIRECTORY) throw cli_error(full_path(a[1]) + " is a folder, not a program file");
-    position_plugin p(s, pos);
-    s.linked().popups().clear();
-    try {
-        load_fxp(p.plugin(), a[1]);
-    } catch (const std::exception& e) {
-        throw cli_error("cannot read " + a[1] + ": " + e.what());
-    }
-    std::string refused = s.last_error_popup(s.linked());
-    if (!refused.empty()) throw cli_error(a[1] + ": " + refused);
-    p.store();
-    std::printf("Loaded %s into chain position %u (%s)\n", a[1].c_str(), pos, p.plugin().product_name.c_str());
+    const position_preset at(s, pos);
+    const preset_report r = s.scripting().load_program(at.preset, at.subject, a[1]);
+    keep_preset(s, pos, r);
+    std::printf("Loaded %s into chain position %u (%s)\n", a[1].c_str(), pos, r.product_name.c_str());
 }

@@ -29,8 +29,10 @@ void cmd_demo(const tool_options& options, const args& a);
 // Helpers shared by the commands.
 unsigned parse_position(const std::string& text, std::size_t count, const char* what);
 std::string lower(std::string s);
-// A component diagnosis on one line: "text (path)".
-std::string one_line(const std::string& diagnosis);
+// A path the tool was given, as a full path from the current folder.
+std::string full_path(const std::string& path);
+// A GUID as 8-4-4-4-12 upper-case hexadecimal digits, without braces.
+std::string guid_text(const GUID& g);
 // Windows need a display; without one this is the command's error.
 void require_display(component_host& player);
 // Saves the player's current chain as the profile's.

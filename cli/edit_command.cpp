@@ -2,6 +2,7 @@
 // player's DSP settings open it; what the user leaves there is saved.
 #include <cstdio>
 
+#include "../Helpers/one_line.h"
 #include "../host_standin/dsp_settings.h"
 #include "cli_error.h"
 #include "commands.h"

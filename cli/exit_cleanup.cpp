@@ -6,7 +6,7 @@
 #include <cwchar>
 
 #include "../Helpers/folders.h"
-#include "../shell/signal_routing.h"
+#include "../host/signal_exception.h"
 
 namespace {
 

@@ -47,10 +47,7 @@ void cmd_info(session& s, const args& a) {
     for (auto it = effects.rbegin(); it != effects.rend(); ++it) {
         string8 n;
         (*it)->get_name(n);
-        GUID g = (*it)->get_guid();
-        std::printf("  %-28s {%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}\n", n.get_ptr(),
-                    static_cast<unsigned long>(g.Data1), g.Data2, g.Data3, g.Data4[0], g.Data4[1], g.Data4[2],
-                    g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
+        std::printf("  %-28s {%s}\n", n.get_ptr(), guid_text((*it)->get_guid()).c_str());
     }
     std::printf("Settings:\n");
     for (const auto& alias : k_aliases) {

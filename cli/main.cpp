@@ -56,10 +56,18 @@ std::string lower(std::string s) {
     return s;
 }
 
-std::string one_line(const std::string& diagnosis) {
-    std::size_t cut = diagnosis.find("\r\n\r\n");
-    if (cut == std::string::npos) return diagnosis;
-    return diagnosis.substr(0, cut) + " (" + diagnosis.substr(cut + 4) + ")";
+std::string full_path(const std::string& path) {
+    wchar_t full[MAX_PATH] = {};
+    DWORD n = GetFullPathNameW(utf8_to_wide(path).c_str(), MAX_PATH, full, nullptr);
+    return n > 0 && n < MAX_PATH ? wide_to_utf8(full) : path;
+}
+
+std::string guid_text(const GUID& g) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X",
+                  static_cast<unsigned long>(g.Data1), g.Data2, g.Data3, g.Data4[0], g.Data4[1], g.Data4[2],
+                  g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
+    return text;
 }
 
 unsigned parse_position(const std::string& text, std::size_t count, const char* what) {

@@ -1,12 +1,14 @@
 #pragma once
-// What one run of the tool works on: the profile, the player stand-in with
-// the component loaded from its DLL, and, for the plug-in list and preset
-// edits, the component's own code linked into the tool.
+// What one run of the tool works on: the profile, and the player stand-in
+// with the component loaded from its DLL. The tool reaches the component
+// only through what the DLL registers: the player's services, and the
+// component's scripting interface for the plug-in list and preset edits.
 #include <memory>
 #include <string>
 
 #include "../host_standin/component_host.h"
 #include "profile.h"
+#include "scripting.h"
 
 struct tool_options {
     std::wstring profile_folder;
@@ -23,11 +25,13 @@ public:
     profile& prof() { return profile_; }
     const tool_options& options() const { return options_; }
 
-    // The component as the player loads it, with the profile's chain and
+    // The component as the player runs it, with the profile's chain and
     // configuration.
     component_host& player();
-    // The component's code inside the tool, for list and preset work.
-    component_host& linked();
+    // The component's scripting interface: on the running player, else on
+    // the component started with an empty chain, so that a list or preset
+    // command does not load every chain position's plug-in.
+    component_scripting& scripting();
 
     // Saves the profile's state; a running player takes the new chain the
     // way the player takes a chain edit.
@@ -36,14 +40,15 @@ public:
     // restart, so the next use starts it anew.
     void list_changed();
 
-    // The text of the last error message the component showed, if any.
-    std::string last_error_popup(component_host& host) const;
-
 private:
+    void start(bool with_chain);
+    void stop();
+
     tool_options options_;
     profile profile_;
     std::unique_ptr<component_host> player_;
-    std::unique_ptr<component_host> linked_;
+    bool runs_chain_ = false;
+    std::unique_ptr<component_scripting> scripting_;
 };
 
 // The folder of orvane.exe, with a trailing backslash.

@@ -2,6 +2,7 @@ set(ORVANE_HELPER_SOURCES
   Helpers/dialog_window.cpp
   Helpers/folders.cpp
   Helpers/late_bound.cpp
+  Helpers/one_line.cpp
   Helpers/regkey.cpp
   Helpers/utf.cpp
   Helpers/windowing_calls.cpp
@@ -21,6 +22,8 @@ set(ORVANE_COMPONENT_SOURCES
   shell/list_format.cpp
   shell/plugin_list.cpp
   shell/popups.cpp
+  shell/scripted_list.cpp
+  shell/scripting.cpp
   shell/signal_routing.cpp
   prefs/advanced_settings.cpp
   prefs/legacy_import.cpp
@@ -43,6 +46,7 @@ set(ORVANE_COMPONENT_SOURCES
   vst/preset_state.cpp
   vst/program_file.cpp
   vst/sample_layout.cpp
+  vst/scripted_preset.cpp
   vst/shared_instances.cpp
   vst/vst.cpp
   ui/dsp_cfg_mainthread.cpp

@@ -39,8 +39,9 @@ void report_plugin_fault(const vst& plugin, const char* call, const plugin_fault
                        ") and has been switched off. Its audio passes through unchanged from now on.";
     // Queued even on the main thread: the fault may have come inside a call
     // made under the instance lock, and a message box's loop must not run
-    // there.
-    if (services_available()) {
+    // there. A thread that captures its messages shows no box and wants
+    // them now, not after it returned.
+    if (services_available() && !popup_capture::active()) {
         try {
             service_ptr_t<main_thread_callback> job = make_service<show_fault_message>(text);
             host_service<main_thread_callback_manager>()->add_callback(job.get());

@@ -8,6 +8,7 @@
 #include "../../Helpers/win32_handles.h"
 #include "../support/child_process.h"
 #include "../support/list_writer.h"
+#include "../support/program_bytes.h"
 #include "../support/signals.h"
 #include "../support/test_paths.h"
 #include "../support/tool_fixture.h"
@@ -189,6 +190,51 @@ TEST_F(OrvaneTool, DamagedProfileIsRefusedAndLeftAlone) {
         EXPECT_EQ(read_file_bytes(profile.file(L"velmora-state.bin")), damaged);
         EXPECT_FALSE(file_exists(files.file(L"out.wav")));
     }
+}
+
+TEST_F(OrvaneTool, ParametersAndProgramFilesOfAChainPosition) {
+    ok({L"add", plugin_dll("gain")});
+    ok({L"chain", L"add", L"Orvane Gain"});
+    auto lines = [](std::string out) {
+        out.erase(std::remove(out.begin(), out.end(), '\r'), out.end());
+        return out;
+    };
+    tool_run shown = orvane({L"params", L"1"});
+    ASSERT_EQ(shown.exit_code, 0) << shown.err;
+    EXPECT_EQ(lines(shown.out),
+              "  1  Gain                   0.5000   +0.0 dB\n"
+              "  2  Pan                    0.5000   +0 %\n"
+              "  3  Invert                 0.0000   Off \n");
+
+    write_file_bytes(files.file(L"gain.fxp"), fxp_parameters(0x4F47616E, {0.25f, 0.75f, 1.0f}));
+    tool_run loaded = orvane({L"fxp", L"1", files.file(L"gain.fxp")});
+    ASSERT_EQ(loaded.exit_code, 0) << loaded.err;
+    EXPECT_EQ(lines(loaded.out),
+              "Loaded " + wide_to_utf8(files.file(L"gain.fxp")) + " into chain position 1 (Orvane Gain)\n");
+    EXPECT_EQ(loaded.err, "");
+    shown = orvane({L"params", L"1"});
+    EXPECT_NE(shown.out.find("  1  Gain                   0.2500   -12.0 dB"), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("  3  Invert                 1.0000   On"), std::string::npos) << shown.out;
+
+    // Refusals are one line, and the position keeps its settings.
+    write_file_bytes(files.file(L"other.fxp"), fxp_parameters(0x4F526563, {0.5f}));
+    const auto before = folder_contents(profile.path());
+    tool_run refused = orvane({L"fxp", L"1", files.file(L"other.fxp")});
+    EXPECT_EQ(refused.exit_code, 1);
+    EXPECT_EQ(lines(refused.err), "orvane: error: " + wide_to_utf8(files.file(L"other.fxp")) +
+                                      ": VST ID mismatch. Most probably, this FXP is for another VST.\n");
+    EXPECT_EQ(folder_contents(profile.path()), before);
+}
+
+TEST_F(OrvaneTool, PluginThatCrashesWhileSetKeepsThePositionsSettings) {
+    ok({L"add", plugin_dll("fault_set_parameter")});
+    ok({L"chain", L"add", L"Faulty"});
+    const auto before = folder_contents(profile.path());
+    tool_run r = orvane({L"param", L"1", L"1", L"0.25"});
+    EXPECT_EQ(r.exit_code, 1);
+    r.err.erase(std::remove(r.err.begin(), r.err.end(), '\r'), r.err.end());
+    EXPECT_EQ(r.err, "orvane: error: Faulty crashed and was switched off; chain position 1 keeps its settings\n");
+    EXPECT_EQ(folder_contents(profile.path()), before);
 }
 
 TEST_F(OrvaneTool, InfoShowsTheComponentAndItsEffects) {

@@ -58,7 +58,7 @@ TEST_F(OrvaneRobustness, PluginUsedByTheChainIsNotSilentlyDropped) {
 }
 
 TEST_F(OrvaneRobustness, RelativeProfileFolderIsCreated) {
-    tool_run r = run_orvane({L"--profile", L"new\\deeper", L"plugins"}, {files.path(), L"", {}, false});
+    tool_run r = run_orvane({L"--profile", L"new\\deeper", L"plugins"}, {files.path(), L"", {}, false, L""});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_NE(GetFileAttributesW(files.file(L"new\\deeper").c_str()), INVALID_FILE_ATTRIBUTES);
 }
@@ -78,8 +78,8 @@ TEST_F(OrvaneRobustness, InterruptedProcessLeavesNoPartFile) {
     ok({L"add", plugin_dll("interrupter")});
     ok({L"chain", L"add", L"Interrupter"});
     // Ctrl+C pressed on the tool's console, and the signal raised directly.
-    const run_place ways[] = {{L"", L"", {L"ORVANE_TEST_INTERRUPT=console"}, true},
-                              {L"", L"", {L"ORVANE_TEST_INTERRUPT=signal"}, false}};
+    const run_place ways[] = {{L"", L"", {L"ORVANE_TEST_INTERRUPT=console"}, true, L""},
+                              {L"", L"", {L"ORVANE_TEST_INTERRUPT=signal"}, false, L""}};
     for (const run_place& way : ways) {
         tool_run r = orvane({L"process", input(44100), files.file(L"out.wav")}, way);
         EXPECT_EQ(r.exit_code, 130) << r.err;
@@ -91,7 +91,7 @@ TEST_F(OrvaneRobustness, InterruptedProcessLeavesNoPartFile) {
 TEST_F(OrvaneRobustness, FailedDemoLeavesNoTemporaryProfile) {
     write_file_bytes(files.file(L"fake.dll"), {'M', 'Z'});
     temp_folder temp;
-    tool_run r = run_orvane({L"demo", files.file(L"fake.dll")}, {L"", temp.path(), {}, false});
+    tool_run r = run_orvane({L"demo", files.file(L"fake.dll")}, {L"", temp.path(), {}, false, L""});
     EXPECT_EQ(r.exit_code, 1) << r.out;
     EXPECT_EQ(r.err.rfind("orvane: error: ", 0), 0u) << r.err;
     EXPECT_EQ(names_in(temp.path()), std::set<std::wstring>{});
@@ -132,6 +132,34 @@ TEST_F(OrvaneRobustness, AddSaysAddedOnlyOnceTheListIsWritten) {
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_NE(r.err.find("cannot write the plug-in list"), std::string::npos) << r.err;
     EXPECT_EQ(r.out.find("Added"), std::string::npos) << r.out;
+}
+
+TEST_F(OrvaneRobustness, ComponentWithoutAScriptingInterfaceItKnowsIsRefused) {
+    // The tool installed beside a component that registers another version
+    // of the interface, or none.
+    temp_folder install;
+    ASSERT_TRUE(CopyFileW((bin_folder() + L"orvane.exe").c_str(), install.file(L"orvane.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW((bin_folder() + L"fake_component\\vel_vst.dll").c_str(),
+                          install.file(L"vel_vst.dll").c_str(), FALSE));
+    struct { const wchar_t* version; std::string message; } cases[] = {
+        {L"2", "vel_vst.dll has scripting interface version 2; this orvane knows only version 1"},
+        {L"0", "vel_vst.dll has scripting interface version 0; this orvane knows only version 1"},
+        {nullptr, "vel_vst.dll has no scripting interface; this orvane needs version 1 of it"},
+    };
+    for (const auto& c : cases) {
+        run_place place;
+        place.program = install.file(L"orvane.exe");
+        if (c.version) place.environment = {std::wstring(L"ORVANE_FAKE_SCRIPTING_VERSION=") + c.version};
+        for (const wchar_t* command : {L"plugins", L"import-legacy"}) {
+            const auto before = folder_contents(profile.path());
+            tool_run r = orvane({command}, place);
+            EXPECT_EQ(r.exit_code, 1) << r.err;
+            EXPECT_EQ(r.err.rfind("orvane: error: ", 0), 0u) << r.err;
+            EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+            EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+            EXPECT_EQ(folder_contents(profile.path()), before);
+        }
+    }
 }
 
 }  // namespace

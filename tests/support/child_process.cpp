@@ -55,7 +55,7 @@ tool_run run_orvane(const std::vector<std::wstring>& arguments, const run_place&
 
 tool_run run_orvane_driven(const std::vector<std::wstring>& arguments,
                            const std::function<void(unsigned long process_id)>& drive, const run_place& place) {
-    std::wstring exe = bin_folder() + L"orvane.exe";
+    const std::wstring exe = place.program.empty() ? bin_folder() + L"orvane.exe" : place.program;
     std::wstring line = L"\"" + exe + L"\"";
     for (const std::wstring& a : arguments) line += L" \"" + a + L"\"";
 

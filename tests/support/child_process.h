@@ -15,9 +15,10 @@ struct run_place {
     std::wstring temp_folder;     // empty: the test's own TEMP and TMP
     std::vector<std::wstring> environment;  // NAME=VALUE added to the test's
     bool own_console = false;     // a console of its own, which takes Ctrl+C
+    std::wstring program;         // empty: bin\orvane.exe
 };
 
-// Runs bin\orvane.exe with the given arguments (each quoted).
+// Runs bin\orvane.exe (or the place's program) with the given arguments (each quoted).
 tool_run run_orvane(const std::vector<std::wstring>& arguments, const run_place& place = {});
 // The same, calling `drive` with the child's process id while it runs (to
 // work its windows); the child is ended if it outlives `drive` by a minute.

@@ -9,6 +9,7 @@
 #include "../support/linked_host.h"
 #include "../support/loaded_plugin.h"
 #include "../support/plugin_hooks.h"
+#include "../support/program_bytes.h"
 
 namespace {
 
@@ -19,27 +20,6 @@ std::uint32_t be32(const std::vector<unsigned char>& b, std::size_t at) {
 std::string text4(const std::vector<unsigned char>& b, std::size_t at) {
     return std::string(reinterpret_cast<const char*>(&b[at]), 4);
 }
-void put_be32(std::vector<unsigned char>& b, std::uint32_t v) {
-    for (int s = 24; s >= 0; s -= 8) b.push_back(static_cast<unsigned char>(v >> s));
-}
-void put_text(std::vector<unsigned char>& b, const char* t) { b.insert(b.end(), t, t + std::strlen(t)); }
-
-// A program file header for `id`, with a 28-byte name field.
-std::vector<unsigned char> header(const char* fx_magic, std::int32_t id, std::int32_t params, const std::string& name) {
-    std::vector<unsigned char> b;
-    put_text(b, "CcnK");
-    put_be32(b, 0);
-    put_text(b, fx_magic);
-    put_be32(b, 1);
-    put_be32(b, static_cast<std::uint32_t>(id));
-    put_be32(b, 1);
-    put_be32(b, static_cast<std::uint32_t>(params));
-    std::string field = name;
-    field.resize(28, '\0');
-    b.insert(b.end(), field.begin(), field.end());
-    return b;
-}
-
 class ProgramFile : public ::testing::Test {
 protected:
     std::string path(const wchar_t* name) { return wide_to_utf8(files.file(name)); }
@@ -125,7 +105,7 @@ TEST_F(ProgramFile, AnotherPluginsFileOrNoProgramFileChangesNothing) {
 TEST_F(ProgramFile, BankFileSetsOnlyTheName) {
     plugin_hooks dll("recorder");
     auto v = load_plugin(dll);
-    auto b = header("FBCh", v->effect->uniqueID, 3, "Bank Name");
+    auto b = fxp_header("FBCh", v->effect->uniqueID, 3, "Bank Name");
     put_be32(b, 4);
     put_be32(b, 0x3F800000);
     write_file_bytes(files.file(L"bank.fxb"), b);
@@ -144,7 +124,7 @@ TEST_F(ProgramFile, OpaqueChunkGoesEvenToAParameterPluginAndIsBoundedByTheFile) 
     struct { std::uint32_t declared; const char* body; const char* expected; } cases[] = {
         {5, "hello", "24 1 5"}, {0x7FFFFFF0, "0123456789", "24 1 10"}};
     for (const auto& c : cases) {
-        auto b = header("FPCh", v->effect->uniqueID, 0, "Chunk");
+        auto b = fxp_header("FPCh", v->effect->uniqueID, 0, "Chunk");
         put_be32(b, c.declared);
         put_text(b, c.body);
         write_file_bytes(files.file(L"c.fxp"), b);
@@ -157,7 +137,7 @@ TEST_F(ProgramFile, OpaqueChunkGoesEvenToAParameterPluginAndIsBoundedByTheFile) 
 TEST_F(ProgramFile, ChunkReachesAChunkPluginByteForByte) {
     plugin_hooks dll("chunky");
     auto v = load_plugin(dll);
-    auto b = header("FPCh", v->effect->uniqueID, 1, "Chunk");
+    auto b = fxp_header("FPCh", v->effect->uniqueID, 1, "Chunk");
     put_be32(b, 6);
     put_text(b, "abcdef");
     write_file_bytes(files.file(L"c.fxp"), b);
@@ -171,14 +151,14 @@ TEST_F(ProgramFile, ChunkReachesAChunkPluginByteForByte) {
 TEST_F(ProgramFile, TruncatedOrMissingFileRaisesTheHostsError) {
     plugin_hooks dll("recorder");
     auto v = load_plugin(dll);
-    auto b = header("FxCk", v->effect->uniqueID, 3, "Short");
+    auto b = fxp_header("FxCk", v->effect->uniqueID, 3, "Short");
     b.resize(20);
     write_file_bytes(files.file(L"short.fxp"), b);
     EXPECT_THROW(load_fxp(*v, path(L"short.fxp")), exception_io);
     EXPECT_THROW(load_fxp(*v, path(L"missing.fxp")), exception_io);
 
     // Parameters missing from the body: the name and the first value are set.
-    auto partial = header("FxCk", v->effect->uniqueID, 3, "Part");
+    auto partial = fxp_header("FxCk", v->effect->uniqueID, 3, "Part");
     put_be32(partial, 0x3F000000);
     write_file_bytes(files.file(L"partial.fxp"), partial);
     dll.clear();
@@ -190,7 +170,7 @@ TEST_F(ProgramFile, TruncatedOrMissingFileRaisesTheHostsError) {
 TEST_F(ProgramFile, NameWithoutTerminatorAndTooManyParameters) {
     plugin_hooks dll("recorder");
     auto v = load_plugin(dll);
-    auto b = header("FxCk", v->effect->uniqueID, 1000, std::string(28, 'A'));
+    auto b = fxp_header("FxCk", v->effect->uniqueID, 1000, std::string(28, 'A'));
     for (int i = 0; i < 1000; ++i) put_be32(b, 0x3E800000);
     write_file_bytes(files.file(L"many.fxp"), b);
     dll.clear();

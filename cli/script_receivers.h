@@ -1,0 +1,82 @@
+#pragma once
+// What the component's scripting interface hands back, kept as the tool's
+// own values. The receivers take only what they are given: nothing in them
+// may throw into the component.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "../host/dsp_preset.h"
+#include "../host/vst_scripting.h"
+
+struct listed_plugin {
+    std::string product_name;
+    std::string vendor_name;
+    std::string channel_summary;
+    std::string module_path;
+    GUID identifier{};
+    bool has_editor = false;
+};
+
+struct plugin_parameter {
+    std::uint32_t index = 0;
+    float value = 0.0f;
+    std::string name;
+    std::string display;
+    std::string label;
+};
+
+// What an operation on a preset reports.
+struct preset_report {
+    std::string product_name;
+    std::uint32_t parameter_count = 0;
+    std::vector<plugin_parameter> parameters;
+    dsp_preset_impl preset;  // the plug-in's new state, from set_parameter and load_program
+};
+
+// A preset as the interface takes it; it points into `preset`.
+inline vst_script_preset preset_record(const dsp_preset& preset) {
+    return {preset.get_owner(), static_cast<const std::uint8_t*>(preset.get_data()),
+            static_cast<std::uint32_t>(preset.get_data_size())};
+}
+
+class text_receiver final : public vst_script_text {
+public:
+    void VST_SCRIPTING_CALL set(const char* utf8, std::uint32_t length) noexcept override {
+        text.assign(utf8 ? utf8 : "", utf8 ? length : 0);
+    }
+    std::string text;
+};
+
+class entry_receiver final : public vst_script_entry_sink {
+public:
+    void VST_SCRIPTING_CALL on_entry(std::uint32_t position, const vst_script_entry& e) noexcept override {
+        positions.push_back(position);
+        entries.push_back({text(e.product_name), text(e.vendor_name), text(e.channel_summary), text(e.module_path),
+                           e.identifier, (e.flags & vst_script_entry_has_editor) != 0});
+    }
+    std::vector<listed_plugin> entries;
+    std::vector<std::uint32_t> positions;
+
+private:
+    static std::string text(const char* utf8) { return utf8 ? utf8 : ""; }
+};
+
+class plugin_receiver final : public vst_script_plugin_sink {
+public:
+    void VST_SCRIPTING_CALL on_plugin(const char* product_name, std::uint32_t parameter_count) noexcept override {
+        report.product_name = text(product_name);
+        report.parameter_count = parameter_count;
+    }
+    void VST_SCRIPTING_CALL on_parameter(const vst_script_parameter& p) noexcept override {
+        report.parameters.push_back({p.index, p.value, text(p.name), text(p.display), text(p.label)});
+    }
+    void VST_SCRIPTING_CALL on_preset(const vst_script_preset& p) noexcept override {
+        report.preset = dsp_preset_impl(p.owner, p.data ? std::vector<unsigned char>(p.data, p.data + p.size)
+                                                        : std::vector<unsigned char>());
+    }
+    preset_report report;
+
+private:
+    static std::string text(const char* utf8) { return utf8 ? utf8 : ""; }
+};

@@ -1,0 +1,34 @@
+#pragma once
+// The component's scripting interface as the tool uses it: the component's
+// one service of that class, at the version this tool knows, with every
+// failure turned into a cli_error that carries the component's own text.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "script_receivers.h"
+
+class component_host;
+
+class component_scripting {
+public:
+    // Refuses, with one line, a component without the interface or with a
+    // version of it this tool does not know.
+    component_scripting(component_host& host, const std::string& component_name);
+
+    std::vector<listed_plugin> list();
+    // The added plug-in; `position` receives its place in the list (from 0).
+    listed_plugin add(const std::string& module_path, std::size_t& position);
+    void remove(std::size_t position, const GUID& identifier);
+    std::vector<listed_plugin> import_legacy(std::size_t& replaced, std::string& source);
+
+    // `subject` names the preset in the component's error texts.
+    preset_report parameters(const dsp_preset& preset, const std::string& subject);
+    preset_report set_parameter(const dsp_preset& preset, const std::string& subject, std::uint32_t index,
+                                float value);
+    preset_report load_program(const dsp_preset& preset, const std::string& subject, const std::string& path);
+
+private:
+    service_ptr_t<vst_scripting> service_;
+};

@@ -1,0 +1,164 @@
+#pragma once
+// The component's scripting interface: its plug-in list and the plug-in
+// state inside DSP presets, for a program that drives the component without
+// its windows (the orvane tool). The player never asks for this class, so it
+// changes nothing for the player.
+//
+// Rules of the boundary, so that it holds on x86 as on x64 whatever either
+// side's compiler does with C++ exceptions:
+// - Nothing is thrown across it, in either direction: every operation
+//   answers a status, and on failure hands `error` one line of UTF-8 meant
+//   for the user, complete as it is. Sinks and text receivers the caller
+//   passes in must not throw either.
+// - Records hold fixed-width integers, GUIDs and pointers to NUL-terminated
+//   UTF-8 (or bytes with a 32-bit count); a pointer handed to a sink is
+//   valid only during that call.
+// - Every operation of the class's own has an explicit calling convention.
+// - The version operation keeps position 3 for good. A later version only
+//   appends operations, record fields and flag bits, and raises the number;
+//   a caller refuses a version it does not know.
+//
+// All operations run on the host's main thread.
+#include <windows.h>
+
+#include <cstdint>
+
+#include "service.h"
+
+#define VST_SCRIPTING_CALL __stdcall
+
+inline constexpr std::uint32_t k_vst_scripting_version = 1;
+
+enum vst_script_status : std::int32_t {
+    vst_script_ok = 0,
+    vst_script_refused = 1,         // the component will not do it: a plug-in that fails its check, a duplicate, a full list, a file it refuses
+    vst_script_io_error = 2,        // a file could not be read or written
+    vst_script_bad_argument = 3,    // a null pointer, an unknown flag, a value outside its range
+    vst_script_out_of_range = 4,    // a list position or a parameter index that does not exist
+    vst_script_not_listed = 5,      // a preset whose owner is no plug-in of the list
+    vst_script_internal_error = 6,  // something the component did not expect
+};
+
+static_assert(sizeof(vst_script_status) == 4, "statuses cross the interface as 32-bit integers");
+static_assert(sizeof(GUID) == 16, "identifiers cross the interface as 16 bytes");
+
+// Flags of a listed plug-in.
+enum : std::uint32_t {
+    vst_script_entry_has_editor = 1u << 0,
+};
+
+// One plug-in of the list, as the list file keeps it.
+struct vst_script_entry {
+    const char* product_name;
+    const char* vendor_name;
+    const char* channel_summary;  // inputs "/" outputs, for example "2/2"
+    const char* module_path;      // as stored: absolute, or relative to the player's folder
+    GUID identifier;              // for a checked plug-in, its uniqueID in all four 32-bit words
+    std::uint32_t flags;          // vst_script_entry_* bits
+};
+
+// A DSP preset: owner and bytes, as the host stores it.
+struct vst_script_preset {
+    GUID owner;
+    const std::uint8_t* data;
+    std::uint32_t size;
+};
+
+// One parameter of a plug-in, its texts as the plug-in gives them (at most
+// 63 bytes each).
+struct vst_script_parameter {
+    std::uint32_t index;  // from 0
+    float value;          // 0 to 1
+    const char* name;
+    const char* display;  // the value as the plug-in shows it
+    const char* label;    // its unit
+};
+
+// Receives a text. `length` counts bytes, without a terminator.
+class vst_script_text {
+public:
+    virtual void VST_SCRIPTING_CALL set(const char* utf8, std::uint32_t length) noexcept = 0;
+
+protected:
+    ~vst_script_text() = default;
+};
+
+// Receives plug-ins of the list, in list order.
+class vst_script_entry_sink {
+public:
+    // `position` counts from 0.
+    virtual void VST_SCRIPTING_CALL on_entry(std::uint32_t position, const vst_script_entry& e) noexcept = 0;
+
+protected:
+    ~vst_script_entry_sink() = default;
+};
+
+// Receives what an operation on a preset found out, in this order: the
+// plug-in once, then its parameters, then the new preset.
+class vst_script_plugin_sink {
+public:
+    virtual void VST_SCRIPTING_CALL on_plugin(const char* product_name, std::uint32_t parameter_count) noexcept = 0;
+    virtual void VST_SCRIPTING_CALL on_parameter(const vst_script_parameter& p) noexcept = 0;
+    // The plug-in's state captured into a preset with a fresh instance key.
+    virtual void VST_SCRIPTING_CALL on_preset(const vst_script_preset& preset) noexcept = 0;
+
+protected:
+    ~vst_script_plugin_sink() = default;
+};
+
+// Flags of add. No bit is defined yet; a set bit this version does not
+// know is refused as a bad argument, never ignored.
+using vst_script_add_flags = std::uint32_t;
+
+class vst_scripting : public service_base {
+public:
+    using service_class = vst_scripting;
+    static constexpr GUID class_guid = {0x264F5BB6, 0x711F, 0x4D51, {0xBF, 0xDE, 0x33, 0xC9, 0x49, 0x7D, 0xAF, 0x43}};
+
+    // 3: k_vst_scripting_version of the component's build.
+    virtual std::uint32_t VST_SCRIPTING_CALL version() noexcept = 0;
+
+    // 4: the plug-in list file as it is now.
+    virtual vst_script_status VST_SCRIPTING_CALL list(vst_script_entry_sink& entries,
+                                                      vst_script_text& error) noexcept = 0;
+    // 5: checks the DLL at `module_path` (UTF-8, stored as given) the way the
+    // preferences page does, refuses a plug-in already listed and a list
+    // that already offers every DSP slot, appends it and writes the list.
+    // `added` receives the new entry.
+    virtual vst_script_status VST_SCRIPTING_CALL add(const char* module_path, vst_script_add_flags flags,
+                                                     vst_script_entry_sink& added,
+                                                     vst_script_text& error) noexcept = 0;
+    // 6: removes the entry at `position` if it still has `identifier`, and
+    // writes the list. `removed` receives it.
+    virtual vst_script_status VST_SCRIPTING_CALL remove(std::uint32_t position, const GUID& identifier,
+                                                        vst_script_entry_sink& removed,
+                                                        vst_script_text& error) noexcept = 0;
+    // 7: replaces the list with the one an older release kept in the
+    // registry; an empty or missing one is refused and the list kept.
+    // `imported` receives the new entries, `replaced` the count before and
+    // `source` where the list was read ("HKEY_CURRENT_USER\...").
+    virtual vst_script_status VST_SCRIPTING_CALL import_legacy(vst_script_entry_sink& imported,
+                                                               std::uint32_t& replaced, vst_script_text& source,
+                                                               vst_script_text& error) noexcept = 0;
+
+    // The operations on a preset acquire the plug-in of its owner (sharing
+    // the instance a running chain holds for the same preset), report it to
+    // `out`, and release it. `subject` names the preset in error texts (for
+    // example "chain position 2"); null names it "the preset".
+
+    // 8: every parameter.
+    virtual vst_script_status VST_SCRIPTING_CALL get_parameters(const vst_script_preset& preset, const char* subject,
+                                                                vst_script_plugin_sink& out,
+                                                                vst_script_text& error) noexcept = 0;
+    // 9: sets one parameter; `out` receives it as the plug-in now shows it,
+    // then the new preset.
+    virtual vst_script_status VST_SCRIPTING_CALL set_parameter(const vst_script_preset& preset, const char* subject,
+                                                               std::uint32_t index, float value,
+                                                               vst_script_plugin_sink& out,
+                                                               vst_script_text& error) noexcept = 0;
+    // 10: loads a program file (".fxp", path as the host's file system
+    // takes it) into the plug-in; `out` receives the new preset.
+    virtual vst_script_status VST_SCRIPTING_CALL load_program(const vst_script_preset& preset, const char* subject,
+                                                              const char* path, vst_script_plugin_sink& out,
+                                                              vst_script_text& error) noexcept = 0;
+};

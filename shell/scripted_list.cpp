@@ -1,0 +1,86 @@
+#include "scripted_list.h"
+
+#include "../Helpers/one_line.h"
+#include "../Helpers/utf.h"
+#include "../prefs/legacy_import.h"
+#include "../vst/vst.h"
+#include "component.h"
+#include "list_file.h"
+#include "plugin_list.h"
+#include "script_error.h"
+
+namespace {
+
+std::wstring list_path() { return list_file_path(core_api().profile_folder()); }
+
+// The list writer says nothing when it fails; reading the file back does.
+// With `restore`, a failed write puts that list back.
+void write_list(const entry_list& list, const entry_list* restore = nullptr) {
+    save_list(list);
+    entry_list written;
+    load_list(written);
+    if (written.size() == list.size()) return;
+    if (restore) save_list(*restore);
+    throw script_error(vst_script_io_error, "cannot write the plug-in list " + wide_to_utf8(list_path()));
+}
+
+}  // namespace
+
+entry_list scripted_list() {
+    entry_list list;
+    load_list(list);
+    return list;
+}
+
+entry_list scripted_add(const std::string& module_path) {
+    entry_list list = scripted_list();
+    // Only the first slots' worth of plug-ins become DSPs.
+    if (list.size() >= static_cast<std::size_t>(k_slot_count))
+        throw script_error(vst_script_refused, "the list already holds " + std::to_string(list.size()) +
+                                                   " plug-ins; at most " + std::to_string(k_slot_count) +
+                                                   " can be used");
+    // Checking loads the DLL once on this thread and unloads it again.
+    auto checked = std::make_unique<vst>(entry(module_path), true);
+    if (!checked->loaded) throw script_error(vst_script_refused, one_line(checked->diagnosis));
+    for (const auto& listed : list)
+        if (listed->identifier == checked->identifier)
+            throw script_error(vst_script_refused, "This plug-in is already in the list. (" + listed->product_name +
+                                                       ", " + listed->module_path + ")");
+    list.push_back(std::make_unique<entry>(static_cast<const entry&>(*checked)));
+    checked.reset();
+    write_list(list);
+    return list;
+}
+
+std::unique_ptr<entry> scripted_remove(std::size_t position, const GUID& identifier) {
+    entry_list list = scripted_list();
+    if (position >= list.size())
+        throw script_error(vst_script_out_of_range, "no plug-in at list position " + std::to_string(position) +
+                                                        " (the list holds " + std::to_string(list.size()) + ")");
+    if (list[position]->identifier != identifier)
+        throw script_error(vst_script_refused, "the plug-in list changed: position " + std::to_string(position) +
+                                                   " now holds " + list[position]->product_name);
+    std::unique_ptr<entry> removed = std::move(list[position]);
+    list.erase(list.begin() + static_cast<std::ptrdiff_t>(position));
+    write_list(list);
+    return removed;
+}
+
+entry_list scripted_import_legacy(std::size_t& replaced) {
+    entry_list imported;
+    try {
+        import_legacy_list(imported);
+    } catch (const wchar_t* assertion) {
+        throw script_error(vst_script_io_error, wide_to_utf8(assertion ? assertion : L"registry error"));
+    }
+    // The page would empty the list here; a caller without a window to undo
+    // it in keeps the list rather than replace it with nothing.
+    if (imported.empty())
+        throw script_error(vst_script_refused, "no legacy plug-in list in the registry (" + legacy_list_source() + ")");
+    entry_list before = scripted_list();
+    write_list(imported, &before);
+    replaced = before.size();
+    return imported;
+}
+
+std::string legacy_list_source() { return "HKEY_CURRENT_USER\\" + wide_to_utf8(k_legacy_key_path); }

@@ -1,0 +1,158 @@
+// The component's scripting interface. Its operations do their work in
+// component terms (scripted_list, scripted_preset); this file is the
+// boundary: records in and out, and every failure turned into a status and
+// a text, since nothing may be thrown across.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "../host/vst_scripting.h"
+#include "../vst/scripted_preset.h"
+#include "factory_list.h"
+#include "script_error.h"
+#include "scripted_list.h"
+
+namespace {
+
+void hand_text(vst_script_text& out, const std::string& text) noexcept {
+    out.set(text.data(), static_cast<std::uint32_t>(text.size()));
+}
+
+template <class Work>
+vst_script_status answer(vst_script_text& error, Work&& work) noexcept {
+    try {
+        work();
+        return vst_script_ok;
+    } catch (const script_error& e) {
+        hand_text(error, e.what());
+        return e.status();
+    } catch (const std::exception& e) {
+        hand_text(error, e.what());
+    } catch (...) {
+        hand_text(error, "an unexpected failure inside the component");
+    }
+    return vst_script_internal_error;
+}
+
+void require(const void* argument, const char* what) {
+    if (!argument) throw script_error(vst_script_bad_argument, std::string("no ") + what + " was given");
+}
+
+void hand_entry(vst_script_entry_sink& sink, std::size_t position, const entry& e) {
+    const vst_script_entry record{e.product_name.c_str(),    e.vendor_name.c_str(),
+                                  e.channel_summary.c_str(), e.module_path.c_str(),
+                                  e.identifier,              e.has_editor ? vst_script_entry_has_editor : 0u};
+    sink.on_entry(static_cast<std::uint32_t>(position), record);
+}
+
+void hand_entries(vst_script_entry_sink& sink, const entry_list& list) {
+    for (std::size_t i = 0; i < list.size(); ++i) hand_entry(sink, i, *list[i]);
+}
+
+dsp_preset_impl preset_of(const vst_script_preset& p) {
+    if (!p.data && p.size != 0)
+        throw script_error(vst_script_bad_argument,
+                           "a preset of " + std::to_string(p.size) + " bytes came without its bytes");
+    return dsp_preset_impl(p.owner, std::vector<unsigned char>(p.data, p.data + p.size));
+}
+
+std::string subject_of(const char* subject) { return subject ? subject : "the preset"; }
+
+void hand_plugin(vst_script_plugin_sink& out, const scripted_preset& plugin) {
+    out.on_plugin(plugin.product_name().c_str(), static_cast<std::uint32_t>(plugin.parameter_count()));
+}
+
+void hand_parameter(vst_script_plugin_sink& out, scripted_preset& plugin, std::int32_t index) {
+    const scripted_preset::parameter p = plugin.describe(index);
+    out.on_parameter({static_cast<std::uint32_t>(index), p.value, p.name.c_str(), p.display.c_str(), p.label.c_str()});
+}
+
+void hand_preset(vst_script_plugin_sink& out, const dsp_preset_impl& preset) {
+    out.on_preset({preset.get_owner(), preset.bytes().data(), static_cast<std::uint32_t>(preset.bytes().size())});
+}
+
+class vst_scripting_impl : public vst_scripting {
+public:
+    bool query(service_base*& out, const GUID& guid) override {
+        return answer_query<vst_scripting_impl, vst_scripting>(this, out, guid);
+    }
+
+    std::uint32_t VST_SCRIPTING_CALL version() noexcept override { return k_vst_scripting_version; }
+
+    vst_script_status VST_SCRIPTING_CALL list(vst_script_entry_sink& entries,
+                                              vst_script_text& error) noexcept override {
+        return answer(error, [&] { hand_entries(entries, scripted_list()); });
+    }
+
+    vst_script_status VST_SCRIPTING_CALL add(const char* module_path, vst_script_add_flags flags,
+                                             vst_script_entry_sink& added, vst_script_text& error) noexcept override {
+        return answer(error, [&] {
+            require(module_path, "plug-in DLL");
+            if (flags != 0) {
+                char text[48];
+                std::snprintf(text, sizeof text, "unknown add flags 0x%08X", static_cast<unsigned>(flags));
+                throw script_error(vst_script_bad_argument, text);
+            }
+            const entry_list written = scripted_add(module_path);
+            hand_entry(added, written.size() - 1, *written.back());
+        });
+    }
+
+    vst_script_status VST_SCRIPTING_CALL remove(std::uint32_t position, const GUID& identifier,
+                                                vst_script_entry_sink& removed,
+                                                vst_script_text& error) noexcept override {
+        return answer(error, [&] { hand_entry(removed, position, *scripted_remove(position, identifier)); });
+    }
+
+    vst_script_status VST_SCRIPTING_CALL import_legacy(vst_script_entry_sink& imported, std::uint32_t& replaced,
+                                                       vst_script_text& source,
+                                                       vst_script_text& error) noexcept override {
+        return answer(error, [&] {
+            std::size_t before = 0;
+            const entry_list written = scripted_import_legacy(before);
+            replaced = static_cast<std::uint32_t>(before);
+            hand_text(source, legacy_list_source());
+            hand_entries(imported, written);
+        });
+    }
+
+    vst_script_status VST_SCRIPTING_CALL get_parameters(const vst_script_preset& preset, const char* subject,
+                                                        vst_script_plugin_sink& out,
+                                                        vst_script_text& error) noexcept override {
+        return answer(error, [&] {
+            scripted_preset plugin(preset_of(preset), subject_of(subject));
+            hand_plugin(out, plugin);
+            for (std::int32_t i = 0, n = plugin.parameter_count(); i < n; ++i) hand_parameter(out, plugin, i);
+        });
+    }
+
+    vst_script_status VST_SCRIPTING_CALL set_parameter(const vst_script_preset& preset, const char* subject,
+                                                       std::uint32_t index, float value, vst_script_plugin_sink& out,
+                                                       vst_script_text& error) noexcept override {
+        return answer(error, [&] {
+            scripted_preset plugin(preset_of(preset), subject_of(subject));
+            plugin.set_parameter(index, value);
+            const dsp_preset_impl captured = plugin.capture();
+            hand_plugin(out, plugin);
+            hand_parameter(out, plugin, static_cast<std::int32_t>(index));
+            hand_preset(out, captured);
+        });
+    }
+
+    vst_script_status VST_SCRIPTING_CALL load_program(const vst_script_preset& preset, const char* subject,
+                                                      const char* path, vst_script_plugin_sink& out,
+                                                      vst_script_text& error) noexcept override {
+        return answer(error, [&] {
+            require(path, "program file");
+            scripted_preset plugin(preset_of(preset), subject_of(subject));
+            plugin.load_program(path);
+            const dsp_preset_impl captured = plugin.capture();
+            hand_plugin(out, plugin);
+            hand_preset(out, captured);
+        });
+    }
+};
+
+registered_service<vst_scripting_impl> g_scripting;
+
+}  // namespace
