@@ -1,6 +1,7 @@
 // The fast conversion loops against the plain ones, bit for bit, for every
 // channel count and stride up to 9, frame counts around the vector widths,
-// and sample bits that include NaN payloads, infinities and denormals.
+// planar channels packed and with room between them, and sample bits that
+// include NaN payloads, infinities and denormals.
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -36,27 +37,32 @@ int check_layout() {
     int failures = 0, cases = 0;
     for (std::uint32_t stride = 1; stride <= 9; ++stride)
         for (std::uint32_t channels = 1; channels <= stride; ++channels)
-            for (std::uint32_t frames : k_frame_counts) {
-                ++cases;
-                const std::vector<float> interleaved = random_bits(std::size_t{stride} * frames, stride * 131 + frames);
-                const std::vector<float> sentinel = random_bits(std::size_t{channels} * frames + k_guard, 99);
-                std::vector<float> fast = sentinel, plain = sentinel;
-                deinterleave(interleaved.data(), stride, channels, frames, fast.data());
-                plain_deinterleave(interleaved.data(), stride, channels, frames, plain.data());
-                if (!same(fast, plain)) {
-                    std::printf("deinterleave differs: stride %u, channels %u, frames %u\n", stride, channels, frames);
-                    ++failures;
+            for (std::uint32_t frames : k_frame_counts)
+                for (std::uint32_t room : {0u, 13u}) {
+                    ++cases;
+                    const std::size_t pitch = std::size_t{frames} + room;
+                    const std::vector<float> interleaved =
+                        random_bits(std::size_t{stride} * frames, stride * 131 + frames);
+                    const std::vector<float> sentinel = random_bits(channels * pitch + k_guard, 99);
+                    std::vector<float> fast = sentinel, plain = sentinel;
+                    deinterleave(interleaved.data(), stride, channels, frames, fast.data(), pitch);
+                    plain_deinterleave(interleaved.data(), stride, channels, frames, plain.data(), pitch);
+                    if (!same(fast, plain)) {
+                        std::printf("deinterleave differs: stride %u, channels %u, frames %u, pitch %zu\n", stride,
+                                    channels, frames, pitch);
+                        ++failures;
+                    }
+                    if (channels != stride) continue;
+                    const std::vector<float> planar = random_bits(channels * pitch, frames * 7 + channels);
+                    const std::vector<float> out_sentinel = random_bits(std::size_t{channels} * frames + k_guard, 98);
+                    fast = plain = out_sentinel;
+                    interleave(planar.data(), pitch, channels, frames, fast.data());
+                    plain_interleave(planar.data(), pitch, channels, frames, plain.data());
+                    if (!same(fast, plain)) {
+                        std::printf("interleave differs: channels %u, frames %u, pitch %zu\n", channels, frames, pitch);
+                        ++failures;
+                    }
                 }
-                if (channels != stride) continue;
-                const std::vector<float> planar = random_bits(std::size_t{channels} * frames, frames * 7 + channels);
-                fast = plain = sentinel;
-                interleave(planar.data(), channels, frames, fast.data());
-                plain_interleave(planar.data(), channels, frames, plain.data());
-                if (!same(fast, plain)) {
-                    std::printf("interleave differs: channels %u, frames %u\n", channels, frames);
-                    ++failures;
-                }
-            }
     std::printf("| Fast path equals plain loop | %d layouts | plain loop | fast path | - | equal | %s |\n", cases,
                 failures ? "MISSED" : "met");
     return failures ? 1 : 0;

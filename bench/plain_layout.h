@@ -5,14 +5,15 @@
 #include <cstdint>
 
 inline void plain_deinterleave(const float* interleaved, std::uint32_t stride, std::uint32_t channels,
-                               std::uint32_t frames, float* planar) {
+                               std::uint32_t frames, float* planar, std::size_t pitch) {
     for (std::uint32_t ch = 0; ch < channels; ++ch)
         for (std::uint32_t s = 0; s < frames; ++s)
-            planar[std::size_t{ch} * frames + s] = interleaved[std::size_t{s} * stride + ch];
+            planar[ch * pitch + s] = interleaved[std::size_t{s} * stride + ch];
 }
 
-inline void plain_interleave(const float* planar, std::uint32_t channels, std::uint32_t frames, float* interleaved) {
+inline void plain_interleave(const float* planar, std::size_t pitch, std::uint32_t channels, std::uint32_t frames,
+                             float* interleaved) {
     for (std::uint32_t ch = 0; ch < channels; ++ch)
         for (std::uint32_t s = 0; s < frames; ++s)
-            interleaved[std::size_t{s} * channels + ch] = planar[std::size_t{ch} * frames + s];
+            interleaved[std::size_t{s} * channels + ch] = planar[ch * pitch + s];
 }

@@ -36,10 +36,13 @@ set(ORVANE_COMPONENT_SOURCES
   vst/audio_processing.cpp
   vst/chain_instances.cpp
   vst/declicker.cpp
+  vst/fp_state.cpp
+  vst/guard_zone.cpp
   vst/host_callback.cpp
   vst/instance_key.cpp
   vst/instance_lock.cpp
   vst/opcode_names.cpp
+  vst/open_records.cpp
   vst/plugin_fault_report.cpp
   vst/plugin_guard.cpp
   vst/plugin_memory.cpp

@@ -15,6 +15,8 @@
 #define FAULT_THROW 7
 // Not a fault: a throw that the plug-in catches itself, in every block.
 #define FAULT_CAUGHT 8
+#define FAULT_STACK 9    // overflows its stack
+#define FAULT_OVERRUN 10 // writes 64 floats past the end of each output
 
 namespace {
 
@@ -26,6 +28,15 @@ int* volatile g_null = nullptr;
 __attribute__((noinline)) void write_through_null() { *g_null = 1; }
 __attribute__((noinline)) int divide_by_zero() { return 7 / g_zero; }
 __attribute__((noinline)) void illegal_instruction() { __builtin_trap(); }
+// Deep enough for any stack, read at run time so the recursion is not seen
+// as endless.
+volatile int g_depth_limit = 1 << 30;
+__attribute__((noinline)) int recurse(int depth) {
+    volatile char frame[4096];
+    frame[0] = static_cast<char>(depth);
+    if (depth >= g_depth_limit) return frame[0];
+    return recurse(depth + 1) + frame[0];
+}
 __attribute__((noinline)) void throw_across() { throw std::runtime_error("thrown across the plug-in interface"); }
 __attribute__((noinline)) float throw_and_catch(float gain) {
     try {
@@ -62,10 +73,14 @@ public:
         if (++blocks_ == k_faulting_block) {
             if (FAULT_AT == FAULT_PROCESS) outputs[0][0] = static_cast<float>(divide_by_zero());
             if (FAULT_AT == FAULT_THROW) throw_across();
+            if (FAULT_AT == FAULT_STACK) outputs[0][0] = static_cast<float>(recurse(0));
         }
         const float gain = FAULT_AT == FAULT_CAUGHT ? throw_and_catch(0.5f) : 0.5f;
         for (int ch = 0; ch < 2; ++ch)
             for (std::int32_t i = 0; i < frames; ++i) outputs[ch][i] = inputs[ch][i] * gain;
+        if (FAULT_AT == FAULT_OVERRUN && blocks_ == k_faulting_block)
+            for (int ch = 0; ch < 2; ++ch)
+                for (std::int32_t i = frames; i < frames + 64; ++i) outputs[ch][i] = 1.0f;
     }
     void set_parameter(std::int32_t index, float value) override {
         if (FAULT_AT == FAULT_SET_PARAMETER) write_through_null();

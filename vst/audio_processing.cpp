@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <new>
 
+#include "guard_zone.h"
+#include "opcode_names.h"
 #include "sample_layout.h"
 #include "vst.h"
 
@@ -30,6 +32,7 @@ bool process_chunk(vst& plugin, audio_chunk& chunk) {
     // Two threads may run one shared plug-in (two chains from one preset, a
     // declick while another instance plays): they take turns here.
     critical_section_scope serial(plugin.audio_lock);
+    audio_thread_scope on_audio(plugin);
     AEffect* e = plugin.effect;
     // Switched off after a fault on another thread, or the record changed
     // under us into something we cannot feed: the chunk passes unchanged.
@@ -54,10 +57,13 @@ bool process_chunk(vst& plugin, audio_chunk& chunk) {
         plugin.block_size < frames || plugin.alloc_inputs < ins || plugin.alloc_outputs < outs) {
         // Everything is allocated before anything is recorded, so a failed
         // allocation leaves the old buffers and sizes consistent.
-        auto input_buffer = allocate<float>(frames, ins);
-        auto output_buffer = allocate<float>(outs, frames);
+        const std::size_t pitch = std::size_t{frames} + guard_zone_size(frames);
+        auto input_buffer = allocate<float>(pitch, ins);
+        auto output_buffer = allocate<float>(pitch, outs);
         auto input_pointers = allocate<float*>(ins, 1);
         auto output_pointers = allocate<float*>(outs, 1);
+        arm_guard_zones(input_buffer.get(), ins, pitch, frames);
+        arm_guard_zones(output_buffer.get(), outs, pitch, frames);
         plugin.input_buffer = std::move(input_buffer);
         plugin.output_buffer = std::move(output_buffer);
         plugin.input_pointers = std::move(input_pointers);
@@ -72,26 +78,36 @@ bool process_chunk(vst& plugin, audio_chunk& chunk) {
         plugin.dispatch(effMainsChanged, 0, 1);
     }
 
+    // Each channel has room for a whole block, then its guard zone.
+    const std::size_t block = plugin.block_size;
+    const std::size_t pitch = block + guard_zone_size(plugin.block_size);
     float* const in_buf = plugin.input_buffer.get();
     float* const out_buf = plugin.output_buffer.get();
-    const std::size_t in_size = std::size_t{plugin.block_size} * plugin.alloc_inputs;
-    const std::size_t out_size = std::size_t{plugin.alloc_outputs} * plugin.block_size;
-    if (plugin.alloc_inputs != plugin.channels) std::fill(in_buf, in_buf + in_size, 0.0f);
-    if (plugin.alloc_outputs != plugin.channels) std::fill(out_buf, out_buf + out_size, 0.0f);
+    if (plugin.alloc_inputs != plugin.channels)
+        for (std::uint32_t c = 0; c < plugin.alloc_inputs; ++c) std::fill_n(in_buf + c * pitch, block, 0.0f);
+    if (plugin.alloc_outputs != plugin.channels)
+        for (std::uint32_t c = 0; c < plugin.alloc_outputs; ++c) std::fill_n(out_buf + c * pitch, block, 0.0f);
 
     const std::uint32_t used = std::min(in_channels, ins);
-    deinterleave(data, in_channels, used, frames, in_buf);
+    deinterleave(data, in_channels, used, frames, in_buf, pitch);
     // Inputs this chunk has no channel for hear silence, not an older chunk.
-    if (used < ins) std::fill(in_buf + std::size_t{used} * frames, in_buf + std::size_t{ins} * frames, 0.0f);
+    for (std::uint32_t c = used; c < ins; ++c) std::fill_n(in_buf + c * pitch, frames, 0.0f);
 
-    for (std::uint32_t i = 0; i < ins; ++i) plugin.input_pointers[i] = in_buf + std::size_t{i} * frames;
-    for (std::uint32_t i = 0; i < outs; ++i) plugin.output_pointers[i] = out_buf + std::size_t{i} * frames;
+    for (std::uint32_t i = 0; i < ins; ++i) plugin.input_pointers[i] = in_buf + i * pitch;
+    for (std::uint32_t i = 0; i < outs; ++i) plugin.output_pointers[i] = out_buf + i * pitch;
 
     // A plug-in that faults here is switched off; this chunk, untouched so
     // far, passes through like every later one.
     if (!plugin.process_replacing(plugin.input_pointers.get(), plugin.output_pointers.get(),
                                   static_cast<std::int32_t>(frames)))
         return true;
+    // So is one that wrote past the frames it was given: whatever it wrote
+    // into its buffers is not to be believed either.
+    if (!guard_zones_intact(in_buf, plugin.alloc_inputs, pitch, block) ||
+        !guard_zones_intact(out_buf, plugin.alloc_outputs, pitch, block)) {
+        plugin.report_fault(k_call_process_replacing, plugin_fault{k_fault_wrote_past_buffers});
+        return true;
+    }
 
     // A plug-in that lowered its output count since validation has no more
     // outputs than the buffers hold.
@@ -101,6 +117,6 @@ bool process_chunk(vst& plugin, audio_chunk& chunk) {
         chunk.set_data_size(std::size_t{frames} * n);
         data = chunk.get_data();
     }
-    interleave(out_buf, n, frames, data);
+    interleave(out_buf, pitch, n, frames, data);
     return true;
 }

@@ -7,7 +7,8 @@
 
 #include "../Helpers/utf.h"
 #include "editor_link.h"
-#include "plugin_call.h"
+#include "fp_state.h"
+#include "open_records.h"
 #include "vst.h"
 
 namespace {
@@ -51,37 +52,44 @@ namespace {
 
 // Made once with the vst and never written again, so plug-in threads asking
 // at the same time all read the same text.
-std::intptr_t directory(vst* owner) {
+std::intptr_t directory(const vst* owner) {
     if (!owner) return 0;
     return reinterpret_cast<std::intptr_t>(owner->directory_answer.c_str());
 }
 
+// The plug-in's editor gets its idle call, but never on the thread that runs
+// the plug-in's audio (a plug-in that asks for idle in processReplacing
+// would get its editor's work inside its audio, and one that asks again in
+// effEditIdle would go round there without end), and never inside another
+// idle call on this thread.
+thread_local bool t_in_idle = false;
+
+void idle(vst* owner) {
+    if (!owner || t_in_idle || owner->audio_thread.load(std::memory_order_relaxed) == GetCurrentThreadId()) return;
+    t_in_idle = true;
+    owner->dispatch(effEditIdle);
+    t_in_idle = false;
+}
+
 }  // namespace
 
-// Any thread: plug-ins call back from audio, editor and their own threads.
+// Any thread: plug-ins call back from audio, editor and their own threads,
+// with whatever record they like. Only a record of an open instance of ours
+// finds its vst; every other one is answered as for no instance.
 std::intptr_t VSTCALL host_callback(AEffect* effect, std::int32_t opcode, std::int32_t index, std::intptr_t value,
                                     void* ptr, float) {
-    if (opcode == audioMasterIdle) {
-        // Through the owner when there is one, so the call is guarded; before
-        // validation records the owner the plug-in is inside its entry
-        // function, which is guarded as a whole.
-        auto* caller = effect ? reinterpret_cast<vst*>(effect->resvd2) : nullptr;
-        if (caller)
-            caller->dispatch(effEditIdle);
-        else
-            call_dispatcher(effect, effEditIdle);
-        return 0;
-    }
-    auto* editor = effect ? reinterpret_cast<editor_link*>(effect->resvd1) : nullptr;
-    auto* owner = effect ? reinterpret_cast<vst*>(effect->resvd2) : nullptr;
+    callback_fp_scope host_state;
+    callback_hold hold(effect);
+    vst* const owner = hold.owner();
 
     switch (opcode) {
         case audioMasterAutomate: return 0;
         case audioMasterVersion: return kVstVersion;
-        case audioMasterCurrentId: return effect ? effect->uniqueID : 0;
+        case audioMasterCurrentId: return owner ? owner->effect->uniqueID : 0;
+        case audioMasterIdle: idle(owner); return 0;
         case audioMasterProcessEvents: return 1;
         case audioMasterSizeWindow:
-            if (editor) editor->resize_client(index, static_cast<int>(value));
+            if (editor_link* editor = hold.editor()) editor->resize_client(index, static_cast<int>(value));
             return 0;
         case audioMasterGetAutomationState: return kVstAutomationOff;
         case audioMasterGetVendorString:

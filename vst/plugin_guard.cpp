@@ -39,8 +39,57 @@ const char* describe_fault(std::uint32_t code) {
         case k_cxx_exception_gcc:
         case k_cxx_exception_native: return "C++ exception";
         case k_signal_exception: return "abort";
+        case k_fault_wrote_past_buffers: return "wrote past its buffers";
         default: return "exception";
     }
+}
+
+namespace {
+
+// Set on a thread once its stack is ready for an overflow.
+const DWORD g_prepared_slot = TlsAlloc();
+// What is kept at the bottom of a stack for handling an overflow there: the
+// dispatch passes every vectored handler of the process before it reaches
+// ours, and the system's own few kilobytes do not always last.
+constexpr ULONG k_overflow_reserve = 64 * 1024;
+
+// A guard page just above the reserve, where the stack's pages are already
+// committed (a main thread's stack may be committed whole, and an overflow
+// leaves the rest committed): touched, it raises the overflow while the
+// reserve is still free. Where the pages are only reserved, the system's
+// own guard page moves down to the same place.
+void arm_stack_guard() {
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    const std::uintptr_t page = system.dwPageSize;
+    volatile char here = 0;
+    MEMORY_BASIC_INFORMATION stack;
+    if (!VirtualQuery(const_cast<char*>(&here), &stack, sizeof stack)) return;
+    const auto bottom = reinterpret_cast<std::uintptr_t>(stack.AllocationBase);
+    const std::uintptr_t guard = bottom + page + k_overflow_reserve;
+    if (guard + page > (reinterpret_cast<std::uintptr_t>(&here) & ~(page - 1))) return;
+    MEMORY_BASIC_INFORMATION at;
+    if (!VirtualQuery(reinterpret_cast<void*>(guard), &at, sizeof at) || at.State != MEM_COMMIT ||
+        (at.Protect & PAGE_GUARD))
+        return;
+    DWORD old = 0;
+    VirtualProtect(reinterpret_cast<void*>(guard), page, PAGE_READWRITE | PAGE_GUARD, &old);
+}
+
+}  // namespace
+
+void prepare_thread_for_faults() {
+    if (TlsGetValue(g_prepared_slot)) return;
+    ULONG reserve = k_overflow_reserve;
+    SetThreadStackGuarantee(&reserve);
+    arm_stack_guard();
+    TlsSetValue(g_prepared_slot, reinterpret_cast<void*>(1));
+}
+
+// An overflow used the guard page up, and without one the next overflow on
+// this thread could not be contained.
+void recover_from_fault(const plugin_fault& fault) {
+    if (fault.code == EXCEPTION_STACK_OVERFLOW) arm_stack_guard();
 }
 
 #if defined(__x86_64__)

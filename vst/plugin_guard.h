@@ -12,9 +12,16 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "fp_state.h"
+
 struct plugin_fault {
     std::uint32_t code = 0;  // the structured exception's code
 };
+
+// Not an exception: a plug-in that wrote past the buffers it was given,
+// seen after the call. Named like the faults, in the error range of our
+// own codes.
+inline constexpr std::uint32_t k_fault_wrote_past_buffers = 0xE0B0F001u;
 
 // Whether an exception that reached our frame ends the call.
 bool is_plugin_fault(std::uint32_t code);
@@ -23,11 +30,27 @@ const char* describe_fault(std::uint32_t code);
 
 extern "C" int orvane_guarded_invoke(void (*call)(void*), void* context, plugin_fault* fault);
 
+// What a thread needs before its first call into a plug-in: room kept at
+// the bottom of its stack for handling a stack overflow there (the system's
+// few kilobytes are used up by the dispatch before our handler is reached).
+// Cheap after the first time on a thread.
+void prepare_thread_for_faults();
+
+// What the thread needs after a contained fault: a stack overflow used up
+// the stack's guard page, and without it the next overflow on this thread
+// could not be contained.
+void recover_from_fault(const plugin_fault& fault);
+
 // Runs f(); answers false, with `fault` filled in, when the call faulted.
+// The caller's floating-point control state is back afterwards either way.
 // Any thread. Nothing of f's own frame may need unwinding: keep f a plain
 // call into the plug-in.
 template <class F>
 bool call_guarded(plugin_fault& fault, F&& f) {
     using callable = std::remove_reference_t<F>;
-    return orvane_guarded_invoke([](void* p) { (*static_cast<callable*>(p))(); }, &f, &fault) != 0;
+    prepare_thread_for_faults();
+    host_fp_scope fp;
+    if (orvane_guarded_invoke([](void* p) { (*static_cast<callable*>(p))(); }, &f, &fault)) return true;
+    recover_from_fault(fault);
+    return false;
 }

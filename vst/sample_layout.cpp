@@ -14,15 +14,15 @@ inline void move_sample(float* to, const float* from) { std::memcpy(to, from, si
 // The channel count known to the compiler: one pass over the frames, one
 // output stream per channel.
 template <std::uint32_t C>
-void deinterleave_fixed(const float* in, std::uint32_t frames, float* planar) {
+void deinterleave_fixed(const float* in, std::uint32_t frames, float* planar, std::size_t pitch) {
     for (std::uint32_t s = 0; s < frames; ++s)
-        for (std::uint32_t ch = 0; ch < C; ++ch) move_sample(planar + std::size_t{ch} * frames + s, in + std::size_t{s} * C + ch);
+        for (std::uint32_t ch = 0; ch < C; ++ch) move_sample(planar + ch * pitch + s, in + std::size_t{s} * C + ch);
 }
 
 template <std::uint32_t C>
-void interleave_fixed(const float* planar, std::uint32_t frames, float* out) {
+void interleave_fixed(const float* planar, std::size_t pitch, std::uint32_t frames, float* out) {
     for (std::uint32_t s = 0; s < frames; ++s)
-        for (std::uint32_t ch = 0; ch < C; ++ch) move_sample(out + std::size_t{s} * C + ch, planar + std::size_t{ch} * frames + s);
+        for (std::uint32_t ch = 0; ch < C; ++ch) move_sample(out + std::size_t{s} * C + ch, planar + ch * pitch + s);
 }
 
 void deinterleave_stereo(const float* in, std::uint32_t frames, float* left, float* right) {
@@ -79,7 +79,7 @@ void interleave_stereo(const float* left, const float* right, std::uint32_t fram
 #if defined(__SSE2__)
 // Six channels, four frames at a time: six loads, a transpose by shuffles,
 // six stores.
-std::uint32_t deinterleave_six_vectors(const float* in, std::uint32_t frames, float* planar) {
+std::uint32_t deinterleave_six_vectors(const float* in, std::uint32_t frames, float* planar, std::size_t pitch) {
     std::uint32_t s = 0;
     for (; s + 4 <= frames; s += 4) {
         const float* p = in + std::size_t{s} * 6;
@@ -92,23 +92,23 @@ std::uint32_t deinterleave_six_vectors(const float* in, std::uint32_t frames, fl
         const __m128 e = _mm_shuffle_ps(v1, v2, _MM_SHUFFLE(3, 2, 1, 0));  // f0c4 f0c5 f1c4 f1c5
         const __m128 f = _mm_shuffle_ps(v4, v5, _MM_SHUFFLE(3, 2, 1, 0));  // f2c4 f2c5 f3c4 f3c5
         _mm_storeu_ps(planar + s, _mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
-        _mm_storeu_ps(planar + std::size_t{frames} + s, _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
-        _mm_storeu_ps(planar + std::size_t{frames} * 2 + s, _mm_shuffle_ps(c, d, _MM_SHUFFLE(2, 0, 2, 0)));
-        _mm_storeu_ps(planar + std::size_t{frames} * 3 + s, _mm_shuffle_ps(c, d, _MM_SHUFFLE(3, 1, 3, 1)));
-        _mm_storeu_ps(planar + std::size_t{frames} * 4 + s, _mm_shuffle_ps(e, f, _MM_SHUFFLE(2, 0, 2, 0)));
-        _mm_storeu_ps(planar + std::size_t{frames} * 5 + s, _mm_shuffle_ps(e, f, _MM_SHUFFLE(3, 1, 3, 1)));
+        _mm_storeu_ps(planar + pitch + s, _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
+        _mm_storeu_ps(planar + pitch * 2 + s, _mm_shuffle_ps(c, d, _MM_SHUFFLE(2, 0, 2, 0)));
+        _mm_storeu_ps(planar + pitch * 3 + s, _mm_shuffle_ps(c, d, _MM_SHUFFLE(3, 1, 3, 1)));
+        _mm_storeu_ps(planar + pitch * 4 + s, _mm_shuffle_ps(e, f, _MM_SHUFFLE(2, 0, 2, 0)));
+        _mm_storeu_ps(planar + pitch * 5 + s, _mm_shuffle_ps(e, f, _MM_SHUFFLE(3, 1, 3, 1)));
     }
     return s;
 }
 
-std::uint32_t interleave_six_vectors(const float* planar, std::uint32_t frames, float* out) {
+std::uint32_t interleave_six_vectors(const float* planar, std::size_t pitch, std::uint32_t frames, float* out) {
     std::uint32_t s = 0;
     for (; s + 4 <= frames; s += 4) {
-        const __m128 c0 = _mm_loadu_ps(planar + s), c1 = _mm_loadu_ps(planar + std::size_t{frames} + s);
-        const __m128 c2 = _mm_loadu_ps(planar + std::size_t{frames} * 2 + s);
-        const __m128 c3 = _mm_loadu_ps(planar + std::size_t{frames} * 3 + s);
-        const __m128 c4 = _mm_loadu_ps(planar + std::size_t{frames} * 4 + s);
-        const __m128 c5 = _mm_loadu_ps(planar + std::size_t{frames} * 5 + s);
+        const __m128 c0 = _mm_loadu_ps(planar + s), c1 = _mm_loadu_ps(planar + pitch + s);
+        const __m128 c2 = _mm_loadu_ps(planar + pitch * 2 + s);
+        const __m128 c3 = _mm_loadu_ps(planar + pitch * 3 + s);
+        const __m128 c4 = _mm_loadu_ps(planar + pitch * 4 + s);
+        const __m128 c5 = _mm_loadu_ps(planar + pitch * 5 + s);
         const __m128 a = _mm_unpacklo_ps(c0, c1), b = _mm_unpackhi_ps(c0, c1);  // f0c0 f0c1 f1c0 f1c1 | f2.. f3..
         const __m128 c = _mm_unpacklo_ps(c2, c3), d = _mm_unpackhi_ps(c2, c3);
         const __m128 e = _mm_unpacklo_ps(c4, c5), f = _mm_unpackhi_ps(c4, c5);
@@ -123,50 +123,50 @@ std::uint32_t interleave_six_vectors(const float* planar, std::uint32_t frames, 
     return s;
 }
 #else
-std::uint32_t deinterleave_six_vectors(const float*, std::uint32_t, float*) { return 0; }
-std::uint32_t interleave_six_vectors(const float*, std::uint32_t, float*) { return 0; }
+std::uint32_t deinterleave_six_vectors(const float*, std::uint32_t, float*, std::size_t) { return 0; }
+std::uint32_t interleave_six_vectors(const float*, std::size_t, std::uint32_t, float*) { return 0; }
 #endif
 
 // The vector part, then the frames left over.
-void deinterleave_six(const float* in, std::uint32_t frames, float* planar) {
-    for (std::uint32_t s = deinterleave_six_vectors(in, frames, planar); s < frames; ++s)
-        for (std::uint32_t ch = 0; ch < 6; ++ch) move_sample(planar + std::size_t{ch} * frames + s, in + std::size_t{s} * 6 + ch);
+void deinterleave_six(const float* in, std::uint32_t frames, float* planar, std::size_t pitch) {
+    for (std::uint32_t s = deinterleave_six_vectors(in, frames, planar, pitch); s < frames; ++s)
+        for (std::uint32_t ch = 0; ch < 6; ++ch) move_sample(planar + ch * pitch + s, in + std::size_t{s} * 6 + ch);
 }
 
-void interleave_six(const float* planar, std::uint32_t frames, float* out) {
-    for (std::uint32_t s = interleave_six_vectors(planar, frames, out); s < frames; ++s)
-        for (std::uint32_t ch = 0; ch < 6; ++ch) move_sample(out + std::size_t{s} * 6 + ch, planar + std::size_t{ch} * frames + s);
+void interleave_six(const float* planar, std::size_t pitch, std::uint32_t frames, float* out) {
+    for (std::uint32_t s = interleave_six_vectors(planar, pitch, frames, out); s < frames; ++s)
+        for (std::uint32_t ch = 0; ch < 6; ++ch) move_sample(out + std::size_t{s} * 6 + ch, planar + ch * pitch + s);
 }
 
 }  // namespace
 
 void deinterleave(const float* in, std::uint32_t stride, std::uint32_t channels, std::uint32_t frames,
-                  float* planar) {
+                  float* planar, std::size_t pitch) {
     if (channels == stride) {
         switch (channels) {
             case 1: std::memcpy(planar, in, sizeof(float) * frames); return;
-            case 2: deinterleave_stereo(in, frames, planar, planar + frames); return;
-            case 4: deinterleave_fixed<4>(in, frames, planar); return;
-            case 6: deinterleave_six(in, frames, planar); return;
-            case 8: deinterleave_fixed<8>(in, frames, planar); return;
+            case 2: deinterleave_stereo(in, frames, planar, planar + pitch); return;
+            case 4: deinterleave_fixed<4>(in, frames, planar, pitch); return;
+            case 6: deinterleave_six(in, frames, planar, pitch); return;
+            case 8: deinterleave_fixed<8>(in, frames, planar, pitch); return;
             default: break;
         }
     }
     for (std::uint32_t s = 0; s < frames; ++s)
         for (std::uint32_t ch = 0; ch < channels; ++ch)
-            move_sample(planar + std::size_t{ch} * frames + s, in + std::size_t{s} * stride + ch);
+            move_sample(planar + ch * pitch + s, in + std::size_t{s} * stride + ch);
 }
 
-void interleave(const float* planar, std::uint32_t channels, std::uint32_t frames, float* out) {
+void interleave(const float* planar, std::size_t pitch, std::uint32_t channels, std::uint32_t frames, float* out) {
     switch (channels) {
         case 1: std::memcpy(out, planar, sizeof(float) * frames); return;
-        case 2: interleave_stereo(planar, planar + frames, frames, out); return;
-        case 4: interleave_fixed<4>(planar, frames, out); return;
-        case 6: interleave_six(planar, frames, out); return;
-        case 8: interleave_fixed<8>(planar, frames, out); return;
+        case 2: interleave_stereo(planar, planar + pitch, frames, out); return;
+        case 4: interleave_fixed<4>(planar, pitch, frames, out); return;
+        case 6: interleave_six(planar, pitch, frames, out); return;
+        case 8: interleave_fixed<8>(planar, pitch, frames, out); return;
         default: break;
     }
     for (std::uint32_t s = 0; s < frames; ++s)
         for (std::uint32_t ch = 0; ch < channels; ++ch)
-            move_sample(out + std::size_t{s} * channels + ch, planar + std::size_t{ch} * frames + s);
+            move_sample(out + std::size_t{s} * channels + ch, planar + ch * pitch + s);
 }

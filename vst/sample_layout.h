@@ -5,10 +5,14 @@
 // included) arrives unchanged.
 #include <cstdint>
 
+#include <cstddef>
+
 // Channel ch of `frames` frames of `stride` interleaved samples each goes to
-// planar + ch x frames, for ch below `channels` (at most `stride`).
+// planar + ch x pitch, for ch below `channels` (at most `stride`); pitch is
+// at least `frames`.
 void deinterleave(const float* interleaved, std::uint32_t stride, std::uint32_t channels, std::uint32_t frames,
-                  float* planar);
+                  float* planar, std::size_t pitch);
 
 // The reverse, into frames of exactly `channels` samples.
-void interleave(const float* planar, std::uint32_t channels, std::uint32_t frames, float* interleaved);
+void interleave(const float* planar, std::size_t pitch, std::uint32_t channels, std::uint32_t frames,
+                float* interleaved);

@@ -13,6 +13,7 @@
 #include "host_callback.h"
 #include "instance_lock.h"
 #include "opcode_names.h"
+#include "open_records.h"
 #include "plugin_fault_report.h"
 
 namespace {
@@ -113,6 +114,7 @@ bool vst::validate(bool check) {
     }
     record_valid_ = true;
     effect->resvd2 = reinterpret_cast<std::intptr_t>(this);
+    open_record(effect, *this);
 
     // A negative count is as useless to a host as none.
     if (effect->numInputs <= 0 || effect->numOutputs <= 0)
@@ -154,7 +156,8 @@ vst::~vst() {
     if (faulted) {
         // Its code may be in any state: no effClose, and the DLL stays mapped
         // so that nothing it left behind (threads, window procedures) points
-        // into unloaded memory.
+        // into unloaded memory; what it calls back with finds nothing of us.
+        if (record_valid_) close_record(effect, *this);
         effect = nullptr;
         static_cast<void>(module_.release());
         return;
@@ -163,6 +166,13 @@ vst::~vst() {
 }
 
 void vst::close_plugin() {
+    if (effect && record_valid_) {
+        // From here on, what the plug-in's threads call back with finds
+        // nothing of us, and no callback still running uses this object.
+        close_record(effect, *this);
+        effect->resvd1 = 0;
+        effect->resvd2 = 0;
+    }
     if (effect) dispatch(effClose);
     effect = nullptr;
     if (!faulted) module_.reset();

@@ -62,6 +62,10 @@ public:
     // and no more than any real plug-in has for an absurd one.
     std::int32_t parameter_count() const;
 
+    // Switches the plug-in off for a fault seen outside a call (it wrote
+    // where it must not): as for a crash in `call`, told to the user once.
+    void report_fault(const char* call, const plugin_fault& fault) { on_fault(call, fault); }
+
     // Loaded and not switched off after a fault: may be given audio.
     bool usable() const { return loaded && !faulted; }
 
@@ -77,6 +81,10 @@ public:
     // Set once the plug-in faulted inside a call; it is never called again,
     // not even to close it, and its DLL stays loaded.
     std::atomic<bool> faulted{false};
+    // Host callbacks running for this instance now (open_records.h).
+    std::atomic<int> callbacks_in_flight{0};
+    // The thread running this plug-in's audio while it does, else 0.
+    std::atomic<DWORD> audio_thread{0};
 
     // Audio processing state. `audio_lock` serialises the threads that run
     // this plug-in's audio (two chains built from one preset, a declick run
@@ -110,6 +118,21 @@ private:
     plugin_fault fault_;
     bool record_valid_ = false;  // the record passed the magic check
     std::string resolved_path_;
+};
+
+// Marks the thread running a plug-in's audio for as long as it does (under
+// the plug-in's audio lock): the host callback serves no idle there.
+class audio_thread_scope {
+public:
+    explicit audio_thread_scope(vst& plugin) : plugin_(plugin) {
+        plugin_.audio_thread.store(GetCurrentThreadId(), std::memory_order_relaxed);
+    }
+    ~audio_thread_scope() { plugin_.audio_thread.store(0, std::memory_order_relaxed); }
+    audio_thread_scope(const audio_thread_scope&) = delete;
+    audio_thread_scope& operator=(const audio_thread_scope&) = delete;
+
+private:
+    vst& plugin_;
 };
 
 template <class F>

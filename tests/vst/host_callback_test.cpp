@@ -76,16 +76,9 @@ TEST_F(HostCallback, IdleReachesThePluginBeforeTheCallReturns) {
 }
 
 TEST_F(HostCallback, DirectoryOfTheConfiguredPath) {
-    auto directory_of = [](const std::string& configured) {
-        vst owner(entry(configured), false);  // missing DLL: a placeholder that still owns the path
-        AEffect record{};
-        record.resvd2 = reinterpret_cast<std::intptr_t>(&owner);
-        auto answer = host_callback(&record, audioMasterGetDirectory, 0, 0, nullptr, 0.0f);
-        return answer ? std::string(reinterpret_cast<const char*>(answer)) : std::string("<null>");
-    };
-    EXPECT_EQ(directory_of("C:\\fx\\delay.dll"), "C:\\fx");
-    EXPECT_EQ(directory_of("delay.dll"), "");
-    EXPECT_EQ(directory_of("sub\\delay.dll"), "sub");
+    EXPECT_EQ(plugin_directory_answer("C:\\fx\\delay.dll"), "C:\\fx");
+    EXPECT_EQ(plugin_directory_answer("delay.dll"), "");
+    EXPECT_EQ(plugin_directory_answer("sub\\delay.dll"), "sub");
 
     auto answer = dll.host_call(audioMasterGetDirectory);
     std::string plugins = dll.path_utf8().substr(0, dll.path_utf8().find_last_of('\\'));

@@ -57,6 +57,8 @@ TEST_F(PluginFaults, LoadedPluginFaultingInACallIsSwitchedOffAndReportedOnce) {
         {"fault_process", "processReplacing", "division by zero",
          [](vst& v) { std::thread([&] { run_blocks(v, 5); }).join(); }},
         {"fault_throw", "processReplacing", "C++ exception", [](vst& v) { run_blocks(v, 5); }},
+        {"fault_stack", "processReplacing", "stack overflow", [](vst& v) { run_blocks(v, 5); }},
+        {"fault_overrun", "processReplacing", "wrote past its buffers", [](vst& v) { run_blocks(v, 5); }},
         {"fault_get_chunk", "effGetChunk", "access violation",
          [&](vst& v) {
              dsp_preset_impl captured;
@@ -94,12 +96,17 @@ TEST_F(PluginFaults, LoadedPluginFaultingInACallIsSwitchedOffAndReportedOnce) {
 }
 
 TEST_F(PluginFaults, AudioPassesThroughUnchangedFromTheFaultOn) {
-    plugin_hooks dll("fault_process");  // halves its input until its third block faults
-    auto v = load_plugin(dll);
-    const std::vector<float> in = test_signal(256, 2);
-    std::vector<float> halved = in;
-    for (float& s : halved) s *= 0.5f;
-    EXPECT_EQ(run_blocks(*v, 5), (std::vector<std::vector<float>>{halved, halved, in, in, in}));
+    // Both halve their input until their third block, which faults or
+    // writes past its outputs.
+    for (const char* name : {"fault_process", "fault_overrun"}) {
+        SCOPED_TRACE(name);
+        plugin_hooks dll(name);
+        auto v = load_plugin(dll);
+        const std::vector<float> in = test_signal(256, 2);
+        std::vector<float> halved = in;
+        for (float& s : halved) s *= 0.5f;
+        EXPECT_EQ(run_blocks(*v, 5), (std::vector<std::vector<float>>{halved, halved, in, in, in}));
+    }
 }
 
 // An exception that never leaves the plug-in is none of our business, on
