@@ -9,6 +9,8 @@ public:
     critical_section(const critical_section&) = delete;
     critical_section& operator=(const critical_section&) = delete;
     void enter() { EnterCriticalSection(&cs_); }
+    // Without waiting: whether the section is now ours (also when it was).
+    bool try_enter() { return TryEnterCriticalSection(&cs_) != FALSE; }
     void leave() { LeaveCriticalSection(&cs_); }
 
 private:

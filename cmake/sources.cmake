@@ -41,6 +41,7 @@ set(ORVANE_COMPONENT_SOURCES
   vst/host_callback.cpp
   vst/instance_key.cpp
   vst/instance_lock.cpp
+  vst/non_finite.cpp
   vst/opcode_names.cpp
   vst/open_records.cpp
   vst/plugin_fault_report.cpp

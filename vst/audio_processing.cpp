@@ -5,6 +5,7 @@
 #include <new>
 
 #include "guard_zone.h"
+#include "non_finite.h"
 #include "opcode_names.h"
 #include "sample_layout.h"
 #include "vst.h"
@@ -117,6 +118,12 @@ bool process_chunk(vst& plugin, audio_chunk& chunk) {
         chunk.set_data_size(std::size_t{frames} * n);
         data = chunk.get_data();
     }
-    interleave(out_buf, pitch, n, frames, data);
+    // NaN and infinities do not leave a plug-in (non_finite.h).
+    if (may_hold_non_finite(interleave(out_buf, pitch, n, frames, data))) {
+        if (const std::uint32_t replaced = silence_non_finite(out_buf, pitch, n, frames)) {
+            interleave(out_buf, pitch, n, frames, data);
+            plugin.count_non_finite(replaced);
+        }
+    }
     return true;
 }

@@ -1,14 +1,17 @@
 #include "fp_state.h"
 
-#include <windows.h>
+#include "../Helpers/thread_slot.h"
+#include "plugin_guard.h"
 
 namespace {
 
-// Which host call a thread is inside, for the callback: a pointer to that
-// call's saved state in a thread slot of the system's own (a slot read
-// costs a few nanoseconds on the audio path; the compiler's thread-local
-// variables cost a function call each here).
-const DWORD g_host_state_slot = TlsAlloc();
+// Per thread: the saved state of the innermost host call into a plug-in;
+// `k_between_calls` once the thread was prepared for plug-in calls and is
+// in none; null before its first.
+const thread_slot g_host_call;
+const fp_state k_between_calls = fp_state::thread_default();
+
+constexpr std::uint32_t k_mxcsr_status = 0x3Fu;  // sticky exception flags, not control
 
 }  // namespace
 
@@ -24,17 +27,25 @@ void fp_state::apply() const {
     asm volatile("fldcw %0" : : "m"(x87_control));
 }
 
-host_fp_scope::host_fp_scope() : saved_(fp_state::now()), outer_(TlsGetValue(g_host_state_slot)) {
-    TlsSetValue(g_host_state_slot, &saved_);
+host_fp_scope::host_fp_scope() : saved_(fp_state::now()), outer_(g_host_call.get()) {
+    if (!outer_) {
+        prepare_thread_for_faults();
+        outer_ = const_cast<fp_state*>(&k_between_calls);
+    }
+    g_host_call.set(&saved_);
 }
 
 host_fp_scope::~host_fp_scope() {
-    saved_.apply();
-    TlsSetValue(g_host_state_slot, outer_);
+    // Loading the control registers costs more than looking: most plug-ins
+    // leave them as they found them.
+    const fp_state now = fp_state::now();
+    if (((now.mxcsr ^ saved_.mxcsr) & ~k_mxcsr_status) != 0 || now.x87_control != saved_.x87_control)
+        saved_.apply();
+    g_host_call.set(outer_);
 }
 
 callback_fp_scope::callback_fp_scope() : plugin_(fp_state::now()) {
-    const auto* host = static_cast<const fp_state*>(TlsGetValue(g_host_state_slot));
+    const auto* host = static_cast<const fp_state*>(g_host_call.get());
     (host ? *host : fp_state::thread_default()).apply();
 }
 

@@ -23,7 +23,8 @@ struct fp_state {
 
 // Around a call into a plug-in: remembers the caller's state, which the
 // host callback applies while the plug-in calls back, and puts it back when
-// the call has returned or faulted. Any thread.
+// the call has returned or faulted. The first on a thread prepares the
+// thread for faults (plugin_guard.h). Any thread.
 class host_fp_scope {
 public:
     host_fp_scope();

@@ -18,7 +18,8 @@ std::size_t guard_zone_size(std::uint32_t frames);
 void arm_guard_zones(float* buffer, std::uint32_t channels, std::size_t pitch, std::size_t frames_capacity);
 
 // Whether every zone still holds the pattern. Audio thread: it reads the
-// start of each zone, where any overrun begins, and a sparse sample of the
-// rest, so the check costs a few dozen loads per channel whatever the zone.
+// start of each zone, where an overrun that runs on from the frames begins,
+// and two samples further in, so the check costs a few loads per channel
+// whatever the zone.
 bool guard_zones_intact(const float* buffer, std::uint32_t channels, std::size_t pitch,
                         std::size_t frames_capacity);

@@ -65,7 +65,7 @@ std::intptr_t directory(const vst* owner) {
 thread_local bool t_in_idle = false;
 
 void idle(vst* owner) {
-    if (!owner || t_in_idle || owner->audio_thread.load(std::memory_order_relaxed) == GetCurrentThreadId()) return;
+    if (!owner || t_in_idle || owner->audio_thread.load(std::memory_order_relaxed) == current_teb()) return;
     t_in_idle = true;
     owner->dispatch(effEditIdle);
     t_in_idle = false;

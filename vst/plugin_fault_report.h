@@ -1,5 +1,6 @@
 #pragma once
-// What the user is told when a plug-in faults inside a call.
+// What the user is told when a plug-in faults inside a call, or puts out
+// samples that had to be replaced.
 #include <string>
 
 #include "plugin_guard.h"
@@ -10,5 +11,9 @@ class vst;
 std::string plugin_fault_diagnosis(const char* call, const plugin_fault& fault);
 // Tells the user once that a loaded plug-in faulted and was switched off.
 // Any thread: the message is queued to the main thread, so no thread waits
-// on a message box while it holds a lock or plays audio.
+// on a message box while it holds a lock or plays audio. When two chain
+// positions use the plug-in, the message says which one.
 void report_plugin_fault(const vst& plugin, const char* call, const plugin_fault& fault);
+// Tells the user once that a plug-in's output held samples that were not
+// finite numbers, which were replaced with silence. Any thread, as above.
+void report_non_finite_output(const vst& plugin);

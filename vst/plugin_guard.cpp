@@ -46,8 +46,6 @@ const char* describe_fault(std::uint32_t code) {
 
 namespace {
 
-// Set on a thread once its stack is ready for an overflow.
-const DWORD g_prepared_slot = TlsAlloc();
 // What is kept at the bottom of a stack for handling an overflow there: the
 // dispatch passes every vectored handler of the process before it reaches
 // ours, and the system's own few kilobytes do not always last.
@@ -79,11 +77,9 @@ void arm_stack_guard() {
 }  // namespace
 
 void prepare_thread_for_faults() {
-    if (TlsGetValue(g_prepared_slot)) return;
     ULONG reserve = k_overflow_reserve;
     SetThreadStackGuarantee(&reserve);
     arm_stack_guard();
-    TlsSetValue(g_prepared_slot, reinterpret_cast<void*>(1));
 }
 
 // An overflow used the guard page up, and without one the next overflow on

@@ -33,7 +33,7 @@ extern "C" int orvane_guarded_invoke(void (*call)(void*), void* context, plugin_
 // What a thread needs before its first call into a plug-in: room kept at
 // the bottom of its stack for handling a stack overflow there (the system's
 // few kilobytes are used up by the dispatch before our handler is reached).
-// Cheap after the first time on a thread.
+// Once per thread (host_fp_scope knows the first call).
 void prepare_thread_for_faults();
 
 // What the thread needs after a contained fault: a stack overflow used up
@@ -48,7 +48,6 @@ void recover_from_fault(const plugin_fault& fault);
 template <class F>
 bool call_guarded(plugin_fault& fault, F&& f) {
     using callable = std::remove_reference_t<F>;
-    prepare_thread_for_faults();
     host_fp_scope fp;
     if (orvane_guarded_invoke([](void* p) { (*static_cast<callable*>(p))(); }, &f, &fault)) return true;
     recover_from_fault(fault);

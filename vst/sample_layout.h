@@ -13,6 +13,9 @@
 void deinterleave(const float* interleaved, std::uint32_t stride, std::uint32_t channels, std::uint32_t frames,
                   float* planar, std::size_t pitch);
 
-// The reverse, into frames of exactly `channels` samples.
-void interleave(const float* planar, std::size_t pitch, std::uint32_t channels, std::uint32_t frames,
-                float* interleaved);
+// The reverse, into frames of exactly `channels` samples. Answers the bits
+// of every sample it moved or-ed together: a look at them tells whether the
+// samples may hold a NaN or an infinity (non_finite.h), at the cost of one
+// operation per vector instead of another pass.
+std::uint32_t interleave(const float* planar, std::size_t pitch, std::uint32_t channels, std::uint32_t frames,
+                         float* interleaved);

@@ -229,3 +229,7 @@ void vst::on_fault(const char* call, const plugin_fault& fault) {
     // told once, here.
     if (loaded) report_plugin_fault(*this, call, fault);
 }
+
+void vst::count_non_finite(std::uint32_t samples) {
+    if (non_finite_samples.fetch_add(samples) == 0) report_non_finite_output(*this);
+}

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "../Helpers/critical_section.h"
+#include "../Helpers/thread_slot.h"
 #include "../Helpers/win32_handles.h"
 #include "../host/dsp_preset.h"
 #include "../shell/entry.h"
@@ -66,6 +67,11 @@ public:
     // where it must not): as for a crash in `call`, told to the user once.
     void report_fault(const char* call, const plugin_fault& fault) { on_fault(call, fault); }
 
+    // Audio thread: the plug-in put out samples that were no finite numbers
+    // and were replaced with silence; the user is told the first time.
+    void count_non_finite(std::uint32_t samples);
+    std::atomic<std::uint64_t> non_finite_samples{0};
+
     // Loaded and not switched off after a fault: may be given audio.
     bool usable() const { return loaded && !faulted; }
 
@@ -83,8 +89,9 @@ public:
     std::atomic<bool> faulted{false};
     // Host callbacks running for this instance now (open_records.h).
     std::atomic<int> callbacks_in_flight{0};
-    // The thread running this plug-in's audio while it does, else 0.
-    std::atomic<DWORD> audio_thread{0};
+    // The thread running this plug-in's audio while it does (its environment
+    // block, which names it without a call), else null.
+    std::atomic<const void*> audio_thread{nullptr};
 
     // Audio processing state. `audio_lock` serialises the threads that run
     // this plug-in's audio (two chains built from one preset, a declick run
@@ -125,9 +132,9 @@ private:
 class audio_thread_scope {
 public:
     explicit audio_thread_scope(vst& plugin) : plugin_(plugin) {
-        plugin_.audio_thread.store(GetCurrentThreadId(), std::memory_order_relaxed);
+        plugin_.audio_thread.store(current_teb(), std::memory_order_relaxed);
     }
-    ~audio_thread_scope() { plugin_.audio_thread.store(0, std::memory_order_relaxed); }
+    ~audio_thread_scope() { plugin_.audio_thread.store(nullptr, std::memory_order_relaxed); }
     audio_thread_scope(const audio_thread_scope&) = delete;
     audio_thread_scope& operator=(const audio_thread_scope&) = delete;
 

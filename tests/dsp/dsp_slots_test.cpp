@@ -2,6 +2,7 @@
 // the playback thread, all through vel_vst.dll.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <thread>
 
@@ -225,6 +226,48 @@ TEST_F(DspSlots, PlaybackThreadRunsTheChain) {
                                          "process 1024",      "process 1024",          "process 1024",
                                          "process 256",       "process 256"};
     EXPECT_EQ(log, expected);  // the chain keeps the plug-in: no effClose
+}
+
+// A plug-in that crashes in two positions of the chain, and one whose
+// samples are no numbers: each is told once, and the two crashes apart.
+TEST_F(DspSlots, MessagesSayWhichChainPositionWhenTwoUseOnePlugin) {
+    constexpr unsigned k_faulty_id = 0x4F466C74, k_misbehaving_id = 0x4F4D6973;
+    dsp_chain_config_impl chain;
+    chain.add_item(keyed(plugin_guid(k_faulty_id), 1));
+    chain.add_item(keyed(plugin_guid(k_misbehaving_id), 2));
+    chain.add_item(keyed(plugin_guid(k_faulty_id), 3));
+    start({plugin_record("fault_process", k_faulty_id, "Faulty"),
+           plugin_record("misbehaving_not_finite", k_misbehaving_id, "Misbehaving")},
+          settings_configuration(6, 0), &chain);
+    int produced = 0;
+    std::size_t non_finite_out = 0;
+    playback_callbacks cb;
+    cb.produce = [&](dsp_chunk_list& list) {
+        if (produced++ == 5) return false;
+        fill(list, test_signal(64, 2), 2);
+        return true;
+    };
+    cb.consume = [&](dsp_chunk_list& list) {
+        for (std::size_t i = 0; i < list.get_count(); ++i) {
+            const audio_chunk* c = list.get_item(i);
+            for (std::size_t k = 0; k < c->get_sample_count() * c->get_channels(); ++k)
+                non_finite_out += !std::isfinite(c->get_data()[k]);
+        }
+    };
+    play(*host, cb);
+    host->pump();
+    const auto crashed = [](const std::string& position) {
+        return popup_record{"The VST plug-in \"Faulty\" (chain position " + position +
+                                ") crashed in processReplacing (division by zero) and has been switched off. "
+                                "Its audio passes through unchanged from now on.",
+                            "Error", popup_message::icon_error};
+    };
+    const popup_record not_finite{"The VST plug-in \"Misbehaving\" put out samples that are not numbers or are "
+                                  "infinite. They are replaced with silence, so that they cannot silence the rest "
+                                  "of the playback.",
+                                  "Error", popup_message::icon_error};
+    EXPECT_EQ(host->popups().messages(), (std::vector<popup_record>{not_finite, crashed("1"), crashed("3")}));
+    EXPECT_EQ(non_finite_out, 0u);
 }
 
 // No hooks here: nothing but the component may keep the plug-in DLL loaded.

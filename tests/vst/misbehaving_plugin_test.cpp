@@ -156,6 +156,26 @@ TEST_F(MisbehavingPlugins, IdleIsNeitherServedInTheAudioNorEntered) {
     EXPECT_FALSE(v->faulted);
 }
 
+TEST_F(MisbehavingPlugins, SamplesThatAreNoNumbersLeaveAsSilenceAndAreToldOnce) {
+    plugin_hooks dll("misbehaving_not_finite");  // passes through, but the first five left samples are odd
+    auto v = load_plugin(dll);
+    const std::vector<float> in = test_signal(64, 2);
+    for (int block = 0; block < 2; ++block) {
+        auto c = chunk_of(in, 2);
+        process(*v, c);
+        std::vector<float> expected = in;
+        for (int frame = 0; frame < 4; ++frame) expected[2 * frame] = 0.0f;  // NaN, -NaN, +inf, -inf
+        expected[2 * 4] = 1e30f;                                             // large, but a number
+        EXPECT_EQ(samples_of(c), expected);
+    }
+    EXPECT_EQ(v->non_finite_samples.load(), 8u);
+    EXPECT_FALSE(v->faulted);
+    EXPECT_EQ(popups(), (std::vector<popup_record>{
+                            {"The VST plug-in \"Misbehaving\" put out samples that are not numbers or are infinite. "
+                             "They are replaced with silence, so that they cannot silence the rest of the playback.",
+                             "Error", popup_message::icon_error}}));
+}
+
 // Two plug-ins whose stacks overflow, one after the other on one playback
 // thread: the second is contained like the first.
 TEST_F(MisbehavingPlugins, ASecondStackOverflowOnOneThreadIsContainedToo) {
