@@ -24,12 +24,11 @@ void cmd_import_legacy(session& s, const args& a) {
 
     entry_list before;
     load_list_file(s.prof().list_file(), before);
-    save_list_file(s.prof().list_file(), imported);
-    entry_list written;
-    load_list_file(s.prof().list_file(), written);
-    if (written.size() != imported.size()) {
+    const list_save_result saved = save_list_file(s.prof().list_file(), imported);
+    if (!saved.saved) throw cli_error(saved.error);
+    if (!list_file_holds(s.prof().list_file(), imported)) {
         save_list_file(s.prof().list_file(), before);
-        throw cli_error("cannot write the plug-in list " + wide_to_utf8(s.prof().list_file()));
+        throw cli_error("the plug-in list " + wide_to_utf8(s.prof().list_file()) + " did not read back as imported");
     }
     s.list_changed();
 

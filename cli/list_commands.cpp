@@ -21,12 +21,10 @@ entry_list read_list(session& s) {
     return list;
 }
 
-// The component's writer is silent about failures; the tool is not.
 void write_list(session& s, const entry_list& list) {
-    save_list_file(s.prof().list_file(), list);
+    const list_save_result saved = save_list_file(s.prof().list_file(), list);
+    if (!saved.saved) throw cli_error(saved.error);
     s.list_changed();
-    if (read_list(s).size() != list.size())
-        throw cli_error("cannot write the plug-in list " + wide_to_utf8(s.prof().list_file()));
 }
 
 std::string absolute_path(const std::string& path) {

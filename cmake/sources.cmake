@@ -3,6 +3,7 @@ set(ORVANE_HELPER_SOURCES
   Helpers/folders.cpp
   Helpers/late_bound.cpp
   Helpers/regkey.cpp
+  Helpers/replace_file.cpp
   Helpers/utf.cpp
   Helpers/windowing_calls.cpp
 )
@@ -17,6 +18,7 @@ set(ORVANE_COMPONENT_SOURCES
   shell/identifier_text.cpp
   shell/identity.cpp
   shell/installation_check.cpp
+  shell/list_field.cpp
   shell/list_file.cpp
   shell/list_format.cpp
   shell/plugin_list.cpp
