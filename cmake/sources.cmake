@@ -27,6 +27,7 @@ set(ORVANE_COMPONENT_SOURCES
   prefs/advanced_settings.cpp
   prefs/legacy_import.cpp
   prefs/manager.cpp
+  prefs/removal_warning.cpp
   prefs/vst_manager_page.cpp
   dsp/config_popup.cpp
   dsp/dsp_instance.cpp
