@@ -36,6 +36,7 @@ set(ORVANE_COMPONENT_SOURCES
   vst/audio_processing.cpp
   vst/chain_instances.cpp
   vst/declicker.cpp
+  vst/editor_link.cpp
   vst/host_callback.cpp
   vst/instance_key.cpp
   vst/instance_lock.cpp

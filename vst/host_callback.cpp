@@ -72,7 +72,6 @@ std::intptr_t VSTCALL host_callback(AEffect* effect, std::int32_t opcode, std::i
             call_dispatcher(effect, effEditIdle);
         return 0;
     }
-    auto* editor = effect ? reinterpret_cast<editor_link*>(effect->resvd1) : nullptr;
     auto* owner = effect ? reinterpret_cast<vst*>(effect->resvd2) : nullptr;
 
     switch (opcode) {
@@ -81,7 +80,7 @@ std::intptr_t VSTCALL host_callback(AEffect* effect, std::int32_t opcode, std::i
         case audioMasterCurrentId: return effect ? effect->uniqueID : 0;
         case audioMasterProcessEvents: return 1;
         case audioMasterSizeWindow:
-            if (editor) editor->resize_client(index, static_cast<int>(value));
+            request_editor_resize(effect, index, static_cast<int>(value));
             return 0;
         case audioMasterGetAutomationState: return kVstAutomationOff;
         case audioMasterGetVendorString:

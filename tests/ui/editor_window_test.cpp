@@ -6,11 +6,14 @@
 #include <cstring>
 #include <functional>
 #include <thread>
+#include <utility>
 
 #include <windows.h>
 
 #include <dlgs.h>
 
+#include "../../Helpers/win32_handles.h"
+#include "../../host/exception_win32.h"
 #include "../support/component_fixture.h"
 #include "../support/plugin_hooks.h"
 #include "../support/window_probe.h"
@@ -217,18 +220,118 @@ TEST_F(EditorWindow, AFileErrorIsShownAndTheWindowStaysOpen) {
               (std::vector<popup_record>{{"Unexpected end of file", "Error", popup_message::icon_error}}));
 }
 
-TEST_F(EditorWindow, NoRectangleKeepsTheTemplateSize) {
-    SIZE client{}, expected{};
-    auto reports = open("No Rect", keyed(plugin_guid(0x4F4E5274), 40000), main_window(), [&](HWND w) {
+// Editors that give no rectangle, or one without area (as some do before
+// they know their size), keep the template's size, also when the window
+// opens over a shown main window.
+TEST_F(EditorWindow, WithoutAUsableRectangleTheTemplateSizeStays) {
+    ShowWindow(main_window(), SW_SHOWNORMAL);
+    RECT main{};
+    GetWindowRect(main_window(), &main);
+    struct row {
+        const char* what;
+        float answer;  // the plug-in's parameter that picks its answer
+    } rows[] = {{"no rectangle", 0.5f}, {"0 x 0", 0.0f}, {"right and bottom before left and top", 1.0f}};
+    std::uint32_t key = 40100;
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        std::vector<unsigned char> data(12);
+        const std::uint32_t count = 1;
+        std::memcpy(data.data(), &++key, 4);
+        std::memcpy(data.data() + 4, &count, 4);
+        std::memcpy(data.data() + 8, &r.answer, 4);
+        SIZE client{}, expected{};
+        POINT corner{};
+        auto reports = open("No Rect", dsp_preset_impl(plugin_guid(0x4F4E5274), data), main_window(), [&](HWND w) {
+            ASSERT_TRUE(w);
+            client = client_size(w);
+            corner = top_left(w);
+            RECT units{0, 0, 297, 155};
+            MapDialogRect(w, &units);
+            expected = {units.right, units.bottom};
+        });
+        EXPECT_EQ(client.cx, expected.cx);
+        EXPECT_EQ(client.cy, expected.cy);
+        EXPECT_EQ(corner.x, main.left);
+        EXPECT_EQ(corner.y, main.top);
+        EXPECT_EQ(reports.size(), 1u);
+    }
+}
+
+// The window's thread waits inside the plug-in (its idle call) until the
+// plug-in's own thread has had its size request answered: the request is
+// handed to the window, never served by waiting for it.
+std::atomic<bool> g_hold_idle{false};
+HANDLE g_idle_held = nullptr, g_size_answered = nullptr;
+std::atomic<DWORD> g_idle_wait{0};
+
+void hold_idle_until_answered(std::int32_t opcode, AEffect*) {
+    if (opcode != effEditIdle || !g_hold_idle.exchange(false)) return;
+    SetEvent(g_idle_held);
+    g_idle_wait = WaitForSingleObject(g_size_answered, 5000);
+}
+
+TEST_F(EditorWindow, ASizeRequestFromAnotherThreadIsAppliedOnTheWindowsThread) {
+    unique_handle held(CreateEventW(nullptr, TRUE, FALSE, nullptr)), answered(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    g_idle_held = held.get();
+    g_size_answered = answered.get();
+    g_idle_wait = WAIT_FAILED;
+    using hook_fn = void (*)(void (*)(std::int32_t, AEffect*));
+    auto set_hook = painter.hook<hook_fn>("test_plugin_set_call_hook");
+    ASSERT_TRUE(set_hook);
+    set_hook(hold_idle_until_answered);
+    SIZE resized{};
+    open("Orvane Painter", painter_preset(), main_window(), [&](HWND w) {
         ASSERT_TRUE(w);
-        client = client_size(w);
-        RECT units{0, 0, 297, 155};
-        MapDialogRect(w, &units);
-        expected = {units.right, units.bottom};
+        g_hold_idle = true;
+        ASSERT_EQ(WaitForSingleObject(held.get(), 5000), WAIT_OBJECT_0);
+        painter.host_call(audioMasterSizeWindow, 400, 300);  // this thread is the plug-in's own
+        SetEvent(answered.get());
+        wait_until([&] { return client_size(w).cx == 400 && client_size(w).cy == 300; }, 5000);
+        resized = client_size(w);
     });
-    EXPECT_EQ(client.cx, expected.cx);
-    EXPECT_EQ(client.cy, expected.cy);
-    EXPECT_EQ(reports.size(), 1u);
+    set_hook(nullptr);
+    EXPECT_EQ(g_idle_wait.load(), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(resized.cx, 400);
+    EXPECT_EQ(resized.cy, 300);
+}
+
+// Refuses to let this thread create dialog windows, as a system short of
+// window resources does.
+LRESULT CALLBACK refuse_dialogs(int code, WPARAM wparam, LPARAM lparam) {
+    if (code == HCBT_CREATEWND) {
+        const auto* create = reinterpret_cast<CBT_CREATEWNDW*>(lparam)->lpcs;
+        if (create->lpszClass == MAKEINTRESOURCEW(32770) ||
+            (!IS_INTRESOURCE(create->lpszClass) && std::wstring(create->lpszClass) == L"#32770"))
+            return 1;
+    }
+    return CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
+TEST_F(EditorWindow, AWindowThatCannotBeCreatedIsReported) {
+    HWND shown = main_window();
+    HWND gone = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    DestroyWindow(gone);
+    const std::string text = "The editor window of \"Orvane Painter\" could not be opened";
+    struct row {
+        const char* what;
+        HWND parent;
+        bool refused;
+        std::string expected;
+    } rows[] = {
+        {"a parent that is no window", gone, false, text + ": " + format_win32_error(ERROR_INVALID_WINDOW_HANDLE)},
+        {"creation refused", shown, true, text + "."},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        host->popups().clear();
+        HHOOK hook = r.refused ? SetWindowsHookExW(WH_CBT, refuse_dialogs, nullptr, GetCurrentThreadId()) : nullptr;
+        auto reports = open("Orvane Painter", painter_preset(), r.parent, [](HWND) {});
+        if (hook) UnhookWindowsHookEx(hook);
+        EXPECT_TRUE(reports.empty());
+        EXPECT_EQ(painter.calls(effEditOpen), 0);
+        EXPECT_EQ(host->popups().messages(),
+                  (std::vector<popup_record>{{r.expected, "Error", popup_message::icon_error}}));
+    }
 }
 
 TEST_F(EditorWindow, OpensOverTheMainWindowOnlyWhenItIsShownAndNotMinimised) {
@@ -270,13 +373,26 @@ TEST_F(EditorWindow, ASecondPopupForTheSameInstanceDoesNothingWhileTheFirstIsOpe
 }
 
 TEST_F(EditorWindow, APluginWithoutAnEditorGetsTheNotImplementedMessage) {
+    const popup_record not_implemented{"This feature isn't implemented for no-GUI plug-ins yet. Sorry.",
+                                       "Not implemented", popup_message::icon_information};
+    // A second popup for the same instance, asked for while the first one's
+    // message is up, says the same rather than nothing.
+    const dsp_preset_impl preset = keyed(plugin_guid(0x4F526563), 40000);
+    std::size_t second_reports = 99;
+    bool asked = false;
+    host->popups().set_on_show([&](const popup_record&) {
+        if (std::exchange(asked, true)) return;
+        preset_log log;
+        effect("Recorder")->show_config_popup_v2(preset, main_window(), log);
+        second_reports = log.presets.size();
+    });
     HWND window = reinterpret_cast<HWND>(1);
-    auto reports = open("Recorder", keyed(plugin_guid(0x4F526563), 40000), main_window(), [&](HWND w) { window = w; });
+    auto reports = open("Recorder", preset, main_window(), [&](HWND w) { window = w; });
+    host->popups().set_on_show(nullptr);
     EXPECT_EQ(window, nullptr);
     EXPECT_TRUE(reports.empty());
-    EXPECT_EQ(host->popups().messages(),
-              (std::vector<popup_record>{{"This feature isn't implemented for no-GUI plug-ins yet. Sorry.",
-                                          "Not implemented", popup_message::icon_information}}));
+    EXPECT_EQ(second_reports, 0u);
+    EXPECT_EQ(host->popups().messages(), (std::vector<popup_record>{not_implemented, not_implemented}));
 }
 
 TEST_F(EditorWindow, APluginThatCrashesInItsEditorLosesNoSettings) {
