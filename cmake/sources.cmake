@@ -57,6 +57,7 @@ set(ORVANE_COMPONENT_SOURCES
   ui/mainmenu_group.cpp
   ui/menu_edit.cpp
   ui/menu_edit_list.cpp
+  ui/menu_edit_threads.cpp
 )
 
 # The DLL's own dialogs.
