@@ -1,26 +1,27 @@
 #include "regkey.h"
 
-const wchar_t* regkey_value::string(std::size_t i) const {
-    const auto* text = reinterpret_cast<const wchar_t*>(data.data());
+std::optional<std::wstring> regkey_value::string(std::size_t i) const {
+    if (!(i == 0 && (type == REG_SZ || type == REG_EXPAND_SZ)) && type != REG_MULTI_SZ)
+        throw k_regkey_multi_sz_assertion;
+    // Units are copied out one by one: the data is a byte array, and an odd
+    // last byte belongs to no unit.
     const std::size_t units = data.size() / sizeof(wchar_t);
-    // The position of the NUL that ends the string at `from`, or `units`.
+    auto unit = [&](std::size_t k) {
+        return static_cast<wchar_t>(data[2 * k] | (data[2 * k + 1] << 8));
+    };
     auto end_of = [&](std::size_t from) {
-        while (from < units && text[from] != L'\0') ++from;
+        while (from < units && unit(from) != L'\0') ++from;
         return from;
     };
-
-    if (!(i == 0 && (type == REG_SZ || type == REG_EXPAND_SZ))) {
-        if (type != REG_MULTI_SZ) throw k_regkey_multi_sz_assertion;
-    }
     std::size_t at = 0;
     for (std::size_t n = 0; n < i; ++n) {
-        std::size_t nul = end_of(at);
-        if (nul >= units) return nullptr;  // the list is not terminated
-        at = nul + 1;
-        if (at >= units || text[at] == L'\0') return nullptr;  // the list ends here
+        at = end_of(at) + 1;
+        if (at >= units || unit(at) == L'\0') return std::nullopt;  // the list ends here
     }
-    if (at >= units || end_of(at) >= units) return nullptr;
-    return text + at;
+    if (at >= units) return std::nullopt;  // no data, no string
+    std::wstring text;
+    for (std::size_t k = at, end = end_of(at); k < end; ++k) text.push_back(unit(k));
+    return text;
 }
 
 regkey::regkey(HKEY parent, const std::wstring& path, REGSAM access)

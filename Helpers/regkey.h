@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,11 +19,11 @@ struct regkey_value {
     std::vector<BYTE> data;
 
     // The i-th string of a multi-string (string 0 of REG_SZ and
-    // REG_EXPAND_SZ is the whole text); null past the end of the list. A
-    // string is handed out only when its terminating NUL lies inside the
-    // data, so no caller reads past the value. Throws
-    // k_regkey_multi_sz_assertion for other types.
-    const wchar_t* string(std::size_t i) const;
+    // REG_EXPAND_SZ is the whole text); none past the end of the list. A
+    // string is copied out up to its NUL or the end of the data, whichever
+    // comes first: the registry does not make writers terminate what they
+    // store. Throws k_regkey_multi_sz_assertion for other types.
+    std::optional<std::wstring> string(std::size_t i) const;
 
     bool operator==(const regkey_value& o) const { return type == o.type && data == o.data; }
 };

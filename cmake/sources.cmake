@@ -4,6 +4,7 @@ set(ORVANE_HELPER_SOURCES
   Helpers/late_bound.cpp
   Helpers/one_line.cpp
   Helpers/regkey.cpp
+  Helpers/replace_file.cpp
   Helpers/utf.cpp
   Helpers/windowing_calls.cpp
 )
@@ -18,6 +19,7 @@ set(ORVANE_COMPONENT_SOURCES
   shell/identifier_text.cpp
   shell/identity.cpp
   shell/installation_check.cpp
+  shell/list_field.cpp
   shell/list_file.cpp
   shell/list_format.cpp
   shell/plugin_list.cpp
@@ -28,6 +30,7 @@ set(ORVANE_COMPONENT_SOURCES
   prefs/advanced_settings.cpp
   prefs/legacy_import.cpp
   prefs/manager.cpp
+  prefs/removal_warning.cpp
   prefs/vst_manager_page.cpp
   dsp/config_popup.cpp
   dsp/dsp_instance.cpp
@@ -38,6 +41,7 @@ set(ORVANE_COMPONENT_SOURCES
   vst/declicker.cpp
   vst/fp_state.cpp
   vst/guard_zone.cpp
+  vst/editor_link.cpp
   vst/host_callback.cpp
   vst/instance_key.cpp
   vst/instance_lock.cpp
@@ -61,6 +65,7 @@ set(ORVANE_COMPONENT_SOURCES
   ui/mainmenu_group.cpp
   ui/menu_edit.cpp
   ui/menu_edit_list.cpp
+  ui/menu_edit_threads.cpp
 )
 
 # The DLL's own dialogs.

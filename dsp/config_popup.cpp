@@ -36,22 +36,22 @@ private:
 void show_config_popup_with_callback(const entry& slot, const dsp_preset& preset, HWND parent,
                                      dsp_preset_edit_callback& callback) {
     vst_ref plugin(slot, preset);
-    // One step tests and takes the flag, so two popups started at once on
-    // two threads cannot both open an editor.
-    editor_open_claim claim(*plugin);
-    if (!plugin->loaded)
+    if (!plugin->loaded) {
         show_popup(plugin->diagnosis, k_title_error, popup_message::icon_error);
-    else if (!claim.claimed())
-        return;
-    else if (plugin->faulted)
+    } else if (plugin->faulted) {
         show_popup("The VST plug-in \"" + plugin->product_name +
                        "\" has been switched off after a crash; its editor can't be opened.",
                    k_title_error, popup_message::icon_error);
-    else if (!plugin->has_editor)
+    } else if (!plugin->has_editor) {
         show_popup("This feature isn't implemented for no-GUI plug-ins yet. Sorry.", k_title_not_implemented,
                    popup_message::icon_information);
-    else
-        run_editor(*plugin, slot, preset, parent, callback);
+    } else {
+        // Claimed only now, in one step with its test, so two popups started
+        // at once on two threads cannot both open an editor, while a popup
+        // showing one of the messages above holds nothing up.
+        editor_open_claim claim(*plugin);
+        if (claim.claimed()) run_editor(*plugin, slot, preset, parent, callback);
+    }
 }
 
 bool show_config_popup_returning(const entry& slot, dsp_preset& preset, HWND parent) {

@@ -1,9 +1,14 @@
 #include "main_thread_queue.h"
 
+#include <utility>
+
+#include "../host/exceptions.h"
+
 void main_thread_queue::add_callback(main_thread_callback* callback) {
     std::function<void()> wake;
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        if (!failure_.empty()) throw host_exception(std::exchange(failure_, std::string()));
         items_.emplace_back(callback);
         wake = wake_;
     }
@@ -42,4 +47,9 @@ std::size_t main_thread_queue::pump_wait(std::chrono::milliseconds timeout) {
 std::size_t main_thread_queue::pending() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return items_.size();
+}
+
+void main_thread_queue::fail_next(std::string message) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    failure_ = std::move(message);
 }

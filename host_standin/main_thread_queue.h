@@ -6,6 +6,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <string>
 
 #include "../host/main_thread.h"
 
@@ -22,6 +23,9 @@ public:
     // Waits up to `timeout` for something to be queued, then pumps.
     std::size_t pump_wait(std::chrono::milliseconds timeout);
     std::size_t pending() const;
+    // The next add throws a host_exception with `message` instead: a queue
+    // that cannot take more work.
+    void fail_next(std::string message);
     // Called, on the adding thread, after each add: a window's message loop
     // uses it to learn that work is waiting.
     void set_wake(std::function<void()> wake);
@@ -31,4 +35,5 @@ private:
     std::condition_variable queued_;
     std::deque<service_ptr_t<main_thread_callback>> items_;
     std::function<void()> wake_;
+    std::string failure_;
 };

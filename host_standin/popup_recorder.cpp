@@ -27,8 +27,11 @@ void popup_recorder::show(const char* text, std::size_t text_len, const char* ti
         std::fprintf(stderr, "%s: %s\n", r.title.c_str(), flat.c_str());
         std::fflush(stderr);
     }
-    std::lock_guard<std::mutex> lock(mutex_);
-    messages_.push_back(std::move(r));
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        messages_.push_back(r);
+    }
+    if (on_show_) on_show_(r);
 }
 
 std::vector<popup_record> popup_recorder::messages() const {

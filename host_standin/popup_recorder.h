@@ -1,6 +1,7 @@
 #pragma once
 // The host's message box: the stand-in keeps every message it was asked to
 // show and can print it.
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -29,10 +30,14 @@ public:
     // The next show throws a host_exception with `message` instead: a message
     // box that cannot be shown.
     void fail_next(std::string message);
+    // Runs on the showing thread for each message after it is recorded, as
+    // a user would act while the box is up. Set it before anything shows.
+    void set_on_show(std::function<void(const popup_record&)> action) { on_show_ = std::move(action); }
 
 private:
     mutable std::mutex mutex_;
     std::vector<popup_record> messages_;
     bool echo_ = false;
     std::string failure_;
+    std::function<void(const popup_record&)> on_show_;
 };

@@ -5,18 +5,21 @@
 
 #include "../Helpers/utf.h"
 #include "../Helpers/windowing_calls.h"
+#include "../host/dsp_config.h"
 #include "../ui/file_dialog.h"
 #include "../shell/component.h"
 #include "../shell/list_file.h"
 #include "../shell/popups.h"
 #include "../vst/vst.h"
 #include "legacy_import.h"
+#include "removal_warning.h"
 
 namespace {
 
 constexpr DWORD k_list_view_styles =
     LVS_EX_FULLROWSELECT | LVS_EX_UNDERLINEHOT | LVS_EX_LABELTIP | LVS_EX_DOUBLEBUFFER;  // 0x14820
 const char k_already_listed[] = "This plug-in is already in the list.";
+const char k_no_legacy_list[] = "No plug-in list from an older release was found.";
 
 struct column {
     const wchar_t* header;
@@ -132,23 +135,33 @@ void manager::destroy_rows() {
     ListView_DeleteAllItems(list_);
 }
 
-void manager::populate(bool from_legacy) {
+// The records replace the rows, in order; each row owns its record.
+void manager::fill_rows(entry_list records) {
     destroy_rows();
-    entry_list records;
-    if (from_legacy) {
-        import_legacy_list(records);
-        changed_ = true;
-    } else {
-        load_list(records);
-        changed_ = false;
-    }
     for (std::size_t i = 0; i < records.size(); ++i) insert_row(static_cast<int>(i), std::move(records[i]));
+}
+
+// Shift is also the list view's multi-select key, so an import that finds
+// nothing leaves the rows alone rather than empty the page by accident.
+void manager::on_import_legacy() {
+    entry_list records;
+    try {
+        import_legacy_list(records);
+    } catch (const wchar_t*) {
+        records.clear();  // a key that cannot be enumerated holds no usable list
+    }
+    if (records.empty()) {
+        show_popup(k_no_legacy_list, k_title_error, popup_message::icon_information);
+        return;
+    }
+    fill_rows(std::move(records));
+    changed_ = true;
+    state_changed();
 }
 
 void manager::on_add(bool shift) {
     if (shift) {
-        populate(true);
-        state_changed();
+        on_import_legacy();
         return;
     }
 
@@ -178,6 +191,8 @@ void manager::on_add(bool shift) {
 }
 
 void manager::on_remove() {
+    if (!list_) return;
+    if (ListView_GetNextItem(list_, -1, LVNI_SELECTED) >= 0 && !confirm_removal()) return;
     for (;;) {
         int row = ListView_GetNextItem(list_, -1, LVNI_SELECTED);
         if (row < 0) break;
@@ -186,6 +201,19 @@ void manager::on_remove() {
         changed_ = true;
     }
     if (changed_) state_changed();
+}
+
+bool manager::confirm_removal() {
+    std::vector<const entry*> removed, kept;
+    for (int row = 0, rows = row_count(); row < rows; ++row)
+        if (const entry* e = record_of(row))
+            (ListView_GetItemState(list_, row, LVIS_SELECTED) ? removed : kept).push_back(e);
+    dsp_chain_config_impl chain;
+    host_service<dsp_config_manager>()->read_chain(chain);
+    const std::string warning = removal_warning(chain, removed, kept);
+    if (warning.empty()) return true;
+    return MessageBoxW(hwnd(), utf8_to_wide(warning).c_str(), utf8_to_wide(k_removal_title).c_str(),
+                       MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
 }
 
 void manager::state_changed() {
@@ -199,11 +227,20 @@ unsigned manager::get_state() {
 }
 
 void manager::apply() {
+    // Without its window the page has no rows: there is nothing to write,
+    // and an empty list would wipe the file.
+    if (!list_) return;
     // The rows keep their records; the file gets copies of them.
     entry_list records;
     for (int row = 0, rows = row_count(); row < rows; ++row)
         if (const entry* e = record_of(row)) records.push_back(std::make_unique<entry>(*e));
-    save_list(records);
+    const list_save_result saved = save_list(records);
+    if (!saved.saved) show_popup(saved.error, k_title_error, popup_message::icon_error);
 }
 
-void manager::reset() { populate(false); }
+void manager::reset() {
+    entry_list records;
+    load_list(records);
+    fill_rows(std::move(records));
+    changed_ = false;
+}

@@ -32,9 +32,12 @@ protected:
 private:
     void on_init();
     void on_add(bool shift);
+    void on_import_legacy();
     void on_remove();
+    // Asks before removing the selected rows when the chain uses their plug-ins.
+    bool confirm_removal();
     void on_destroy();
-    void populate(bool from_legacy);
+    void fill_rows(entry_list records);
 
     int row_count() const;
     entry* record_of(int row) const;

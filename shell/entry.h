@@ -30,4 +30,7 @@ public:
     bool has_editor = false;
 };
 
+// All seven fields equal, the identifier byte for byte.
+bool same_record(const entry& a, const entry& b);
+
 using entry_list = std::vector<std::unique_ptr<entry>>;

@@ -7,9 +7,12 @@
 #include <cstring>
 #include <vector>
 
+#include "../Helpers/replace_file.h"
 #include "../Helpers/utf.h"
 #include "../Helpers/win32_handles.h"
+#include "../host/exception_win32.h"
 #include "component.h"
+#include "list_field.h"
 #include "list_format.h"
 
 namespace {
@@ -43,6 +46,23 @@ void append_line(std::vector<unsigned char>& out, const std::string& text) {
     }
 }
 
+const char* const k_field_names[] = {"module path", "product name", "spare text", "vendor name", "channel summary"};
+
+list_save_result refused(const std::string& why) { return {false, "The plug-in list could not be saved: " + why}; }
+
+// The first field the file cannot hold, as the user would name it.
+std::string unfit_field(const entry_list& list) {
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const entry::lines lines = list[i]->to_lines();
+        for (std::size_t f = 0; f < sizeof k_field_names / sizeof k_field_names[0]; ++f)
+            if (!fits_list_field(lines[f]))
+                return std::string("the ") + k_field_names[f] + " of plug-in " + std::to_string(i + 1) +
+                       " is longer than " + std::to_string(list_field_max_units) +
+                       " characters or holds a line break.";
+    }
+    return {};
+}
+
 }  // namespace
 
 std::wstring list_file_path(const char* profile_folder) {
@@ -70,29 +90,33 @@ void load_list_file(const std::wstring& path, entry_list& target) {
     }
 }
 
-void save_list_file(const std::wstring& path, const entry_list& list) {
-    if (path.empty()) return;
+list_save_result save_list_file(const std::wstring& path, const entry_list& list) {
+    if (path.empty()) return refused("the player's profile folder is not known.");
+    const std::string unfit = unfit_field(list);
+    if (!unfit.empty()) return refused(unfit);
+
     std::vector<unsigned char> bytes;
     std::uint32_t count = static_cast<std::uint32_t>(list.size());
     for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<unsigned char>(count >> (8 * i)));
     for (const auto& e : list)
         for (const std::string& line : e->to_lines()) append_line(bytes, line);
 
-    // Written beside the list and put in its place only when complete: a
-    // full disk or a failed write leaves the old list, never half of one.
-    const std::wstring part = path + L".new";
-    bool complete = false;
-    {
-        unique_handle file = make_file_handle(
-            CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) return;
-        DWORD written = 0;
-        complete = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                   written == bytes.size();
-    }
-    if (!complete || !MoveFileExW(part.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) DeleteFileW(part.c_str());
+    const DWORD error = replace_file_content(path, bytes);
+    if (error != ERROR_SUCCESS) return refused(wide_to_utf8(path) + ": " + format_win32_error(error));
+    return {true, {}};
+}
+
+bool list_file_holds(const std::wstring& path, const entry_list& list) {
+    entry_list written;
+    load_list_file(path, written);
+    if (written.size() != list.size()) return false;
+    for (std::size_t i = 0; i < list.size(); ++i)
+        if (!same_record(*written[i], *list[i])) return false;
+    return true;
 }
 
 void load_list(entry_list& target) { load_list_file(list_file_path(core_api().profile_folder()), target); }
 
-void save_list(const entry_list& list) { save_list_file(list_file_path(core_api().profile_folder()), list); }
+list_save_result save_list(const entry_list& list) {
+    return save_list_file(list_file_path(core_api().profile_folder()), list);
+}

@@ -13,15 +13,15 @@ namespace {
 
 std::wstring list_path() { return list_file_path(core_api().profile_folder()); }
 
-// The list writer says nothing when it fails; reading the file back does.
-// With `restore`, a failed write puts that list back.
+// A save says why it failed; reading the file back then checks every field.
+// With `restore`, a list that did not read back as written is put back.
 void write_list(const entry_list& list, const entry_list* restore = nullptr) {
-    save_list(list);
-    entry_list written;
-    load_list(written);
-    if (written.size() == list.size()) return;
+    const list_save_result saved = save_list(list);
+    if (!saved.saved) throw script_error(vst_script_io_error, saved.error);
+    if (list_file_holds(list_path(), list)) return;
     if (restore) save_list(*restore);
-    throw script_error(vst_script_io_error, "cannot write the plug-in list " + wide_to_utf8(list_path()));
+    throw script_error(vst_script_io_error,
+                       "the plug-in list " + wide_to_utf8(list_path()) + " did not read back as written");
 }
 
 }  // namespace

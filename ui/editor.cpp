@@ -1,5 +1,6 @@
 #include "editor.h"
 
+#include <cstdint>
 #include <exception>
 #include <string>
 
@@ -16,6 +17,8 @@ namespace {
 
 constexpr UINT_PTR k_idle_timer = 0;
 constexpr UINT k_idle_period_ms = 30;
+// A size request from another thread: width and height as signed values.
+constexpr UINT k_resize_message = WM_APP;
 
 }  // namespace
 
@@ -27,13 +30,24 @@ editor::editor(const dsp_preset& preset, vst& plugin, dsp_preset_edit_callback& 
 // A window that never opened never reached WM_DESTROY: its reference goes here.
 editor::~editor() {
     leave_live_set();
-    if (plugin_ && effect_) effect_->resvd1 = 0;
+    if (plugin_) set_editor_link(effect_, nullptr);
 }
 
-void editor::run(HWND parent) { run_modal(component_instance(), k_editor_dialog, parent); }
+// The dialog answers -1 when it cannot be created and 0 for a parent that
+// is no window, so whether it opened is told by its initialisation.
+bool editor::run(HWND parent, DWORD& error) {
+    SetLastError(ERROR_SUCCESS);
+    run_modal(component_instance(), k_editor_dialog, parent);
+    error = window_thread_ ? ERROR_SUCCESS : GetLastError();
+    return window_thread_ != 0;
+}
 
-// Window thread: the window's own initialisation. Any thread: the plug-in's
-// size requests through the host callback.
+bool editor::post_resize(int width, int height) {
+    HWND window = hwnd();
+    return window && PostMessageW(window, k_resize_message, static_cast<WPARAM>(static_cast<std::intptr_t>(width)),
+                                  static_cast<LPARAM>(height)) != FALSE;
+}
+
 bool editor::resize_client(int width, int height) {
     HWND window = hwnd();
     RECT rect;
@@ -50,9 +64,9 @@ bool editor::resize_client(int width, int height) {
 
 // Window thread, as every message below. Nothing may leave through the
 // system's dialog code: a failure is shown, and the window goes on.
-bool editor::on_message(UINT message, WPARAM wparam, LPARAM, LRESULT& result) {
+bool editor::on_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
     try {
-        return handle(message, wparam, result);
+        return handle(message, wparam, lparam, result);
     } catch (const std::exception& e) {
         try {
             show_popup(e.what(), k_title_error, popup_message::icon_error);
@@ -63,11 +77,15 @@ bool editor::on_message(UINT message, WPARAM wparam, LPARAM, LRESULT& result) {
     }
 }
 
-bool editor::handle(UINT message, WPARAM wparam, LRESULT& result) {
+bool editor::handle(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
     switch (message) {
         case WM_INITDIALOG:
             initialise();
             result = TRUE;  // the system sets the default focus
+            return true;
+        case k_resize_message:
+            resize_client(static_cast<int>(static_cast<std::intptr_t>(wparam)), static_cast<int>(lparam));
+            result = 0;
             return true;
         case WM_TIMER:
             if (wparam != k_idle_timer) return false;
@@ -93,7 +111,8 @@ bool editor::handle(UINT message, WPARAM wparam, LRESULT& result) {
 }
 
 void editor::initialise() {
-    if (effect_) effect_->resvd1 = reinterpret_cast<std::intptr_t>(static_cast<editor_link*>(this));
+    window_thread_ = GetCurrentThreadId();
+    set_editor_link(effect_, this);
 
     // Position 0 is read as a command identifier, so each item goes in
     // before the first item whose identifier is 0.
@@ -102,21 +121,32 @@ void editor::initialise() {
     InsertMenuW(system_menu, 0, MF_BYCOMMAND | MF_STRING, k_command_save_program, L"&Save program as...");
 
     SetWindowTextW(hwnd(), utf8_to_wide(plugin_->product_name).c_str());
+    RECT template_client{};
+    GetClientRect(hwnd(), &template_client);
     place_over_main_window();
 
     plugin_->dispatch(effEditOpen, 0, 0, hwnd());
+    const SIZE area = plugin_area({template_client.right, template_client.bottom});
+    resize_client(area.cx, area.cy);
+
+    SetTimer(hwnd(), k_idle_timer, k_idle_period_ms, nullptr);
+}
+
+// The size of the plug-in's rectangle; `otherwise` (the template's) when it
+// gives none, or one without area, as some editors do before they know
+// their size.
+SIZE editor::plugin_area(SIZE otherwise) {
     ERect* rect = nullptr;
     plugin_->dispatch(effEditGetRect, 0, 0, &rect);
-    // Without a rectangle the window keeps the template's size; the one a
-    // plug-in hands over is its memory, read under the guard.
+    // The rectangle is the plug-in's memory, read under the guard.
     int width = 0, height = 0;
-    if (rect && plugin_->guarded("effEditGetRect", [&] {
+    if (!rect || !plugin_->guarded("effEditGetRect", [&] {
             width = rect->right - rect->left;
             height = rect->bottom - rect->top;
         }))
-        resize_client(width, height);
-
-    SetTimer(hwnd(), k_idle_timer, k_idle_period_ms, nullptr);
+        return otherwise;
+    if (width <= 0 || height <= 0) return otherwise;
+    return {width, height};
 }
 
 void editor::place_over_main_window() {
@@ -149,7 +179,7 @@ void editor::close_down() {
     struct let_go {
         editor& e;
         ~let_go() {
-            if (e.effect_) e.effect_->resvd1 = 0;
+            set_editor_link(e.effect_, nullptr);
             e.plugin_.reset();
         }
     } on_exit{*this};

@@ -27,20 +27,27 @@ public:
     editor& operator=(const editor&) = delete;
 
     // Modal on the calling thread; returns once the window is destroyed.
-    void run(HWND parent);
-    // Any thread: the plug-in asks for a new size of its area.
+    // False when the window never opened; `error` then holds the system's
+    // reason, or ERROR_SUCCESS when it gave none.
+    bool run(HWND parent, DWORD& error);
+    // The window's thread: the plug-in's area gets this size now.
     bool resize_client(int width, int height) override;
+    // Any thread: the request is applied on the window's thread.
+    bool post_resize(int width, int height) override;
+    DWORD window_thread() const override { return window_thread_; }
 
 private:
     bool on_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
     void initialise();
     void place_over_main_window();
+    SIZE plugin_area(SIZE otherwise);
     void program_file(UINT command);
     void close_down();
-    bool handle(UINT message, WPARAM wparam, LRESULT& result);
+    bool handle(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result);
 
     vst_ref plugin_;  // held from construction until WM_DESTROY
     AEffect* effect_;
+    DWORD window_thread_ = 0;  // set when the window opens
     dsp_preset_edit_callback& callback_;
     dsp_preset_impl preset_;
 };

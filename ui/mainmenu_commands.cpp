@@ -40,8 +40,9 @@ public:
     GUID get_parent() override { return k_dsp_group; }
     std::uint32_t get_sort_priority(std::uint32_t) override { return sort_priority_dontcare; }
 
+    // Entries from the sixteenth on have no command, however long the chain.
     bool get_display(std::uint32_t index, string_base& text, std::uint32_t& flags) override {
-        if (index >= chain_.get_count()) return false;
+        if (index >= k_command_count || index >= chain_.get_count()) return false;
         const dsp_preset& e = chain_.get_item(index);
         service_ptr_t<dsp_entry> dsp = find_dsp_entry(e.get_owner());
         if (!dsp || !dsp->has_config_popup()) flags |= flag_disabled;
@@ -52,7 +53,7 @@ public:
 
     // The host's callback service is not used.
     void execute(std::uint32_t index, service_base*) override {
-        if (index >= chain_.get_count()) return;
+        if (index >= k_command_count || index >= chain_.get_count()) return;
         const dsp_preset& e = chain_.get_item(index);
         if (!has_config_popup(e.get_owner())) return;
         if (menu_edit_list::contains(e)) return;  // a menu edit for this entry is running

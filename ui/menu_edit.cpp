@@ -6,6 +6,7 @@
 #include "../shell/component.h"
 #include "dsp_menu_callback.h"
 #include "menu_edit_list.h"
+#include "menu_edit_threads.h"
 
 service_ptr_t<dsp_entry> find_dsp_entry(const GUID& owner) {
     service_ptr_t<dsp_entry> found;
@@ -51,6 +52,7 @@ void run_menu_edit(const dsp_preset& preset) {
 struct menu_edit_start {
     dsp_preset_impl preset;
     HMODULE module;  // holds the component loaded while the thread runs its code
+    std::uint64_t id;  // among the running menu edits
 };
 
 DWORD WINAPI menu_edit_thread(LPVOID param) {
@@ -59,6 +61,7 @@ DWORD WINAPI menu_edit_thread(LPVOID param) {
         std::unique_ptr<menu_edit_start> start(static_cast<menu_edit_start*>(param));
         module = start->module;
         run_menu_edit(start->preset);
+        menu_edit_threads::leave(start->id);
     }
     if (module) FreeLibraryAndExitThread(module, 0);
     return 0;
@@ -80,17 +83,21 @@ HMODULE own_module_reference() {
 }  // namespace
 
 void start_menu_edit(const dsp_preset& chain_entry) {
-    auto start = std::make_unique<menu_edit_start>(menu_edit_start{dsp_preset_impl(chain_entry), own_module_reference()});
+    auto start = std::make_unique<menu_edit_start>(
+        menu_edit_start{dsp_preset_impl(chain_entry), own_module_reference(), menu_edit_threads::enlist()});
     // Listed here, on the main thread, before the thread exists: a second
     // execute of the same command before the thread runs finds it listed.
     menu_edit_list::append(start->preset);
-    // The thread owns the copy from here on; it is never waited for.
+    // The thread owns the copy from here on; only the component's stop
+    // waits for it.
+    const std::uint64_t id = start->id;
     HANDLE thread = CreateThread(nullptr, 0, menu_edit_thread, start.get(), 0, nullptr);
     if (!thread) {
         menu_edit_list::remove_all_equal(start->preset);
+        menu_edit_threads::leave(id);
         if (start->module) FreeLibrary(start->module);
         return;
     }
     start.release();
-    CloseHandle(thread);
+    menu_edit_threads::adopt(id, thread);
 }

@@ -89,7 +89,7 @@ std::intptr_t VSTCALL host_callback(AEffect* effect, std::int32_t opcode, std::i
         case audioMasterIdle: idle(owner); return 0;
         case audioMasterProcessEvents: return 1;
         case audioMasterSizeWindow:
-            if (editor_link* editor = hold.editor()) editor->resize_client(index, static_cast<int>(value));
+            if (owner) request_editor_resize(owner->effect, index, static_cast<int>(value));
             return 0;
         case audioMasterGetAutomationState: return kVstAutomationOff;
         case audioMasterGetVendorString:

@@ -8,7 +8,6 @@
 
 #include "../Helpers/critical_section.h"
 #include "../Helpers/never_destroyed.h"
-#include "editor_link.h"
 #include "vst.h"
 
 namespace {
@@ -40,7 +39,7 @@ int holds_of_this_thread(const vst& owner) {
 }
 
 void wait_for_other_threads(vst& owner) {
-    // Callbacks only answer, post or ask the plug-in for idle: short.
+    // Callbacks only answer, post a resize or ask the plug-in for idle: short.
     for (int spins = 0; owner.callbacks_in_flight.load() > holds_of_this_thread(owner); ++spins)
         Sleep(spins < 100 ? 0 : 1);
 }
@@ -61,8 +60,6 @@ void close_record(const AEffect* record, vst& owner) {
     wait_for_other_threads(owner);
 }
 
-void wait_for_callbacks(vst& owner) { wait_for_other_threads(owner); }
-
 callback_hold::callback_hold(const AEffect* record) {
     if (!record || t_depth == k_deepest_nesting) return;
     critical_section_scope guard(records_lock());
@@ -79,8 +76,4 @@ callback_hold::~callback_hold() {
     if (!owner_) return;
     --t_depth;
     owner_->callbacks_in_flight.fetch_sub(1);
-}
-
-editor_link* callback_hold::editor() const {
-    return owner_ && owner_->effect ? reinterpret_cast<editor_link*>(owner_->effect->resvd1) : nullptr;
 }

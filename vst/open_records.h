@@ -7,7 +7,6 @@
 #include <cstdint>
 
 class vst;
-class editor_link;
 struct AEffect;
 
 // Validation: the record has passed its checks and belongs to `owner`.
@@ -18,8 +17,8 @@ void open_record(AEffect* record, vst& owner);
 void close_record(const AEffect* record, vst& owner);
 
 // A callback's hold on the vst of its record, for the callback's duration:
-// the vst is not closed meanwhile, and an editor attached to it is not
-// destroyed. Empty for a record that is not one of ours, or no longer open.
+// the vst is not closed meanwhile. Empty for a record that is not one of
+// ours, or no longer open.
 class callback_hold {
 public:
     explicit callback_hold(const AEffect* record);
@@ -28,13 +27,7 @@ public:
     callback_hold& operator=(const callback_hold&) = delete;
 
     vst* owner() const { return owner_; }
-    // The editor window open for the plug-in, or null.
-    editor_link* editor() const;
 
 private:
     vst* owner_ = nullptr;
 };
-
-// Editor window, after it stopped pointing the record at itself: returns
-// once no callback of another thread can still be using the window.
-void wait_for_callbacks(vst& owner);

@@ -213,12 +213,15 @@ std::int32_t vst::parameter_count() const {
 
 std::string vst::ask_text(std::int32_t opcode, std::int32_t index, std::size_t limit) {
     // One buffer per thread, zeroed for every request (a plug-in may write
-    // past its terminator, and the next answer must not see that).
-    thread_local std::vector<char> buffer(k_text_buffer);
-    std::fill(buffer.begin(), buffer.end(), '\0');
-    dispatch(opcode, index, 0, buffer.data());
-    buffer.back() = '\0';
-    return cut_utf8(buffer.data(), limit);
+    // past its terminator, and the next answer must not see that). A plain
+    // array: this runtime ends a DLL's thread-local objects that have a
+    // destructor after it has freed their storage, so such an object would
+    // free whatever another thread has put there meanwhile.
+    thread_local char buffer[k_text_buffer];
+    std::fill(buffer, buffer + k_text_buffer, '\0');
+    dispatch(opcode, index, 0, buffer);
+    buffer[k_text_buffer - 1] = '\0';
+    return cut_utf8(buffer, limit);
 }
 
 void vst::on_fault(const char* call, const plugin_fault& fault) {

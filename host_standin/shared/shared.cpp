@@ -15,7 +15,12 @@ namespace {
 
 std::mutex g_mutex;
 std::vector<std::string> g_filtered;
-thread_local std::vector<std::string> t_labels;
+// Plain thread-local data: this runtime ends a DLL's thread-local objects
+// that have a destructor after it has freed their storage. A label lives as
+// long as its tracker, so keeping its address is enough.
+constexpr std::size_t k_max_labels = 64;
+thread_local const char* t_labels[k_max_labels];
+thread_local std::size_t t_depth = 0;
 
 std::string describe(const EXCEPTION_POINTERS* p) {
     if (!p || !p->ExceptionRecord) return "exception without a record";
@@ -52,11 +57,13 @@ extern "C" BOOL __cdecl uFormatSystemErrorMessage(string_base& out, DWORD code) 
     return TRUE;
 }
 
-uCallStackTracker::uCallStackTracker(const char* label) : depth_(t_labels.size()) {
-    t_labels.push_back(label ? label : "");
+uCallStackTracker::uCallStackTracker(const char* label) : depth_(t_depth) {
+    // Labels deeper than the table holds are counted, not kept.
+    if (t_depth < k_max_labels) t_labels[t_depth] = label ? label : "";
+    ++t_depth;
 }
 
-uCallStackTracker::~uCallStackTracker() { t_labels.resize(depth_); }
+uCallStackTracker::~uCallStackTracker() { t_depth = depth_; }
 
 extern "C" std::size_t __cdecl standin_filtered_count() {
     std::lock_guard<std::mutex> lock(g_mutex);
@@ -70,8 +77,8 @@ extern "C" void __cdecl standin_filtered_text(std::size_t index, string_base& ou
 
 extern "C" void __cdecl standin_call_stack(string_base& out) {
     out.set_string("");
-    for (std::size_t i = 0; i < t_labels.size(); ++i) {
+    for (std::size_t i = 0; i < t_depth && i < k_max_labels; ++i) {
         if (i) out.add_string(" > ");
-        out.add_string(t_labels[i].c_str());
+        out.add_string(t_labels[i]);
     }
 }

@@ -130,7 +130,10 @@ TEST_F(OrvaneRobustness, AddSaysAddedOnlyOnceTheListIsWritten) {
     CreateDirectoryW(profile.file(L"vst_entries.bin").c_str(), nullptr);
     tool_run r = orvane({L"add", plugin_dll("gain")});
     EXPECT_EQ(r.exit_code, 1);
-    EXPECT_NE(r.err.find("cannot write the plug-in list"), std::string::npos) << r.err;
+    const std::string said = "orvane: error: The plug-in list could not be saved: " +
+                             wide_to_utf8(profile.file(L"vst_entries.bin")) + ": ";
+    EXPECT_EQ(r.err.substr(0, said.size()), said) << r.err;
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;  // one line
     EXPECT_EQ(r.out.find("Added"), std::string::npos) << r.out;
 }
 

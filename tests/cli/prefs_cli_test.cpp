@@ -6,6 +6,8 @@
 
 #include <commctrl.h>
 
+#include <map>
+
 #include "../../Helpers/utf.h"
 #include "../support/child_process.h"
 #include "../support/list_writer.h"
@@ -110,12 +112,17 @@ TEST_F(PrefsTool, ImportLegacyReplacesTheListOrFailsWithoutOne) {
     auto bytes = multi_string_bytes({L"C:\\old\\delay.dll", L"Old Delay", L"n/a", L"Old Vendor", L"2/2",
                                      L"44454C59-4C59-4445-594C-59444C59444C", L"config:true"});
     RegSetValueExW(key, L"{delay}", 0, REG_MULTI_SZ, bytes.data(), static_cast<DWORD>(bytes.size()));
+    // A field longer than a line of the list, and one with a line feed: the
+    // records after them must not shift.
+    bytes = multi_string_bytes({L"C:\\old\\echo.dll", std::wstring(300, L'E'), L"n/a", L"Two\nLines", L"2/2",
+                                L"4543484F-484F-4543-4F48-4F4543484F45", L"config:false"});
+    RegSetValueExW(key, L"{echo}", 0, REG_MULTI_SZ, bytes.data(), static_cast<DWORD>(bytes.size()));
     RegCloseKey(key);
     tool_run r = run_orvane(with_profile({L"import-legacy"}));
     RegDeleteTreeW(HKEY_CURRENT_USER, k_legacy_key);
 
     ASSERT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_NE(r.out.find("Imported 1 plug-in from HKEY_CURRENT_USER\\Software\\Tamsk\\Q7R Orvane, replacing the 2 "
+    EXPECT_NE(r.out.find("Imported 2 plug-ins from HKEY_CURRENT_USER\\Software\\Tamsk\\Q7R Orvane, replacing the 2 "
                          "listed before:"),
               std::string::npos)
         << r.out;
@@ -124,6 +131,23 @@ TEST_F(PrefsTool, ImportLegacyReplacesTheListOrFailsWithoutOne) {
     tool_run listed = run_orvane(with_profile({L"plugins"}));
     EXPECT_NE(listed.out.find("Old Delay"), std::string::npos) << listed.out;
     EXPECT_EQ(listed.out.find("C:\\fx\\a.dll"), std::string::npos) << listed.out;
+    // Each record on a line of its own, its module in the module column.
+    std::vector<std::string> records;
+    for (std::size_t at = 0, end; at < listed.out.size(); at = end + 1) {
+        end = listed.out.find('\n', at);
+        if (end == std::string::npos) end = listed.out.size();
+        std::string line = listed.out.substr(at, end - at);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.rfind("  1  ", 0) == 0 || line.rfind("  2  ", 0) == 0) records.push_back(line);
+    }
+    ASSERT_EQ(records.size(), 2u) << listed.out;
+    std::map<std::string, std::string> module_of;
+    for (const std::string& line : records)
+        module_of[line.find("Old Delay") != std::string::npos ? "delay" : "echo"] = line.substr(line.rfind(' ') + 1);
+    EXPECT_EQ(module_of["delay"], "C:\\old\\delay.dll") << listed.out;
+    EXPECT_EQ(module_of["echo"], "C:\\old\\echo.dll") << listed.out;
+    EXPECT_NE(records[0].find(std::string(258, 'E')) + records[1].find(std::string(258, 'E')), 2 * std::string::npos);
+    EXPECT_EQ(listed.out.find(std::string(259, 'E')), std::string::npos) << listed.out;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include "../../host/string_base.h"
 #include "../../prefs/advanced_settings.h"
+#include "../../shell/factory_list.h"
 #include "../support/settings_restorer.h"
 
 namespace {
@@ -20,23 +21,51 @@ protected:
     settings_restorer keep_settings;
 };
 
+// The player keeps users' values under these GUIDs, below this branch: a
+// typo in any of them loses every stored setting.
 TEST_F(AdvancedSettings, NamesDefaultsAndFlags) {
-    auto& limit = output_number_limit_setting();
-    auto& declick = declicker_size_setting();
-    string8 name, def;
-    limit.get_name(name);
-    EXPECT_EQ(name.str(), "Output number limit");
-    declick.get_name(name);
-    EXPECT_EQ(name.str(), "Declicker size");
-    EXPECT_EQ(state_of(limit), "6");
-    EXPECT_EQ(state_of(declick), "4");
-    limit.get_default_state(def);
-    EXPECT_EQ(def.str(), "6");
-    declick.get_default_state(def);
-    EXPECT_EQ(def.str(), "4");
-    EXPECT_EQ(limit.get_flags(), 1u);
-    EXPECT_EQ(limit.get_preferences_flags(), 0u);
-    EXPECT_EQ(limit.get_parent(), declick.get_parent());
+    const GUID branch_guid = {0xED53CCA9, 0x658F, 0x421F, {0x83, 0x93, 0xD3, 0x62, 0xCE, 0xB5, 0x52, 0x0B}};
+    const GUID player_branch = {0x34949F34, 0xE655, 0x4F09, {0xBA, 0x50, 0xFA, 0xEB, 0x4D, 0x9B, 0x77, 0x69}};
+    service_ptr_t<advconfig_branch> branch;
+    for (service_factory_base* f = factory_list_head(); f && !branch; f = f->next) {
+        if (f->class_guid != advconfig_entry::class_guid) continue;
+        service_ptr_t<advconfig_entry> e = service_ptr_t<advconfig_entry>::adopt(
+            static_cast<advconfig_entry*>(f->create_instance()));
+        e.query_as(branch);
+    }
+    ASSERT_TRUE(branch);
+    string8 branch_name;
+    branch->get_name(branch_name);
+    EXPECT_EQ(branch_name.str(), "VST");
+    EXPECT_EQ(branch->get_guid(), branch_guid);
+    EXPECT_EQ(branch->get_parent(), player_branch);
+    EXPECT_EQ(branch->get_sort_priority(), 0.0);
+
+    struct row {
+        advconfig_entry_integer_impl& setting;
+        const char* name;
+        GUID guid;
+        const char* default_text;
+    } rows[] = {
+        {output_number_limit_setting(), "Output number limit",
+         {0x0B845278, 0x89EA, 0x46FC, {0xBE, 0x6F, 0x6D, 0x11, 0x1F, 0xFE, 0x94, 0x8C}}, "6"},
+        {declicker_size_setting(), "Declicker size",
+         {0xF0048EF8, 0x9EF0, 0x4D7E, {0xA2, 0x4C, 0x55, 0x63, 0xE0, 0xFF, 0xA0, 0x9E}}, "4"},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.name);
+        string8 name, def;
+        r.setting.get_name(name);
+        EXPECT_EQ(name.str(), r.name);
+        EXPECT_EQ(r.setting.get_guid(), r.guid);
+        EXPECT_EQ(r.setting.get_parent(), branch_guid);
+        EXPECT_EQ(state_of(r.setting), r.default_text);
+        r.setting.get_default_state(def);
+        EXPECT_EQ(def.str(), r.default_text);
+        EXPECT_EQ(r.setting.get_flags(), 1u);
+        EXPECT_EQ(r.setting.get_preferences_flags(), 0u);
+        EXPECT_EQ(r.setting.get_sort_priority(), 0.0);
+    }
 }
 
 TEST_F(AdvancedSettings, ValuesAreClippedBothWays) {

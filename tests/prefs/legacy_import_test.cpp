@@ -2,15 +2,16 @@
 // registry (HKEY_CURRENT_USER redirected to a key of the test's own).
 #include <gtest/gtest.h>
 
-#include <cwchar>
 #include <map>
+#include <optional>
 #include <random>
 
 #include "../../Helpers/regkey.h"
-#include "../../Helpers/utf.h"
 #include "../../prefs/legacy_import.h"
 #include "../../shell/identifier_text.h"
+#include "../../shell/list_file.h"
 #include "../support/registry_sandbox.h"
+#include "../support/test_paths.h"
 
 namespace {
 
@@ -70,15 +71,51 @@ TEST_F(LegacyImport, TakesOnlyMultiStringsNamedWithABrace) {
     EXPECT_TRUE(e.has_editor);
 }
 
+// Values written in the order of their names come back in that order,
+// whether the registry enumerates by name or by age.
 TEST_F(LegacyImport, ThirtyValuesInRegistryOrder) {
-    for (int i = 0; i < 30; ++i) reg.set_multi(k_key, L"{" + std::to_wstring(i) + L"}", seven(std::to_wstring(i)));
+    auto two_digits = [](int i) {
+        return std::wstring{static_cast<wchar_t>(L'0' + i / 10), static_cast<wchar_t>(L'0' + i % 10)};
+    };
+    for (int i = 0; i < 30; ++i) reg.set_multi(k_key, L"{" + two_digits(i) + L"}", seven(two_digits(i)));
     entry_list list = run();
     ASSERT_EQ(list.size(), 30u);
-    regkey key(HKEY_CURRENT_USER, k_key, KEY_READ);
-    std::size_t i = 0;
-    for (auto it = key.begin(); it != key.end(); ++it, ++i)
-        EXPECT_EQ(utf8_to_wide(list[i]->module_path), L"C:\\fx\\" + it.name().substr(1, it.name().size() - 2) + L".dll");
-    EXPECT_EQ(i, 30u);
+    const char* const expected[30] = {"00", "01", "02", "03", "04", "05", "06", "07", "08", "09",
+                                      "10", "11", "12", "13", "14", "15", "16", "17", "18", "19",
+                                      "20", "21", "22", "23", "24", "25", "26", "27", "28", "29"};
+    for (std::size_t i = 0; i < 30; ++i) {
+        EXPECT_EQ(list[i]->module_path, std::string("C:\\fx\\") + expected[i] + ".dll") << i;
+        EXPECT_EQ(list[i]->product_name, std::string("Product ") + expected[i]) << i;
+    }
+}
+
+// Fields the list file cannot hold are cut to its limit and cleaned, so the
+// imported list saves and reads back record for record.
+TEST_F(LegacyImport, OverlongAndMultiLineFieldsAreCutAndCleanedAndSaveAsImported) {
+    const std::wstring long_name(300, L'n');
+    // A surrogate pair that would straddle the limit is left out whole.
+    const std::wstring straddling = std::wstring(257, L'v') + L"\xD83D\xDE00" + L"tail";
+    reg.set_multi(k_key, L"{1 long}", {L"C:\\fx\\long.dll", long_name, L"n/a", straddling, L"2/2",
+                                       L"41424344-4344-4142-4443-424144434241", L"config:true"});
+    reg.set_multi(k_key, L"{2 lines}", {L"C:\\fx\\lines.dll", L"Line\nfeed", L"tab\there", L"Ven\rdor\x7F\x85",
+                                        L"2/2", L"41424345-4345-4142-4543-424145434241", L"config:false"});
+    entry_list list = run();
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0]->product_name, std::string(258, 'n'));
+    EXPECT_EQ(list[0]->vendor_name, std::string(257, 'v'));
+    EXPECT_EQ(list[1]->product_name, "Line feed");
+    EXPECT_EQ(list[1]->spare_text, "tab here");
+    EXPECT_EQ(list[1]->vendor_name, "Ven dor  ");
+
+    temp_folder dir;
+    const std::wstring path = dir.file(L"vst_entries.bin");
+    ASSERT_TRUE(save_list_file(path, list).saved);
+    EXPECT_TRUE(list_file_holds(path, list));
+    entry_list loaded;
+    load_list_file(path, loaded);
+    ASSERT_EQ(loaded.size(), 2u);
+    EXPECT_EQ(loaded[1]->module_path, "C:\\fx\\lines.dll");
+    EXPECT_FALSE(loaded[1]->has_editor);
 }
 
 TEST_F(LegacyImport, ShortLongAndEmptyValues) {
@@ -95,16 +132,17 @@ TEST_F(LegacyImport, ShortLongAndEmptyValues) {
     for (auto& e : list) by_path[e->module_path] = e.get();
     ASSERT_TRUE(by_path.count("C:\\fx\\long.dll"));
     EXPECT_TRUE(by_path["C:\\fx\\long.dll"]->has_editor);
+    ASSERT_TRUE(by_path.count("C:\\fx\\cut.dll"));  // the data's end ends the string
     ASSERT_TRUE(by_path.count("C:\\fx\\short.dll"));
     const entry& s = *by_path["C:\\fx\\short.dll"];
     EXPECT_EQ(s.product_name, "Short");
     EXPECT_EQ(s.vendor_name + s.spare_text + s.channel_summary, "");
     EXPECT_FALSE(s.has_editor);
     EXPECT_TRUE(s.identifier == GUID{});
-    // The empty and the unterminated value give records with every text empty.
+    // The empty value gives a record with every text empty.
     std::size_t blank = 0;
     for (auto& e : list) blank += e->module_path.empty() && e->product_name.empty() && !e->has_editor;
-    EXPECT_EQ(blank, 2u);
+    EXPECT_EQ(blank, 1u);
 }
 
 TEST(RegkeyValue, Strings) {
@@ -123,16 +161,18 @@ TEST(RegkeyValue, Strings) {
         {"far past two", value_of(REG_MULTI_SZ, two), 9, nullptr},
         {"empty data", value_of(REG_MULTI_SZ, {}), 0, nullptr},
         {"empty REG_SZ data", value_of(REG_SZ, {}), 0, nullptr},
-        {"unterminated string", value_of(REG_MULTI_SZ, bytes_of(L"abc", false)), 0, nullptr},
+        {"unterminated string", value_of(REG_MULTI_SZ, bytes_of(L"abc", false)), 0, L"abc"},
+        {"unterminated REG_SZ", value_of(REG_SZ, bytes_of(L"abc", false)), 0, L"abc"},
+        {"unterminated second string", value_of(REG_MULTI_SZ, bytes_of(std::wstring(L"one\0tw", 6), false)), 1, L"tw"},
         {"list without final NUL", value_of(REG_MULTI_SZ, bytes_of(L"abc")), 1, nullptr},
-        {"odd byte count", value_of(REG_MULTI_SZ, {'a', 0, 0}), 0, nullptr},
+        {"odd byte count", value_of(REG_MULTI_SZ, {'a', 0, 'b'}), 0, L"a"},
         {"empty list", value_of(REG_MULTI_SZ, {0, 0}), 0, L""},
     };
     for (const row& r : rows) {
-        const wchar_t* s = r.value.string(r.index);
-        if (!r.expected) EXPECT_EQ(s, nullptr) << r.what;
+        const std::optional<std::wstring> s = r.value.string(r.index);
+        if (!r.expected) EXPECT_FALSE(s.has_value()) << r.what;
         else if (!s) ADD_FAILURE() << r.what << ": no string";
-        else EXPECT_EQ(std::wstring(s), r.expected) << r.what;
+        else EXPECT_EQ(*s, r.expected) << r.what;
     }
 }
 
@@ -191,13 +231,15 @@ TEST_F(LegacyImport, RandomValuesNeverReadPastTheirData) {
             const regkey_value& v = it.value();
             if (v.type == REG_MULTI_SZ && !it.name().empty() && it.name()[0] == L'{') ++expected;
             if (v.type != REG_MULTI_SZ) continue;
-            const auto* first = reinterpret_cast<const wchar_t*>(v.data.data());
-            const auto* end = first + v.data.size() / sizeof(wchar_t);
+            // Every string is a run of the value's own units, without a NUL.
+            std::wstring units(v.data.size() / 2, L'\0');
+            for (std::size_t k = 0; k < units.size(); ++k)
+                units[k] = static_cast<wchar_t>(v.data[2 * k] | (v.data[2 * k + 1] << 8));
             for (std::size_t i = 0; i < 10; ++i) {
-                const wchar_t* s = v.string(i);
+                const std::optional<std::wstring> s = v.string(i);
                 if (!s) continue;
-                ASSERT_GE(s, first) << "round " << round;
-                ASSERT_LT(s + std::wcslen(s), end) << "round " << round;
+                ASSERT_EQ(s->find(L'\0'), std::wstring::npos) << "round " << round;
+                ASSERT_NE(units.find(*s), std::wstring::npos) << "round " << round;
             }
         }
         EXPECT_EQ(run().size(), expected) << "round " << round;

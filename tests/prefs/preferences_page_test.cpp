@@ -6,6 +6,8 @@
 
 #include <commctrl.h>
 
+#include <set>
+
 #include "../../Helpers/utf.h"
 #include "../../host/exception_win32.h"
 #include "../../host/preferences_page.h"
@@ -233,19 +235,92 @@ TEST_F(PrefsPage, ResetReloadsTheFileAsLastApplied) {
     EXPECT_EQ(instance->get_state(), 0u);
 }
 
-TEST_F(PrefsPage, ShiftAddReplacesTheRowsWithTheLegacyList) {
+// Shift is also the list view's multi-select key: an import that finds
+// nothing leaves the rows and says so.
+TEST_F(PrefsPage, ShiftAddReplacesTheRowsWithTheLegacyListOnlyWhenThereIsOne) {
     registry_sandbox reg;
     open(numbered(2));
     driver->click(1005, true);
-    EXPECT_TRUE(driver->rows().empty());
-    EXPECT_EQ(callback.last_state, k_changed_state);
+    EXPECT_EQ(driver->rows(), (std::vector<row_texts>{row_of(numbered(2)[0]), row_of(numbered(2)[1])}));
+    EXPECT_EQ(host->popups().messages(),
+              (std::vector<popup_record>{{"No plug-in list from an older release was found.", "Error",
+                                          popup_message::icon_information}}));
+    EXPECT_EQ(callback.notifications, 0);
+    EXPECT_EQ(instance->get_state(), 0u);
 
+    host->popups().clear();
     reg.set_multi(L"Software\\Tamsk\\Q7R Orvane", L"{old}",
                   {L"C:\\old\\delay.dll", L"Old Delay", L"n/a", L"Old Vendor", L"2/2",
                    L"44454C59-4C59-4445-594C-59444C59444C", L"config:false"});
     driver->click(1005, true);
     EXPECT_EQ(driver->rows(), (std::vector<row_texts>{{"Old Delay", "Old Vendor", "2/2", "C:\\old\\delay.dll"}}));
-    EXPECT_EQ(callback.notifications, 2);
+    EXPECT_EQ(callback.notifications, 1);
+    EXPECT_EQ(callback.last_state, k_changed_state);
+    EXPECT_TRUE(host->popups().messages().empty());
+}
+
+// The chain is the player's: removing a plug-in that positions use is asked
+// about, naming them, and only a Yes removes it.
+TEST_F(PrefsPage, RemovingAPluginTheChainUsesAsksFirst) {
+    const auto plugins = numbered(3);
+    open(plugins);
+    dsp_chain_config_impl chain;
+    for (unsigned id : {0x1001u, 0x1002u, 0x1001u}) chain.add_item(keyed(plugin_guid(id), 40000 + id));
+    host->chain().write_chain(chain);
+    host->popups().clear();  // the chain's listed plug-ins cannot load here
+
+    driver->select({1, 2});
+    auto box = driver->click_answering(1006, IDNO);
+    EXPECT_TRUE(box.shown);
+    EXPECT_EQ(box.title, "VST plug-ins");
+    EXPECT_EQ(box.text, "\"fx1\" is used by the DSP chain at positions 1 and 3.\n"
+                        "\"fx2\" is used by the DSP chain at position 2.\n\n"
+                        "After the player restarts, those positions no longer find their effect. Remove anyway?");
+    EXPECT_EQ(driver->rows().size(), 3u);
+    EXPECT_EQ(callback.notifications, 0);
+    EXPECT_EQ(instance->get_state(), 0u);
+
+    driver->select({0});  // not in the chain: no question
+    EXPECT_FALSE(driver->click_answering(1006, IDNO).shown);
+    EXPECT_EQ(driver->rows(), (std::vector<row_texts>{row_of(plugins[1]), row_of(plugins[2])}));
+
+    driver->select({0});
+    box = driver->click_answering(1006, IDYES);
+    EXPECT_TRUE(box.shown);
+    EXPECT_EQ(driver->rows(), (std::vector<row_texts>{row_of(plugins[2])}));
+    EXPECT_EQ(callback.last_state, k_changed_state);
+    EXPECT_TRUE(host->popups().messages().empty());
+}
+
+TEST_F(PrefsPage, AFailedApplyIsShownAndLeavesNoFileBehind) {
+    open(numbered(2));
+    driver->select({0});
+    driver->click(1006);
+    // The list's place is taken by a folder: the file cannot be replaced.
+    const std::wstring list_file = profile.file(L"vst_entries.bin");
+    ASSERT_TRUE(DeleteFileW(list_file.c_str()));
+    ASSERT_TRUE(CreateDirectoryW(list_file.c_str(), nullptr));
+    instance->apply();
+    const auto shown = host->popups().messages();
+    ASSERT_EQ(shown.size(), 1u);
+    const std::string where = "The plug-in list could not be saved: " + wide_to_utf8(list_file) + ": ";
+    EXPECT_EQ(shown[0].text.substr(0, where.size()), where);
+    EXPECT_EQ(shown[0].title, "Error");
+    EXPECT_EQ(shown[0].icon, popup_message::icon_error);
+    EXPECT_EQ(names_in(profile.path()), std::set<std::wstring>{L"vst_entries.bin"});
+    RemoveDirectoryW(list_file.c_str());
+}
+
+// Without its window the page has no rows to write: the file stays.
+TEST_F(PrefsPage, ApplyAfterTheWindowIsDestroyedWritesNothing) {
+    open(numbered(2));
+    driver->select({0});
+    driver->click(1006);
+    const auto before = read_file_bytes(profile.file(L"vst_entries.bin"));
+    DestroyWindow(parent);
+    parent = nullptr;
+    instance->apply();
+    EXPECT_EQ(read_file_bytes(profile.file(L"vst_entries.bin")), before);
     EXPECT_TRUE(host->popups().messages().empty());
 }
 

@@ -2,7 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <set>
 
+#include "../../Helpers/utf.h"
 #include "../../shell/identifier_text.h"
 #include "../../shell/list_file.h"
 #include "../support/test_paths.h"
@@ -42,7 +45,7 @@ protected:
 };
 
 TEST_F(ListFile, EmptyListIsFourZeroBytes) {
-    save_list_file(path, {});
+    ASSERT_TRUE(save_list_file(path, {}).saved);
     EXPECT_EQ(read_file_bytes(path), (std::vector<unsigned char>{0, 0, 0, 0}));
     entry_list loaded;
     loaded.push_back(std::make_unique<entry>("stale"));
@@ -139,6 +142,104 @@ TEST_F(ListFile, OverlongLineSplitsAndCarriageReturnStays) {
     EXPECT_EQ(loaded[0]->module_path, std::string(259, 'x'));
     EXPECT_EQ(loaded[0]->product_name, std::string(41, 'x'));
     EXPECT_EQ(loaded[0]->spare_text, "P\r");
+}
+
+// A field the line format cannot hold would split on reading and shift every
+// later record: the save refuses the whole list and the old file stays.
+TEST_F(ListFile, SaveRefusesAFieldThatWouldNotReadBackAndKeepsTheOldFile) {
+    const std::vector<unsigned char> old_bytes = {0, 0, 0, 0};
+    struct row {
+        const char* what;
+        std::string entry::*field;
+        std::string text;
+        const char* refusal;  // null: saved, and read back the same
+    } rows[] = {
+        {"258 units", &entry::product_name, std::string(258, 'p'), nullptr},
+        {"258 units with a carriage return", &entry::vendor_name, std::string(257, 'v') + "\r", nullptr},
+        {"259 units", &entry::product_name, std::string(259, 'p'),
+         "the product name of plug-in 2 is longer than 258 characters or holds a line break."},
+        {"a line feed", &entry::module_path, "C:\\fx\\a\nb.dll",
+         "the module path of plug-in 2 is longer than 258 characters or holds a line break."},
+        {"a line feed at the end", &entry::channel_summary, "2/2\n",
+         "the channel summary of plug-in 2 is longer than 258 characters or holds a line break."},
+        {"259 units in the spare text", &entry::spare_text, std::string(259, 's'),
+         "the spare text of plug-in 2 is longer than 258 characters or holds a line break."},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        write_file_bytes(path, old_bytes);
+        entry_list list;
+        list.push_back(std::make_unique<entry>(sample_entry()));
+        list.push_back(std::make_unique<entry>(sample_entry()));
+        (*list[1]).*r.field = r.text;
+        list.push_back(std::make_unique<entry>(sample_entry()));
+        const list_save_result result = save_list_file(path, list);
+        if (r.refusal) {
+            EXPECT_FALSE(result.saved);
+            EXPECT_EQ(result.error, std::string("The plug-in list could not be saved: ") + r.refusal);
+            EXPECT_EQ(read_file_bytes(path), old_bytes);
+        } else {
+            EXPECT_TRUE(result.saved) << result.error;
+            EXPECT_TRUE(list_file_holds(path, list));
+        }
+        EXPECT_EQ(names_in(dir.path()), std::set<std::wstring>{L"vst_entries.bin"});
+    }
+}
+
+TEST_F(ListFile, ReadingBackComparesEveryField) {
+    entry_list list;
+    list.push_back(std::make_unique<entry>(sample_entry()));
+    ASSERT_TRUE(save_list_file(path, list).saved);
+    EXPECT_TRUE(list_file_holds(path, list));
+    // One change in any field, the identifier's last byte and the flag included.
+    std::vector<std::function<void(entry&)>> changes = {
+        [](entry& e) { e.module_path += "x"; },     [](entry& e) { e.product_name += "x"; },
+        [](entry& e) { e.spare_text += "x"; },      [](entry& e) { e.vendor_name += "x"; },
+        [](entry& e) { e.channel_summary += "x"; }, [](entry& e) { e.identifier.Data4[7] ^= 1; },
+        [](entry& e) { e.has_editor = !e.has_editor; }};
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        entry_list other;
+        other.push_back(std::make_unique<entry>(sample_entry()));
+        changes[i](*other[0]);
+        EXPECT_FALSE(list_file_holds(path, other)) << i;
+    }
+    list.push_back(std::make_unique<entry>(sample_entry()));
+    EXPECT_FALSE(list_file_holds(path, list));  // one record more
+}
+
+// The save goes through a file of its own beside the list: a leftover of an
+// earlier name does not stop it, and a failure is told and leaves nothing.
+TEST_F(ListFile, SaveReportsFailuresAndLeavesNoTemporaryFile) {
+    entry_list list;
+    list.push_back(std::make_unique<entry>(sample_entry()));
+    const std::wstring leftover = dir.file(L"vst_entries.bin.new");
+    write_file_bytes(leftover, {'o', 'l', 'd'});
+    SetFileAttributesW(leftover.c_str(), FILE_ATTRIBUTE_READONLY);
+    list_save_result result = save_list_file(path, list);
+    SetFileAttributesW(leftover.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_TRUE(result.saved) << result.error;
+    EXPECT_TRUE(list_file_holds(path, list));
+    EXPECT_EQ(names_in(dir.path()), (std::set<std::wstring>{L"vst_entries.bin", L"vst_entries.bin.new"}));
+    DeleteFileW(leftover.c_str());
+
+    const std::string prefix = "The plug-in list could not be saved: ";
+    // The list's place is taken by a folder: the new file cannot go there.
+    const std::wstring blocked = dir.file(L"blocked");
+    ASSERT_TRUE(CreateDirectoryW(blocked.c_str(), nullptr));
+    const std::wstring in_folder = blocked + L"\\vst_entries.bin";
+    ASSERT_TRUE(CreateDirectoryW(in_folder.c_str(), nullptr));
+    // A profile folder that does not exist.
+    const std::wstring missing = dir.file(L"missing\\vst_entries.bin");
+    for (const std::wstring& target : {in_folder, missing}) {
+        result = save_list_file(target, list);
+        EXPECT_FALSE(result.saved);
+        const std::string where = prefix + wide_to_utf8(target) + ": ";
+        EXPECT_EQ(result.error.substr(0, where.size()), where);
+        EXPECT_GT(result.error.size(), where.size());  // the system's reason
+    }
+    EXPECT_EQ(names_in(blocked), std::set<std::wstring>{L"vst_entries.bin"});
+    RemoveDirectoryW(in_folder.c_str());
+    RemoveDirectoryW(blocked.c_str());
 }
 
 TEST(ListFilePath, SchemePrefixIsRemoved) {

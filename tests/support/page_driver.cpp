@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "../../Helpers/utf.h"
+#include "window_probe.h"
 
 namespace {
 
@@ -26,6 +27,18 @@ BOOL CALLBACK find_file_dialog(HWND wnd, LPARAM param) {
         s->found = wnd;
         return FALSE;
     }
+    return TRUE;
+}
+
+// The longest static text of a message box: its message.
+BOOL CALLBACK longest_static(HWND wnd, LPARAM param) {
+    auto* text = reinterpret_cast<std::wstring*>(param);
+    wchar_t cls[32] = {};
+    GetClassNameW(wnd, cls, 32);
+    if (lstrcmpiW(cls, L"Static") != 0) return TRUE;
+    wchar_t buf[2048] = {};
+    GetWindowTextW(wnd, buf, 2048);
+    if (std::wstring(buf).size() > text->size()) *text = buf;
     return TRUE;
 }
 
@@ -71,6 +84,32 @@ void page_driver::click(int id, bool shift) const {
     SendMessageW(page_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control(id)));
     keys[VK_SHIFT] = saved;
     SetKeyboardState(keys);
+}
+
+page_driver::message_box page_driver::click_answering(int id, int answer) const {
+    message_box seen;
+    std::atomic<bool> done{false};
+    HWND owner = GetAncestor(page_, GA_ROOT);
+    std::thread answerer([&] {
+        while (!done) {
+            HWND box = find_owned_dialog(owner);
+            if (!box) {
+                Sleep(20);
+                continue;
+            }
+            wchar_t title[256] = {};
+            GetWindowTextW(box, title, 256);
+            std::wstring text;
+            EnumChildWindows(box, longest_static, reinterpret_cast<LPARAM>(&text));
+            seen = {true, wide_to_utf8(title), wide_to_utf8(text)};
+            PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
+            return;
+        }
+    });
+    click(id);
+    done = true;
+    answerer.join();
+    return seen;
 }
 
 bool page_driver::add(const std::wstring& path) const {

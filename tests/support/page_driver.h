@@ -41,6 +41,15 @@ public:
     void select(const std::vector<int>& rows) const;
 
     void click(int id, bool shift = false) const;
+    // Clicks a button and answers the message box the click shows, if any,
+    // with `answer` (IDYES, IDNO...). The click returns only once the box is
+    // gone, so a box that did not come up never came up.
+    struct message_box {
+        bool shown = false;
+        std::string title;
+        std::string text;
+    };
+    message_box click_answering(int id, int answer) const;
     // Clicks "&Add..." and picks `path` in the file dialog; an empty path
     // cancels the dialog. Answers whether a file dialog came up.
     bool add(const std::wstring& path) const;

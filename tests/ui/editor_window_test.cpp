@@ -6,25 +6,20 @@
 #include <cstring>
 #include <functional>
 #include <thread>
+#include <utility>
 
 #include <windows.h>
 
 #include <dlgs.h>
 
-#include "../support/component_fixture.h"
-#include "../support/plugin_hooks.h"
-#include "../support/window_probe.h"
+#include "editor_fixture.h"
+
+using namespace editor_tests;
 
 namespace {
 
-constexpr unsigned k_painter_id = 0x4F506E74;
 constexpr UINT k_ask_size = WM_APP + 1;  // the painter's own size request
 constexpr int k_width = 320, k_height = 200;
-
-struct preset_log final : dsp_preset_edit_callback {
-    void on_preset_changed(const dsp_preset& p) override { presets.emplace_back(p); }
-    std::vector<dsp_preset_impl> presets;
-};
 
 std::uint32_t key_of(const dsp_preset& p) {
     std::uint32_t key = 0;
@@ -55,39 +50,6 @@ float big_endian_float(const std::vector<unsigned char>& bytes, std::size_t at) 
     std::memcpy(&f, &bits, 4);
     return f;
 }
-
-class EditorWindow : public ComponentFixture {
-protected:
-    void SetUp() override {
-        start({plugin_record("painter", k_painter_id, "Orvane Painter"),
-               plugin_record("no_rect", 0x4F4E5274, "No Rect"), plugin_record("recorder", 0x4F526563, "Recorder"),
-               plugin_record("fault_edit_open", 0x4F466C74, "Faulty")});
-        painter.clear();
-    }
-    // Runs the popup on this thread, as the host's DSP settings do, while
-    // `drive` runs on a helper thread with the editor window (null when none
-    // opened). The window is closed after `drive` returns.
-    std::vector<dsp_preset_impl> open(const std::string& name, const dsp_preset& preset, HWND parent,
-                                      const std::function<void(HWND)>& drive) {
-        preset_log log;
-        std::atomic<bool> returned{false};
-        const DWORD me = GetCurrentThreadId();
-        std::thread helper([&] {
-            HWND window = nullptr;
-            wait_until([&] { return (window = find_dialog(nullptr, me)) != nullptr || returned; });
-            drive(window);
-            if (window) PostMessageW(window, WM_CLOSE, 0, 0);
-        });
-        effect(name)->show_config_popup_v2(preset, parent, log);
-        returned = true;
-        helper.join();
-        return log.presets;
-    }
-    dsp_preset_impl painter_preset() { return keyed(plugin_guid(k_painter_id), 40000); }
-    HWND main_window() { return host->api().main_window(); }
-
-    plugin_hooks painter{"painter"};
-};
 
 TEST_F(EditorWindow, ShowsThePluginEditorUnderItsProductNameAndFollowsItsSize) {
     std::wstring title;
@@ -217,41 +179,6 @@ TEST_F(EditorWindow, AFileErrorIsShownAndTheWindowStaysOpen) {
               (std::vector<popup_record>{{"Unexpected end of file", "Error", popup_message::icon_error}}));
 }
 
-TEST_F(EditorWindow, NoRectangleKeepsTheTemplateSize) {
-    SIZE client{}, expected{};
-    auto reports = open("No Rect", keyed(plugin_guid(0x4F4E5274), 40000), main_window(), [&](HWND w) {
-        ASSERT_TRUE(w);
-        client = client_size(w);
-        RECT units{0, 0, 297, 155};
-        MapDialogRect(w, &units);
-        expected = {units.right, units.bottom};
-    });
-    EXPECT_EQ(client.cx, expected.cx);
-    EXPECT_EQ(client.cy, expected.cy);
-    EXPECT_EQ(reports.size(), 1u);
-}
-
-TEST_F(EditorWindow, OpensOverTheMainWindowOnlyWhenItIsShownAndNotMinimised) {
-    struct { int show; bool over; } cases[] = {{SW_HIDE, false}, {SW_SHOWNORMAL, true}, {SW_MINIMIZE, false}};
-    for (const auto& c : cases) {
-        ShowWindow(main_window(), c.show);
-        RECT main{};
-        GetWindowRect(main_window(), &main);
-        POINT corner{};
-        open("Orvane Painter", painter_preset(), GetDesktopWindow(), [&](HWND w) {
-            ASSERT_TRUE(w);
-            corner = top_left(w);
-        });
-        if (c.over) {
-            EXPECT_EQ(corner.x, main.left) << c.show;
-            EXPECT_EQ(corner.y, main.top) << c.show;
-        } else {
-            EXPECT_EQ(corner.x, 0) << c.show;  // the template's place on the desktop
-            EXPECT_EQ(corner.y, 0) << c.show;
-        }
-    }
-}
-
 TEST_F(EditorWindow, ASecondPopupForTheSameInstanceDoesNothingWhileTheFirstIsOpen) {
     const dsp_preset_impl preset = painter_preset();
     std::size_t second_reports = 99;
@@ -270,13 +197,26 @@ TEST_F(EditorWindow, ASecondPopupForTheSameInstanceDoesNothingWhileTheFirstIsOpe
 }
 
 TEST_F(EditorWindow, APluginWithoutAnEditorGetsTheNotImplementedMessage) {
+    const popup_record not_implemented{"This feature isn't implemented for no-GUI plug-ins yet. Sorry.",
+                                       "Not implemented", popup_message::icon_information};
+    // A second popup for the same instance, asked for while the first one's
+    // message is up, says the same rather than nothing.
+    const dsp_preset_impl preset = keyed(plugin_guid(0x4F526563), 40000);
+    std::size_t second_reports = 99;
+    bool asked = false;
+    host->popups().set_on_show([&](const popup_record&) {
+        if (std::exchange(asked, true)) return;
+        preset_log log;
+        effect("Recorder")->show_config_popup_v2(preset, main_window(), log);
+        second_reports = log.presets.size();
+    });
     HWND window = reinterpret_cast<HWND>(1);
-    auto reports = open("Recorder", keyed(plugin_guid(0x4F526563), 40000), main_window(), [&](HWND w) { window = w; });
+    auto reports = open("Recorder", preset, main_window(), [&](HWND w) { window = w; });
+    host->popups().set_on_show(nullptr);
     EXPECT_EQ(window, nullptr);
     EXPECT_TRUE(reports.empty());
-    EXPECT_EQ(host->popups().messages(),
-              (std::vector<popup_record>{{"This feature isn't implemented for no-GUI plug-ins yet. Sorry.",
-                                          "Not implemented", popup_message::icon_information}}));
+    EXPECT_EQ(second_reports, 0u);
+    EXPECT_EQ(host->popups().messages(), (std::vector<popup_record>{not_implemented, not_implemented}));
 }
 
 TEST_F(EditorWindow, APluginThatCrashesInItsEditorLosesNoSettings) {

@@ -3,100 +3,14 @@
 // own, and the reported preset comes back into the chain on the main thread.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
-#include <thread>
-
-#include "../../host/mainmenu.h"
-#include "../support/component_fixture.h"
 #include "../support/plugin_hooks.h"
-#include "../support/window_probe.h"
+#include "main_menu_fixture.h"
+
+using namespace menu_tests;
 
 namespace {
 
-constexpr unsigned k_painter_id = 0x4F506E74, k_no_rect_id = 0x4F4E5274, k_recorder_id = 0x4F526563;
 const GUID k_dsp_group = {0x44963E7A, 0x4B2A, 0x4588, {0xB0, 0x17, 0xA8, 0x69, 0x18, 0xCB, 0x8A, 0xA5}};
-const GUID k_player_dsp = {0x1D7EA62B, 0x0C44, 0x4C1B, {0x9A, 0x33, 0x51, 0x0E, 0x2F, 0x6A, 0x77, 0x10}};
-
-// A DSP of the player itself, of the first interface: its popup answers as told.
-class player_dsp : public dsp_entry {
-public:
-    bool query(service_base*& out, const GUID& guid) override {
-        return answer_query<player_dsp, dsp_entry>(this, out, guid);
-    }
-    void get_name(string_base& out) override { out.set_string("Player EQ"); }
-    bool get_default_preset(dsp_preset&) override { return false; }
-    bool instantiate(service_ptr_t<dsp>&, const dsp_preset&) override { return false; }
-    GUID get_guid() override { return k_player_dsp; }
-    bool has_config_popup() override { return true; }
-    bool show_config_popup(dsp_preset& preset, HWND) override {
-        if (answer) preset.set_data("edited", 6);
-        shown = true;
-        return answer;
-    }
-    bool answer = false;
-    std::atomic<bool> shown{false};
-};
-
-class MainMenu : public ComponentFixture {
-protected:
-    void start_with(std::initializer_list<dsp_preset_impl> entries) {
-        dsp_chain_config_impl chain;
-        for (const auto& e : entries) chain.add_item(e);
-        start({plugin_record("painter", k_painter_id, "Orvane Painter"),
-               plugin_record("no_rect", k_no_rect_id, "No Rect"),
-               plugin_record("recorder", k_recorder_id, "Recorder")},
-              {}, &chain);
-        host->add_service(dsp_entry::class_guid, [this] { return &eq; });
-        host->chain().add_listener([this](const dsp_chain_config& c) {
-            dsp_chain_config_impl copy;
-            copy.copy_from(c);
-            writes.push_back(copy);
-        });
-        commands = host->service<mainmenu_commands>();
-    }
-    // Menu edits still running use the player's services: they end first.
-    void TearDown() override {
-        if (!host) return;
-        EXPECT_TRUE(pump_until([&] {
-            commands->get_command_count();
-            for (std::uint32_t i = 0; i < chain().get_count() && i < 15; ++i)
-                if (flags_of(i) & mainmenu_commands::flag_checked) return false;
-            return true;
-        }));
-    }
-    // Pumps the main-thread queue until `done`.
-    bool pump_until(const std::function<bool()>& done) {
-        return wait_until([&] {
-            host->pump();
-            return done();
-        });
-    }
-    dsp_chain_config_impl chain() {
-        dsp_chain_config_impl c;
-        host->chain().read_chain(c);
-        return c;
-    }
-    std::uint32_t flags_of(std::uint32_t index, bool* shown = nullptr) {
-        string8 text;
-        std::uint32_t flags = 0;
-        bool s = commands->get_display(index, text, flags);
-        if (shown) *shown = s;
-        return flags;
-    }
-    HWND editor_window(const wchar_t* title, HWND except = nullptr) {
-        HWND w = nullptr;
-        wait_until([&] { return (w = find_dialog(title, 0, except)) != nullptr; });
-        return w;
-    }
-
-    service_ptr_t<mainmenu_commands> commands;
-    service_impl_single_t<player_dsp> eq;
-    std::vector<dsp_chain_config_impl> writes;
-    dsp_preset_impl painter = keyed(plugin_guid(k_painter_id), 40001);
-    dsp_preset_impl no_rect = keyed(plugin_guid(k_no_rect_id), 40002);
-    dsp_preset_impl recorder = keyed(plugin_guid(k_recorder_id), 40003);
-};
 
 TEST_F(MainMenu, RegistersTheDspSubmenuAndFifteenFixedCommands) {
     start_with({});
@@ -153,13 +67,21 @@ TEST_F(MainMenu, AChainLongerThanFifteenHasNoCommandFromTheSixteenthOn) {
                                                         recorder, recorder, recorder, painter,  painter};
     start_with(seventeen);
     ASSERT_EQ(commands->get_command_count(), 15u);
-    string8 text;
-    std::uint32_t flags = 0;
-    EXPECT_TRUE(commands->get_display(14, text, flags));
-    EXPECT_EQ(text.str(), "Recorder");
+    struct row {
+        std::uint32_t index;
+        bool shown;
+        const char* text;
+    } rows[] = {{14, true, "Recorder"}, {15, false, "as it came"}, {16, false, "as it came"}};
+    for (const row& r : rows) {
+        string8 text("as it came");
+        std::uint32_t flags = 0;
+        EXPECT_EQ(commands->get_display(r.index, text, flags), r.shown) << r.index;
+        EXPECT_EQ(text.str(), r.text) << r.index;
+        EXPECT_EQ(flags, 0u) << r.index;
+    }
 }
 
-TEST_F(MainMenu, AnEntryUnderAMenuEditIsCheckedAndDisabledAndCannotStartTwice) {
+TEST_F(MainMenu, AnEntryUnderAMenuEditIsCheckedAndDisabled) {
     start_with({painter, painter, recorder});
     commands->get_command_count();
     commands->execute(1, nullptr);
@@ -171,9 +93,6 @@ TEST_F(MainMenu, AnEntryUnderAMenuEditIsCheckedAndDisabledAndCannotStartTwice) {
     EXPECT_EQ(flags_of(0), 3u);
     EXPECT_EQ(flags_of(1), 3u);
     EXPECT_EQ(flags_of(2), 0u);
-    commands->execute(0, nullptr);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_EQ(find_dialog(L"Orvane Painter", 0, editor), nullptr);
 
     PostMessageW(editor, WM_CLOSE, 0, 0);
     ASSERT_TRUE(pump_until([&] { return writes.size() == 1; }));
@@ -182,6 +101,23 @@ TEST_F(MainMenu, AnEntryUnderAMenuEditIsCheckedAndDisabledAndCannotStartTwice) {
     EXPECT_TRUE(chain().get_item(1).equals(painter));
     commands->get_command_count();
     EXPECT_TRUE(wait_until([&] { return flags_of(0) == 0; }));
+}
+
+// Executing an entry under a menu edit, or one equal to it, starts nothing:
+// once the component has stopped, which waits for every menu edit it
+// started, the popup has been asked for once.
+TEST_F(MainMenu, AnEntryUnderAMenuEditCannotStartASecondOne) {
+    const dsp_preset_impl player = keyed(k_player_dsp, 1);
+    start_with({player, player});
+    ResetEvent(eq.gate.get());
+    commands->get_command_count();
+    commands->execute(1, nullptr);
+    ASSERT_TRUE(wait_until([&] { return eq.shown.load(); }));
+    commands->execute(1, nullptr);
+    commands->execute(0, nullptr);
+    SetEvent(eq.gate.get());
+    quit();
+    EXPECT_EQ(eq.calls.load(), 1);
 }
 
 TEST_F(MainMenu, TwoMenuEditsClosedOneAfterTheOtherLandInOrder) {
@@ -195,11 +131,20 @@ TEST_F(MainMenu, TwoMenuEditsClosedOneAfterTheOtherLandInOrder) {
     PostMessageW(first, WM_CLOSE, 0, 0);
     ASSERT_TRUE(wait_until([&] { return host->queue().pending() == 1; }));
     PostMessageW(second, WM_CLOSE, 0, 0);
-    // The second report, inside its window's close-down, waits until the
-    // main thread has run the first job.
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    EXPECT_TRUE(IsWindow(second));
-    EXPECT_EQ(host->queue().pending(), 1u);
+    // The second report, inside its window's close-down, waits on the sync
+    // event that the first job sets once the main thread has run it: a
+    // signal given in the job's place is taken by that report, and until
+    // then nothing more is queued.
+    unique_handle sync(OpenEventW(EVENT_ALL_ACCESS, FALSE, L"DspMenuCallbackSync"));
+    ASSERT_TRUE(sync);
+    bool taken = wait_until([&] {
+        const std::size_t pending = host->queue().pending();
+        SetEvent(sync.get());
+        if (WaitForSingleObject(sync.get(), 0) == WAIT_TIMEOUT) return true;  // a waiter had it
+        EXPECT_EQ(pending, 1u);
+        return false;
+    });
+    EXPECT_TRUE(taken);
     EXPECT_TRUE(writes.empty());
     ASSERT_TRUE(pump_until([&] { return writes.size() == 2; }));
 

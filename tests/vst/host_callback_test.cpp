@@ -88,26 +88,37 @@ TEST_F(HostCallback, DirectoryOfTheConfiguredPath) {
 
 class fake_editor final : public editor_link {
 public:
-    bool resize_client(int w, int h) override {
-        width = w;
-        height = h;
-        ++calls;
+    explicit fake_editor(DWORD thread) : thread_(thread) {}
+    bool resize_client(int w, int h) override { return record("resize", w, h); }
+    bool post_resize(int w, int h) override { return record("post", w, h); }
+    DWORD window_thread() const override { return thread_; }
+    std::vector<std::string> calls;
+
+private:
+    bool record(const char* how, int w, int h) {
+        calls.push_back(std::string(how) + " " + std::to_string(w) + "x" + std::to_string(h));
         return true;
     }
-    int width = 0, height = 0, calls = 0;
+    DWORD thread_;
 };
 
-TEST_F(HostCallback, SizeWindowGoesToTheAttachedEditorOnly) {
+// On the window's thread the size is set at once; from any other thread the
+// request is only handed to the window.
+TEST_F(HostCallback, SizeWindowGoesToTheAttachedEditorOnItsOwnThread) {
     EXPECT_EQ(dll.host_call(audioMasterSizeWindow, 320, 200), 0);
-    fake_editor editor;
-    plugin->effect->resvd1 = reinterpret_cast<std::intptr_t>(static_cast<editor_link*>(&editor));
-    EXPECT_EQ(dll.host_call(audioMasterSizeWindow, 320, 200), 0);
-    EXPECT_EQ(editor.calls, 1);
-    EXPECT_EQ(editor.width, 320);
-    EXPECT_EQ(editor.height, 200);
-    EXPECT_EQ(dll.host_call(audioMasterAutomate, 0, 0, nullptr, 0.5f), 0);
-    EXPECT_EQ(editor.calls, 1);
-    plugin->effect->resvd1 = 0;
+    struct row {
+        DWORD window_thread;
+        const char* expected;
+    } rows[] = {{GetCurrentThreadId(), "resize 320x-1"}, {GetCurrentThreadId() + 4, "post 320x-1"}};
+    for (const row& r : rows) {
+        fake_editor editor(r.window_thread);
+        set_editor_link(plugin->effect, &editor);
+        EXPECT_EQ(dll.host_call(audioMasterSizeWindow, 320, -1), 0);
+        EXPECT_EQ(dll.host_call(audioMasterAutomate, 0, 0, nullptr, 0.5f), 0);
+        set_editor_link(plugin->effect, nullptr);
+        EXPECT_EQ(dll.host_call(audioMasterSizeWindow, 1, 1), 0);  // no longer linked
+        EXPECT_EQ(editor.calls, std::vector<std::string>{r.expected});
+    }
 }
 
 }  // namespace

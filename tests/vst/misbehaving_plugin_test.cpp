@@ -49,7 +49,8 @@ private:
 };
 
 
-// Records the floating-point state it is called with.
+// An editor on this thread that records the floating-point state its size
+// requests come with.
 class state_probe final : public editor_link {
 public:
     bool resize_client(int, int) override {
@@ -57,6 +58,11 @@ public:
         ++calls;
         return true;
     }
+    bool post_resize(int, int) override {
+        ++calls;
+        return true;
+    }
+    DWORD window_thread() const override { return GetCurrentThreadId(); }
     fp_state seen{};
     int calls = 0;
 };
