@@ -47,6 +47,7 @@ set(ORVANE_COMPONENT_SOURCES
   vst/instance_lock.cpp
   vst/non_finite.cpp
   vst/opcode_names.cpp
+  vst/plugin_activity.cpp
   vst/open_records.cpp
   vst/plugin_fault_report.cpp
   vst/plugin_guard.cpp

@@ -18,7 +18,8 @@
 //   appends operations, record fields and flag bits, and raises the number;
 //   a caller refuses a version it does not know.
 //
-// All operations run on the host's main thread.
+// All operations run on the host's main thread, but for activity, which any
+// thread may call.
 #include <windows.h>
 
 #include <cstdint>
@@ -27,7 +28,7 @@
 
 #define VST_SCRIPTING_CALL __stdcall
 
-inline constexpr std::uint32_t k_vst_scripting_version = 1;
+inline constexpr std::uint32_t k_vst_scripting_version = 2;
 
 enum vst_script_status : std::int32_t {
     vst_script_ok = 0,
@@ -106,6 +107,27 @@ protected:
     ~vst_script_plugin_sink() = default;
 };
 
+// What one plug-in instance is doing (version 2).
+struct vst_script_activity {
+    GUID identifier;                  // its uniqueID in all four words; zero while it is being loaded
+    std::uint64_t non_finite_samples; // samples of its output that were no numbers and became silence
+    std::uint32_t has_key;            // 1 when `key` is known
+    std::uint32_t key;                // the instance key of its current preset
+    std::uint32_t call_ms;            // how long `call` has been running
+    const char* product_name;         // empty while it is being loaded
+    const char* module_path;          // as configured
+    const char* call;                 // the call into the plug-in that has not returned ("effOpen", ...), or empty
+};
+
+// Receives the plug-in instances, in the order they were made.
+class vst_script_activity_sink {
+public:
+    virtual void VST_SCRIPTING_CALL on_instance(const vst_script_activity& instance) noexcept = 0;
+
+protected:
+    ~vst_script_activity_sink() = default;
+};
+
 // Flags of add. No bit is defined yet; a set bit this version does not
 // know is refused as a bad argument, never ignored.
 using vst_script_add_flags = std::uint32_t;
@@ -161,4 +183,10 @@ public:
     virtual vst_script_status VST_SCRIPTING_CALL load_program(const vst_script_preset& preset, const char* subject,
                                                               const char* path, vst_script_plugin_sink& out,
                                                               vst_script_text& error) noexcept = 0;
+
+    // 11 (version 2): every plug-in instance, the call into it that has not
+    // returned and how long that took so far. Any thread, also while another
+    // thread is stuck inside a plug-in: for a watchdog.
+    virtual vst_script_status VST_SCRIPTING_CALL activity(vst_script_activity_sink& out,
+                                                          vst_script_text& error) noexcept = 0;
 };

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "../host/vst_scripting.h"
+#include "../vst/plugin_activity.h"
 #include "../vst/scripted_preset.h"
 #include "factory_list.h"
 #include "script_error.h"
@@ -149,6 +150,16 @@ public:
             const dsp_preset_impl captured = plugin.capture();
             hand_plugin(out, plugin);
             hand_preset(out, captured);
+        });
+    }
+
+    vst_script_status VST_SCRIPTING_CALL activity(vst_script_activity_sink& out,
+                                                  vst_script_text& error) noexcept override {
+        return answer(error, [&] {
+            for_each_activity([&](const plugin_activity& a) {
+                out.on_instance({a.identifier, a.non_finite_samples, a.keyed ? 1u : 0u, a.key, a.call_ms,
+                                 a.product_name.c_str(), a.module_path.c_str(), a.call ? a.call : ""});
+            });
         });
     }
 };

@@ -13,6 +13,7 @@
 #include "host_callback.h"
 #include "instance_lock.h"
 #include "opcode_names.h"
+#include "plugin_activity.h"
 #include "open_records.h"
 #include "plugin_fault_report.h"
 
@@ -76,8 +77,10 @@ std::string cut_utf8(const char* text, std::size_t limit) {
 
 vst::vst(const entry& configured, bool check)
     : entry(configured), directory_answer(plugin_directory_answer(configured.module_path)) {
+    join_activity(*this);
     if (validate(check)) diagnosis += "No errors detected.";
     created_on_main_thread = on_main_thread();
+    constructed.store(true, std::memory_order_release);
     join_live_set();
 }
 
@@ -160,9 +163,11 @@ vst::~vst() {
         if (record_valid_) close_record(effect, *this);
         effect = nullptr;
         static_cast<void>(module_.release());
+        leave_activity(*this);
         return;
     }
     close_plugin();
+    leave_activity(*this);
 }
 
 void vst::close_plugin() {

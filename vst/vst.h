@@ -67,6 +67,13 @@ public:
     // where it must not): as for a crash in `call`, told to the user once.
     void report_fault(const char* call, const plugin_fault& fault) { on_fault(call, fault); }
 
+    // The call into the plug-in that has not returned yet (null when none)
+    // and when it started (tick count), for a watchdog (plugin_activity.h).
+    std::atomic<const char*> call_in_progress{nullptr};
+    // Set once construction (validation) is over: what it described may be read from other threads.
+    std::atomic<bool> constructed{false};
+    std::atomic<std::uint32_t> call_started{0};
+
     // Audio thread: the plug-in put out samples that were no finite numbers
     // and were replaced with silence; the user is told the first time.
     void count_non_finite(std::uint32_t samples);
@@ -145,8 +152,16 @@ private:
 template <class F>
 bool vst::guarded(const char* call, F&& f) {
     if (faulted) return false;
+    // Nested calls (a callback asks for idle) leave the outer one named.
+    const char* outer = call_in_progress.load(std::memory_order_relaxed);
+    if (!outer) {
+        call_started.store(GetTickCount(), std::memory_order_relaxed);
+        call_in_progress.store(call, std::memory_order_release);
+    }
     plugin_fault fault;
-    if (call_guarded(fault, f)) return true;
+    const bool returned = call_guarded(fault, f);
+    if (!outer) call_in_progress.store(nullptr, std::memory_order_release);
+    if (returned) return true;
     on_fault(call, fault);
     return false;
 }

@@ -48,6 +48,9 @@ public:
                                                       vst_script_plugin_sink&, vst_script_text& e) noexcept override {
         return refuse(e);
     }
+    vst_script_status VST_SCRIPTING_CALL activity(vst_script_activity_sink&, vst_script_text& e) noexcept override {
+        return refuse(e);
+    }
 
 private:
     static vst_script_status refuse(vst_script_text& error) {
