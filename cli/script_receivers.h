@@ -40,6 +40,18 @@ inline vst_script_preset preset_record(const dsp_preset& preset) {
             static_cast<std::uint32_t>(preset.get_data_size())};
 }
 
+// What one plug-in instance is doing, as the component said.
+struct instance_activity {
+    GUID identifier{};
+    bool has_key = false;
+    std::uint32_t key = 0;
+    std::string product_name;
+    std::string module_path;
+    std::string call;  // empty when no call into the plug-in is running
+    std::uint32_t call_ms = 0;
+    std::uint64_t non_finite_samples = 0;
+};
+
 class text_receiver final : public vst_script_text {
 public:
     void VST_SCRIPTING_CALL set(const char* utf8, std::uint32_t length) noexcept override {
@@ -76,6 +88,18 @@ public:
                                                         : std::vector<unsigned char>());
     }
     preset_report report;
+
+private:
+    static std::string text(const char* utf8) { return utf8 ? utf8 : ""; }
+};
+
+class activity_receiver final : public vst_script_activity_sink {
+public:
+    void VST_SCRIPTING_CALL on_instance(const vst_script_activity& a) noexcept override {
+        instances.push_back({a.identifier, a.has_key != 0, a.key, text(a.product_name), text(a.module_path),
+                             text(a.call), a.call_ms, a.non_finite_samples});
+    }
+    std::vector<instance_activity> instances;
 
 private:
     static std::string text(const char* utf8) { return utf8 ? utf8 : ""; }

@@ -8,6 +8,7 @@
 #include "../../Helpers/utf.h"
 #include "../../cli/script_receivers.h"
 #include "../support/component_fixture.h"
+#include "../support/plugin_hooks.h"
 #include "../support/program_bytes.h"
 
 namespace {
@@ -24,7 +25,7 @@ protected:
     void start_with(const std::vector<list_record>& plugins) {
         start(plugins);
         scripting = host->service<vst_scripting>();
-        ASSERT_EQ(scripting->version(), 1u);
+        ASSERT_EQ(scripting->version(), 2u);
     }
     // The interface's reference goes before the DLL does.
     void stop() {
@@ -287,6 +288,56 @@ TEST_F(Scripting, ProgramFilesLoadIntoANewPresetOrAreRefused) {
         EXPECT_EQ(o.error.substr(0, c.error.size()), c.error);
     }
     expect_no_message_box();
+}
+
+}  // namespace
+
+namespace {
+
+// Set by the test: the component's interface, asked from inside a call into
+// the plug-in, as a watchdog thread would ask while the call runs.
+vst_scripting* g_asking = nullptr;
+std::vector<instance_activity> g_seen_inside;
+
+void ask_during_call(std::int32_t opcode, AEffect*) {
+    if (!g_asking || opcode != effGetParamName) return;
+    activity_receiver seen;
+    text_receiver error;
+    if (g_asking->activity(seen, error) == vst_script_ok) g_seen_inside = seen.instances;
+    g_asking = nullptr;
+}
+
+TEST_F(Scripting, ActivityNamesEveryInstanceAndTheCallThatHasNotReturned) {
+    plugin_hooks dll("gain");
+    dsp_chain_config_impl chain;
+    chain.add_item(keyed(plugin_guid(k_gain_id), 7));
+    chain.add_item(keyed(plugin_guid(k_gain_id), 9));
+    start({plugin_record("gain", k_gain_id, "Orvane Gain")}, {}, &chain);
+    scripting = host->service<vst_scripting>();
+
+    activity_receiver idle;
+    text_receiver error;
+    ASSERT_EQ(scripting->activity(idle, error), vst_script_ok) << error.text;
+    ASSERT_EQ(idle.instances.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(idle.instances[i].product_name, "Orvane Gain");
+        EXPECT_EQ(idle.instances[i].module_path, dll.path_utf8());
+        EXPECT_EQ(idle.instances[i].identifier, plugin_guid(k_gain_id));
+        EXPECT_TRUE(idle.instances[i].has_key);
+        EXPECT_EQ(idle.instances[i].call, "");
+    }
+    EXPECT_EQ(idle.instances[0].key, 7u);
+    EXPECT_EQ(idle.instances[1].key, 9u);
+
+    dll.hook<void (*)(void (*)(std::int32_t, AEffect*))>("test_plugin_set_call_hook")(&ask_during_call);
+    g_asking = scripting.get();
+    parameters(keyed(plugin_guid(k_gain_id), 9));
+    dll.hook<void (*)(void (*)(std::int32_t, AEffect*))>("test_plugin_set_call_hook")(nullptr);
+    ASSERT_EQ(g_seen_inside.size(), 2u);
+    EXPECT_EQ(g_seen_inside[0].call, "");
+    EXPECT_EQ(g_seen_inside[1].call, "effGetParamName");
+    EXPECT_EQ(g_seen_inside[1].key, 9u);
+    stop();
 }
 
 }  // namespace
