@@ -1,5 +1,6 @@
 #pragma once
-// Peak and RMS per channel of what was written.
+// Peak and RMS per channel of what was written. Samples that are no finite
+// numbers (NaN, infinities) are left out of both and counted.
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -11,10 +12,12 @@ public:
     std::size_t frames() const { return frames_; }
     double peak(std::size_t channel) const { return peak_[channel]; }
     double rms(std::size_t channel) const;
+    std::size_t non_finite(std::size_t channel) const { return non_finite_[channel]; }
 
 private:
     std::vector<double> peak_;
     std::vector<double> sum_squares_;
+    std::vector<std::size_t> non_finite_;
     std::size_t frames_ = 0;
 };
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 #include <cwchar>
 
@@ -34,14 +35,17 @@ void write_stderr(const char* text) {
     WriteFile(GetStdHandle(STD_ERROR_HANDLE), text, static_cast<DWORD>(std::strlen(text)), &written, nullptr);
 }
 
+// Shared, not exclusive: a thread stopped while registering must not keep
+// the cleanup from running.
+void remove_registered() {
+    if (!TryAcquireSRWLockShared(&g_lock)) return;
+    for (registered& r : g_slots)
+        if (r.used) remove_path(r.path);
+    ReleaseSRWLockShared(&g_lock);
+}
+
 LONG WINAPI last_chance(EXCEPTION_POINTERS* info) {
-    // Shared, not exclusive: a thread stopped while registering must not
-    // keep the cleanup from running.
-    if (TryAcquireSRWLockShared(&g_lock)) {
-        for (registered& r : g_slots)
-            if (r.used) remove_path(r.path);
-        ReleaseSRWLockShared(&g_lock);
-    }
+    remove_registered();
     const EXCEPTION_RECORD* record = info ? info->ExceptionRecord : nullptr;
     if (record && record->ExceptionCode == k_signal_exception_code && record->NumberParameters >= 1) {
         const int signal_number = static_cast<int>(record->ExceptionInformation[0]);
@@ -54,6 +58,14 @@ LONG WINAPI last_chance(EXCEPTION_POINTERS* info) {
 }  // namespace
 
 void install_exit_cleanup() { SetUnhandledExceptionFilter(last_chance); }
+
+void end_now(const std::string& text, int exit_code) {
+    remove_registered();
+    std::fflush(stdout);
+    write_stderr(("orvane: error: " + text + "\n").c_str());
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(exit_code));
+    ExitProcess(static_cast<UINT>(exit_code));  // not reached
+}
 
 exit_cleanup::exit_cleanup(std::wstring path) {
     if (path.size() >= k_path_units) return;

@@ -25,3 +25,12 @@ private:
 
 // The exit code of a run ended by signal N: 128 + N, as shells report it.
 inline constexpr int interrupted_exit_code(int signal_number) { return 128 + signal_number; }
+
+// Ends the run at once, from any thread, when a thread of it cannot be
+// waited for (it is stuck inside a plug-in, or a plug-in ended it): removes
+// what is registered, writes "orvane: error: TEXT" and ends the process
+// without running anything else, since the stuck thread may hold any lock.
+[[noreturn]] void end_now(const std::string& text, int exit_code);
+
+// The exit code of a run that a plug-in stopped from making progress.
+inline constexpr int k_stalled_exit_code = 124;

@@ -5,6 +5,8 @@
 
 #include "cli_error.h"
 #include "commands.h"
+#include "stuck_report.h"
+#include "watchdog.h"
 
 void cmd_plugins(session& s, const args& a) {
     if (!a.empty()) throw cli_error("plugins takes no arguments", 2);
@@ -23,8 +25,20 @@ void cmd_plugins(session& s, const args& a) {
 
 void cmd_add(session& s, const args& a) {
     if (a.size() != 1) throw cli_error("usage: orvane add PLUGIN.dll", 2);
+    const std::string path = full_path(a[0]);
+    component_scripting& script = s.scripting();
     std::size_t position = 0;
-    const listed_plugin added = s.scripting().add(full_path(a[0]), position);
+    listed_plugin added;
+    {
+        // A plug-in that never finishes loading holds this thread for good.
+        watchdog loading(s.options().load_seconds, [&](unsigned seconds) {
+            const std::vector<instance_activity> instances = script.activity();
+            const instance_activity* stuck = longest_call(instances);
+            return "the plug-in " + path + " did not finish loading in " + seconds_text(seconds) +
+                   (stuck ? ": it has not returned from " + stuck->call : "") + "; the plug-in list is unchanged";
+        });
+        added = script.add(path, position);
+    }
     s.list_changed();
     std::printf("Added %s by %s, %s, as effect %zu\n", added.product_name.c_str(), added.vendor_name.c_str(),
                 added.channel_summary.c_str(), position + 1);

@@ -14,8 +14,11 @@
 namespace {
 
 const char k_usage[] =
-    "usage: orvane [--profile DIR] [--format float|16|24|32] [--chunk FRAMES] [--quiet] COMMAND ...\n"
+    "usage: orvane [--profile DIR] [--format float|16|24|32] [--chunk FRAMES] [--quiet]\n"
+    "              [--stall-timeout S] [--load-timeout S] COMMAND ...\n"
     "       (options may also follow the command; -- ends them)\n"
+    "       A process run with no chunk for S seconds (default 30), or an add whose plug-in\n"
+    "       has not loaded in S seconds (default 30), says where it is stuck and stops (exit 124).\n"
     "\n"
     "  demo [PLUGIN.dll [INPUT.wav]]   try it all in a throwaway profile (the default command)\n"
     "  info                            the component, its DSP effects and its settings\n"
@@ -37,6 +40,14 @@ const char k_usage[] =
     "  gui                             the player window, with the \"DSP\" menu of the chain\n";
 
 constexpr unsigned k_max_chunk = 1u << 20;
+
+unsigned parse_seconds(const std::string& option, const std::string& text) {
+    const bool digits = !text.empty() && text.size() <= 6 && text.find_first_not_of("0123456789") == std::string::npos;
+    const unsigned long n = digits ? std::stoul(text) : 0;
+    if (n < 1 || n > 86400)
+        throw cli_error(option + " takes a number of seconds from 1 to 86400, not \"" + text + "\"", 2);
+    return static_cast<unsigned>(n);
+}
 
 unsigned parse_chunk_size(const std::string& text) {
     const bool digits = !text.empty() && text.size() <= 9 && text.find_first_not_of("0123456789") == std::string::npos;
@@ -107,6 +118,10 @@ int wmain(int argc, wchar_t** argv) {
                 options.chunk_frames = parse_chunk_size(wide_to_utf8(value()));
             } else if (w == L"--quiet") {
                 options.quiet = true;
+            } else if (w == L"--stall-timeout") {
+                options.stall_seconds = parse_seconds("--stall-timeout", wide_to_utf8(value()));
+            } else if (w == L"--load-timeout") {
+                options.load_seconds = parse_seconds("--load-timeout", wide_to_utf8(value()));
             } else if (w == L"--help" || w == L"-h") {
                 std::printf("%s", k_usage);
                 return 0;

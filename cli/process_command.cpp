@@ -16,7 +16,9 @@
 #include "part_file.h"
 #include "process_job.h"
 #include "shown_path.h"
+#include "stuck_report.h"
 #include "wav_file.h"
+#include "watchdog.h"
 
 namespace {
 
@@ -88,6 +90,43 @@ void check_chain_effects(component_host& host, const dsp_chain_config& chain) {
                     "Take " + (count == 1 ? "it" : "them") + " out with: orvane chain remove POS");
 }
 
+// Where playback is stuck, or where its thread ended: the chain position
+// whose plug-in call has not returned for the longest.
+std::string stuck_in(session& s, component_scripting& script) {
+    const std::vector<instance_activity> instances = script.activity();
+    const instance_activity* stuck = longest_call(instances);
+    if (!stuck) return "no plug-in call was running";
+    return instance_name(s.prof().state.chain, *stuck) + " has not returned from " + stuck->call;
+}
+
+// Samples that were no numbers, once per file: those the component
+// replaced, named by the first chain position that put them out, or else
+// those the input brought, which reach the output file.
+std::string non_finite_warning(session& s, component_scripting& script, const audio_stats& written,
+                               sample_format format) {
+    const dsp_chain_config& chain = s.prof().state.chain;
+    const std::vector<instance_activity> instances = script.activity();
+    const instance_activity* first = nullptr;
+    std::size_t first_position = 0;
+    for (const instance_activity& a : instances) {
+        if (a.non_finite_samples == 0) continue;
+        const std::size_t position = chain_position(chain, a);
+        if (position && (!first || position < first_position)) {
+            first = &a;
+            first_position = position;
+        }
+    }
+    if (first)
+        return instance_name(chain, *first) + " put out " + std::to_string(first->non_finite_samples) +
+               " samples that were no finite numbers (NaN or infinity); the component replaced them with silence";
+    std::size_t from_input = 0;
+    for (std::size_t c = 0; c < written.channels(); ++c) from_input += written.non_finite(c);
+    if (from_input == 0) return "";
+    return "the input holds " + std::to_string(from_input) +
+           " samples that are no finite numbers (NaN or infinity); they were written " +
+           (format == sample_format::float32 ? "as they are" : "as silence (NaN) or full scale (infinity)");
+}
+
 }  // namespace
 
 process_result run_process_job(session& s, const std::wstring& input, const std::wstring& output) {
@@ -100,6 +139,7 @@ process_result run_process_job(session& s, const std::wstring& input, const std:
 
     component_host& host = s.player();
     check_chain_effects(host, s.prof().state.chain);
+    component_scripting& script = s.scripting();
     part_file part = create_part_file(output);
     const std::wstring temp = part.path;
     exit_cleanup remove_on_interrupt(temp);
@@ -116,6 +156,12 @@ process_result run_process_job(session& s, const std::wstring& input, const std:
     std::uint64_t read = 0;
     progress_bar progress(reader.frames(), !s.options().quiet);
 
+    // A plug-in that never returns holds the playback thread for good: the
+    // run says which and stops, leaving nothing behind.
+    watchdog stalls(s.options().stall_seconds, [&](unsigned seconds) {
+        return "no audio came through the chain for " + seconds_text(seconds) + ": " + stuck_in(s, script) +
+               "; nothing was written";
+    });
     playback_callbacks cb;
     cb.produce = [&](dsp_chunk_list& list) {
         std::size_t n = reader.read(buffer.data(), chunk_frames);
@@ -137,11 +183,19 @@ process_result run_process_job(session& s, const std::wstring& input, const std:
             writer->write(c->get_data(), c->get_sample_count());
             result.stats.add(c->get_data(), c->get_sample_count(), c->get_channels());
         }
+        stalls.progress();
     };
 
     const auto started = std::chrono::steady_clock::now();
     try {
-        play(host, cb);
+        try {
+            play(host, cb);
+        } catch (const playback_thread_ended&) {
+            // What it was in keeps its locks: nothing of the run can be
+            // trusted to finish, not even the component's clean-up.
+            end_now("the playback thread ended inside a plug-in: " + stuck_in(s, script) + "; nothing was written",
+                    1);
+        }
         if (!writer)
             writer = std::make_unique<wav_writer>(part_stream.release(), temp, channels, reader.sample_rate(), format);
         result.output_channels = writer->channels();
@@ -158,6 +212,7 @@ process_result run_process_job(session& s, const std::wstring& input, const std:
     progress.finish();
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     result.frames = read;
+    result.warning = non_finite_warning(s, script, result.stats, format);
     return result;
 }
 
@@ -166,11 +221,19 @@ void print_summary(const process_result& r, const std::wstring& output) {
     std::printf("Processed %llu frames (%.2f s at %u Hz): %u channel%s in, %u out\n",
                 static_cast<unsigned long long>(r.frames), duration, r.sample_rate, r.input_channels,
                 r.input_channels == 1 ? "" : "s", r.output_channels);
-    for (std::size_t c = 0; c < r.stats.channels(); ++c)
-        std::printf("  channel %zu: peak %s, RMS %s\n", c + 1, dbfs(r.stats.peak(c)).c_str(),
-                    dbfs(r.stats.rms(c)).c_str());
+    for (std::size_t c = 0; c < r.stats.channels(); ++c) {
+        std::printf("  channel %zu: peak %s, RMS %s", c + 1, dbfs(r.stats.peak(c)).c_str(), dbfs(r.stats.rms(c)).c_str());
+        if (const std::size_t odd = r.stats.non_finite(c))
+            std::printf(" (%zu sample%s that %s no finite number%s left out)", odd, odd == 1 ? "" : "s",
+                        odd == 1 ? "was" : "were", odd == 1 ? "" : "s");
+        std::printf("\n");
+    }
     if (r.seconds > 0 && duration > 0) std::printf("Speed: %.1fx real time\n", duration / r.seconds);
     std::printf("Wrote %s, %s\n", shown_path(output).c_str(), format_name(r.format).c_str());
+    if (!r.warning.empty()) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "orvane: warning: %s\n", r.warning.c_str());
+    }
 }
 
 void cmd_process(session& s, const args& a) {

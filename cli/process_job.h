@@ -14,6 +14,8 @@ struct process_result {
     sample_format format = sample_format::float32;
     double seconds = 0;
     audio_stats stats;
+    // Once per file: samples that were no finite numbers, and where from.
+    std::string warning;
 };
 
 // The output is written to a temporary name and renamed only on success.

@@ -81,3 +81,10 @@ preset_report component_scripting::load_program(const dsp_preset& preset, const 
     check(service_->load_program(preset_record(preset), subject.c_str(), path.c_str(), out, error), error);
     return std::move(out.report);
 }
+
+std::vector<instance_activity> component_scripting::activity() {
+    activity_receiver seen;
+    text_receiver error;
+    check(service_->activity(seen, error), error);
+    return std::move(seen.instances);
+}

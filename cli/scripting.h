@@ -29,6 +29,9 @@ public:
                                 float value);
     preset_report load_program(const dsp_preset& preset, const std::string& subject, const std::string& path);
 
+    // Any thread, also while another is stuck inside a plug-in.
+    std::vector<instance_activity> activity();
+
 private:
     service_ptr_t<vst_scripting> service_;
 };

@@ -15,6 +15,10 @@ struct tool_options {
     std::wstring format = L"float";  // output sample format
     unsigned chunk_frames = 1024;
     bool quiet = false;
+    // How long `process` waits for the next chunk, and `add` for a plug-in
+    // to load, before it reports the plug-in call it is stuck in and stops.
+    unsigned stall_seconds = 30;
+    unsigned load_seconds = 30;
 };
 
 class session {

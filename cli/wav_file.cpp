@@ -146,8 +146,10 @@ void wav_writer::write(const float* in, std::size_t frames) {
         bytes.assign(b, b + frames * channels_ * sizeof(float));
     }
     for (std::size_t i = 0; format_ != sample_format::float32 && i < frames * channels_; ++i) {
-        float v = in[i];
-        double c = std::max(-1.0, std::min(1.0, static_cast<double>(v)));
+        const float v = in[i];
+        // NaN is silence and an infinity full scale: neither has an integer
+        // of its own, and a comparison with NaN would clip it to full scale.
+        const double c = std::isnan(v) ? 0.0 : std::max(-1.0, std::min(1.0, static_cast<double>(v)));
         if (format_ == sample_format::pcm16) {
             auto s = static_cast<std::int32_t>(std::lround(c * 32767.0));
             bytes.push_back(static_cast<unsigned char>(s));

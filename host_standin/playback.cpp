@@ -1,9 +1,11 @@
 #include "playback.h"
 
-#include <atomic>
+#include <windows.h>
+
 #include <exception>
 #include <memory>
-#include <thread>
+
+#include "../Helpers/win32_handles.h"
 
 playback_chain::playback_chain(component_host& host, const dsp_chain_config& chain) {
     auto entries = host.services<dsp_entry>();
@@ -22,10 +24,15 @@ void playback_chain::run(dsp_chunk_list& list, int flags) {
     for (auto& d : dsps_) d->run(&list, nullptr, flags);
 }
 
-void play(component_host& host, const playback_callbacks& callbacks) {
-    std::atomic<bool> done{false};
+namespace {
+
+struct playback_work {
+    component_host& host;
+    const playback_callbacks& callbacks;
+    bool done = false;
     std::exception_ptr failure;
-    std::thread worker([&] {
+
+    void run() {
         try {
             unsigned seen = host.chain().generation();
             dsp_chain_config_impl chain;
@@ -48,9 +55,23 @@ void play(component_host& host, const playback_callbacks& callbacks) {
             failure = std::current_exception();
         }
         done = true;
-    });
-    while (!done) host.queue().pump_wait(std::chrono::milliseconds(5));
-    worker.join();
+    }
+    static DWORD WINAPI thread(void* self) {
+        static_cast<playback_work*>(self)->run();
+        return 0;
+    }
+};
+
+}  // namespace
+
+void play(component_host& host, const playback_callbacks& callbacks) {
+    playback_work work{host, callbacks, false, nullptr};
+    unique_handle thread(CreateThread(nullptr, 0, &playback_work::thread, &work, 0, nullptr));
+    if (!thread) throw std::runtime_error("cannot start the playback thread");
+    // The main thread serves the main-thread queue until the playback
+    // thread is gone, however it went: a plug-in may end it from inside.
+    while (WaitForSingleObject(thread.get(), 0) == WAIT_TIMEOUT) host.queue().pump_wait(std::chrono::milliseconds(5));
     host.pump();
-    if (failure) std::rethrow_exception(failure);
+    if (!work.done) throw playback_thread_ended();
+    if (work.failure) std::rethrow_exception(work.failure);
 }

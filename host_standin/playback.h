@@ -4,6 +4,7 @@
 // thread of its own, while the calling (main) thread pumps the main-thread
 // queue, as the player does.
 #include <functional>
+#include <stdexcept>
 #include <vector>
 
 #include "../host/dsp.h"
@@ -29,7 +30,16 @@ struct playback_callbacks {
     std::function<void(dsp_chunk_list&)> consume;
 };
 
+// The playback thread ended in the middle of the playback, without
+// finishing or failing: something it called (a plug-in) ended it. What
+// that thread held (the locks of the call it was in) stays held.
+class playback_thread_ended : public std::runtime_error {
+public:
+    playback_thread_ended() : std::runtime_error("the playback thread ended in the middle of the playback") {}
+};
+
 // Plays until `produce` answers false. A chain write during playback makes
 // the playback thread rebuild its DSPs before the next list. An exception
-// on the playback thread is raised again here.
+// on the playback thread is raised again here; a thread that ended without
+// either raises playback_thread_ended.
 void play(component_host& host, const playback_callbacks& callbacks);

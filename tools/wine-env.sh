@@ -38,6 +38,12 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   "$WINE64" wineboot -i >/dev/null 2>&1 || true
 fi
 "$WINESERVER" -p >/dev/null 2>&1 || true
+# A program that crashes prints its backtrace and ends, rather than wait
+# for someone to close Wine's crash dialog on a screen nobody sees.
+if [ ! -f "$WINEPREFIX/.orvane-no-crash-dialog" ]; then
+  "$WINE64" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 </dev/null &&
+    touch "$WINEPREFIX/.orvane-no-crash-dialog"
+fi
 # The first program after the server starts brings up Wine's own service
 # processes, and they keep whatever output handles that program had. Start
 # them here, on /dev/null, so that no test runner later waits on a pipe one
