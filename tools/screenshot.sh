@@ -26,6 +26,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "Preparing a Wine prefix in $WINEPREFIX"
   "$WINE64" wineboot -i >/dev/null 2>&1 || true
 fi
+orvane_wine_fonts "$WINEPREFIX"
 
 # A private screen, so no other window gets into the picture.
 screen=""

@@ -49,6 +49,7 @@ if orvane_x86_root; then
     echo "Preparing a Wine prefix in $x86_prefix"
     ORVANE_X86_WINE=/usr/lib/wine/wine64 "$wine_x86" wineboot -i >/dev/null 2>&1 </dev/null || true
   fi
+  orvane_wine_fonts "$x86_prefix"
   ORVANE_X86_WINE=/usr/lib/wine/wineserver "$wine_x86" -p >/dev/null 2>&1 || true
   if [ ! -f "$x86_prefix/.orvane-no-crash-dialog" ]; then
     "$wine_x86" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 </dev/null &&

@@ -32,11 +32,23 @@ if [ -z "${DISPLAY:-}" ]; then
   done
 fi
 
+# Wine's own fonts (its symbol font draws the caption buttons of the windows
+# it frames) into a prefix's font folder: the system's Wine finds them only
+# there, and its prefix set-up does not copy them.
+orvane_wine_fonts() {
+  local fonts="$1/drive_c/windows/Fonts"
+  [ -d /usr/share/wine/fonts ] && [ -d "$fonts" ] || return 0
+  for f in /usr/share/wine/fonts/*.ttf; do
+    [ -e "$fonts/$(basename "$f")" ] || cp "$f" "$fonts/" 2>/dev/null || true
+  done
+}
+
 mkdir -p "$ORVANE_BUILD"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "Preparing a Wine prefix in $WINEPREFIX"
   "$WINE64" wineboot -i >/dev/null 2>&1 || true
 fi
+orvane_wine_fonts "$WINEPREFIX"
 "$WINESERVER" -p >/dev/null 2>&1 || true
 # A program that crashes prints its backtrace and ends, rather than wait
 # for someone to close Wine's crash dialog on a screen nobody sees.
