@@ -3,6 +3,7 @@
 #include "../host/main_thread.h"
 #include "../shell/component.h"
 #include "../shell/popups.h"
+#include "bridge_faults.h"
 #include "vst.h"
 
 namespace {
@@ -27,14 +28,19 @@ private:
     std::string text_;
 };
 
+// A plug-in whose process stopped answering did not crash: it was ended.
+const char* what_happened(const plugin_fault& fault) {
+    return fault.code == k_fault_process_hung ? "stopped answering in " : "crashed in ";
+}
+
 }  // namespace
 
 std::string plugin_fault_diagnosis(const char* call, const plugin_fault& fault) {
-    return std::string("The VST plug-in crashed in ") + call + " (" + describe_fault(fault.code) + ").";
+    return std::string("The VST plug-in ") + what_happened(fault) + call + " (" + describe_fault(fault.code) + ").";
 }
 
 void report_plugin_fault(const vst& plugin, const char* call, const plugin_fault& fault) {
-    std::string text = "The VST plug-in \"" + plugin.product_name + "\" crashed in " + call + " (" +
+    std::string text = "The VST plug-in \"" + plugin.product_name + "\" " + what_happened(fault) + call + " (" +
                        describe_fault(fault.code) +
                        ") and has been switched off. Its audio passes through unchanged from now on.";
     // Queued even on the main thread: the fault may have come inside a call
