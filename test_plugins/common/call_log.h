@@ -17,6 +17,13 @@
 constexpr std::int32_t k_effect_vendor_specific = 50;
 constexpr std::int32_t k_ask_host = 0x4F727651;  // "OrvQ"
 
+// How a plug-in logs bytes it was handed: their count and this hash.
+inline std::uint32_t log_hash(const void* data, std::size_t size) {
+    std::uint32_t h = 2166136261u;
+    for (std::size_t i = 0; i < size; ++i) h = (h ^ static_cast<const unsigned char*>(data)[i]) * 16777619u;
+    return h;
+}
+
 struct host_question {
     std::int32_t opcode;
     std::int32_t index;
@@ -46,8 +53,11 @@ call_log_area* open_call_log(const std::wstring& dll_name);
 
 class call_log_lock {
 public:
+    // A process ended while it held the lock (a plug-in that was ended in
+    // the middle of a call) leaves it held: after a while it is taken anyway.
     explicit call_log_lock(call_log_area& area) : area_(area) {
-        while (InterlockedCompareExchange(&area_.lock, 1, 0) != 0) Sleep(0);
+        const ULONGLONG give_up = GetTickCount64() + 2000;
+        while (InterlockedCompareExchange(&area_.lock, 1, 0) != 0 && GetTickCount64() < give_up) Sleep(0);
     }
     ~call_log_lock() { InterlockedExchange(&area_.lock, 0); }
     call_log_lock(const call_log_lock&) = delete;

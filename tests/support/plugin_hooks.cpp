@@ -14,7 +14,9 @@ namespace {
 const bool g_session_named = [] {
     wchar_t session[64] = {};
     if (!GetEnvironmentVariableW(L"ORVANE_TEST_SESSION", session, 64))
-        SetEnvironmentVariableW(L"ORVANE_TEST_SESSION", std::to_wstring(GetCurrentProcessId()).c_str());
+        SetEnvironmentVariableW(L"ORVANE_TEST_SESSION", (std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                                         std::to_wstring(GetTickCount64()))
+                                                            .c_str());
     return true;
 }();
 

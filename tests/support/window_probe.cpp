@@ -56,6 +56,25 @@ HWND find_window_of_class(DWORD process, const wchar_t* window_class) {
     return search([](HWND) { return true; }, process, window_class);
 }
 
+HWND find_owned_window(DWORD process, HWND owner) {
+    struct search_state {
+        DWORD process;
+        HWND owner;
+        HWND found;
+    } state{process, owner, nullptr};
+    EnumWindows(
+        [](HWND w, LPARAM p) -> BOOL {
+            auto* s = reinterpret_cast<search_state*>(p);
+            DWORD id = 0;
+            GetWindowThreadProcessId(w, &id);
+            if (id != s->process || GetWindow(w, GW_OWNER) != s->owner || !IsWindowVisible(w)) return TRUE;
+            s->found = w;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&state));
+    return state.found;
+}
+
 HWND find_owned_dialog(HWND owner) {
     return search([&](HWND w) { return GetWindow(w, GW_OWNER) == owner; });
 }
@@ -105,5 +124,14 @@ COLORREF client_pixel(HWND window, int x, int y) {
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(window, screen);
+    return c;
+}
+
+COLORREF screen_pixel(HWND window, int x, int y) {
+    POINT at{x, y};
+    ClientToScreen(window, &at);
+    HDC screen = GetDC(nullptr);
+    const COLORREF c = GetPixel(screen, at.x, at.y);
+    ReleaseDC(nullptr, screen);
     return c;
 }
