@@ -56,23 +56,29 @@ HWND find_window_of_class(DWORD process, const wchar_t* window_class) {
     return search([](HWND) { return true; }, process, window_class);
 }
 
+namespace {
+
+struct owned_search {
+    DWORD process;
+    HWND owner;
+    HWND found;
+};
+
+BOOL CALLBACK visit_owned(HWND w, LPARAM p) {
+    auto* s = reinterpret_cast<owned_search*>(p);
+    DWORD id = 0;
+    GetWindowThreadProcessId(w, &id);
+    if (id != s->process || GetWindow(w, GW_OWNER) != s->owner || !IsWindowVisible(w)) return TRUE;
+    s->found = w;
+    return FALSE;
+}
+
+}  // namespace
+
 HWND find_owned_window(DWORD process, HWND owner) {
-    struct search_state {
-        DWORD process;
-        HWND owner;
-        HWND found;
-    } state{process, owner, nullptr};
-    EnumWindows(
-        [](HWND w, LPARAM p) -> BOOL {
-            auto* s = reinterpret_cast<search_state*>(p);
-            DWORD id = 0;
-            GetWindowThreadProcessId(w, &id);
-            if (id != s->process || GetWindow(w, GW_OWNER) != s->owner || !IsWindowVisible(w)) return TRUE;
-            s->found = w;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&state));
-    return state.found;
+    owned_search s{process, owner, nullptr};
+    EnumWindows(visit_owned, reinterpret_cast<LPARAM>(&s));
+    return s.found;
 }
 
 HWND find_owned_dialog(HWND owner) {
