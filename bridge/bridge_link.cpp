@@ -1,5 +1,7 @@
 #include "bridge_link.h"
 
+#include "../Helpers/alloc_count.h"
+
 namespace bridge {
 
 namespace {
@@ -86,6 +88,8 @@ void bridge_link::serve(lane_index l) {
     }
     m.kind = kind_reply;
     m.sequence = sequence;
+    if (count_allocations_ && l == lane_audio)
+        block_->header.audio_allocations.store(static_cast<std::uint32_t>(allocation_count()));
     hand_over(get(l), side_bridge, to_player_[l].get());
 }
 

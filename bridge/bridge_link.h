@@ -38,6 +38,10 @@ public:
     void set_handler(request_handler& handler) { handler_ = &handler; }
     shared_block& block() { return *block_; }
 
+    // After every audio request, publish the heap allocations counted so far
+    // (block_header::audio_allocations), for the benchmark.
+    void count_audio_allocations() { count_allocations_ = true; }
+
     // The audio thread: serves the audio lane until the player ends.
     [[noreturn]] void run_audio_lane();
     // The window thread: serves the control lane and pumps the thread's
@@ -86,6 +90,7 @@ private:
     unique_handle to_bridge_[k_lane_count];
     unique_handle parent_;
     request_handler* handler_ = nullptr;
+    bool count_allocations_ = false;
     critical_section callback_lane_lock_;
     std::atomic<DWORD> callback_lane_owner_{0};
     std::atomic<std::uint32_t> callback_sequence_{0};

@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "../Helpers/alloc_count.h"
 #include "../shell/signal_routing.h"
 #include "bridge_link.h"
 #include "plugin_slot.h"
@@ -35,8 +36,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const std::wstring base = argv[1];
     LocalFree(argv);
 
+    // The benchmark's question: does serving audio allocate? Asked through
+    // the environment, so that nothing of it runs otherwise.
+    wchar_t counting[4] = {};
+    const bool count = GetEnvironmentVariableW(L"ORVANE_BRIDGE_COUNT_ALLOCATIONS", counting, 4) && counting[0] == L'1';
+    if (count) count_allocations_in(GetModuleHandleW(nullptr));
+
     bridge::bridge_link link;
     if (!link.open(base)) return 3;
+    if (count) link.count_audio_allocations();
     bridge::plugin_slot slot(link);
     link.set_handler(slot);
     std::thread([&link] { link.run_audio_lane(); }).detach();

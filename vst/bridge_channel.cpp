@@ -29,6 +29,12 @@ private:
     lane_frame frame_;
 };
 
+// The playback thread waits longer before it sleeps: the bridge's audio
+// thread is often asleep when a block comes and takes a wake-up (tens of
+// microseconds under Wine) to start, and a reply caught by spinning saves
+// the second wake-up, ours.
+constexpr std::uint32_t k_audio_reply_spin_microseconds = 300;
+
 bridge::message_policy messages_for(bridge::lane_index l) {
     // The audio thread keeps no message queue; every other waiting thread
     // serves what other windows send to its own (an editor window of ours
@@ -105,6 +111,7 @@ call_outcome bridge_channel::call::exchange(std::uint32_t deadline_ms) {
     bridge::wait_options options;
     options.timeout_ms = deadline_ms;
     options.messages = messages_for(lane_);
+    if (lane_ == bridge::lane_audio) options.spin_microseconds = k_audio_reply_spin_microseconds;
     for (;;) {
         const bridge::wait_result r = bridge::wait_for_turn(l, bridge::side_player, p.to_player(lane_), &process, 1,
                                                             options);
