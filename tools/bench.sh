@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the x64 target and runs the benchmark: every figure next to a
 # baseline measured in the same run, their ratio and the target, as a
-# Markdown table. ORVANE_BENCH_REPS, ORVANE_BENCH_ACQUIRE_REPS and
+# Markdown table. ORVANE_BENCH_REPS, ORVANE_BENCH_ACQUIRE_REPS,
 # ORVANE_BENCH_JOB_REPS set the repetitions (61, 15 and 7).
 set -euo pipefail
 ORVANE_ROOT=$(cd "$(dirname "$0")/.." && pwd)
