@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "../vst/plugin_memory.h"
+#include "message_text.h"
 
 namespace bridge {
 
@@ -40,20 +41,6 @@ __attribute__((noinline)) void copy_image(const AEffect* e, record_image* out) {
     out->unique_id = e->uniqueID;
     out->version = e->version;
     out->functions = function_bits(*e);
-}
-
-void put_text(message& m, const char* text, std::size_t limit) {
-    const std::size_t n = ::strnlen(text, limit - 1);
-    std::memcpy(m.payload, text, n);
-    m.payload[n] = 0;
-    m.payload_size = static_cast<std::uint32_t>(n + 1);
-}
-
-// A text from the player's payload, terminated inside the message.
-const char* payload_text(message& m) {
-    const std::size_t n = m.payload_size < k_payload_bytes ? m.payload_size : k_payload_bytes - 1;
-    m.payload[n] = 0;
-    return reinterpret_cast<const char*>(m.payload);
 }
 
 }  // namespace
@@ -186,7 +173,7 @@ void plugin_slot::dispatch_pointer(message& m, AEffect* e) {
             break;
         case pointer_text_out:
             std::memset(t_text, 0, sizeof t_text);
-            if (call(t_text)) put_text(m, t_text, k_payload_bytes);
+            if (call(t_text)) put_text(m, t_text);
             break;
         case pointer_rect_out: {
             ERect* rect = nullptr;

@@ -5,6 +5,7 @@
 // and the call answers 0).
 #include <cstring>
 
+#include "../bridge/message_text.h"
 #include "isolation.h"
 #include "plugin_bridge.h"
 #include "plugin_memory.h"
@@ -88,14 +89,9 @@ std::intptr_t plugin_bridge::dispatch(std::int32_t opcode, std::int32_t index, s
 
     unique_handle chunk_in;
     switch (r.pointer) {
-        case bridge::pointer_text_in: {
-            const char* text = ptr ? static_cast<const char*>(ptr) : "";
-            const std::size_t n = ::strnlen(text, bridge::k_payload_bytes - 1);
-            std::memcpy(m.payload, text, n);
-            m.payload[n] = 0;
-            m.payload_size = static_cast<std::uint32_t>(n + 1);
+        case bridge::pointer_text_in:
+            bridge::put_text(m, ptr ? static_cast<const char*>(ptr) : "");
             break;
-        }
         case bridge::pointer_window:
             m.handle = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(ptr));
             break;

@@ -4,6 +4,7 @@
 // texts, the directory's answer as the text it points to.
 #include <cstring>
 
+#include "../bridge/message_text.h"
 #include "host_callback.h"
 #include "plugin_bridge.h"
 
@@ -13,13 +14,6 @@ namespace {
 // vendor and product buffers hold 64 bytes.
 constexpr std::size_t k_text_out = 256;
 constexpr std::size_t k_text_in = 4096;
-
-void put_text(bridge::message& m, const char* text, std::size_t limit) {
-    const std::size_t n = ::strnlen(text, limit - 1);
-    std::memcpy(m.payload, text, n);
-    m.payload[n] = 0;
-    m.payload_size = static_cast<std::uint32_t>(n + 1);
-}
 
 }  // namespace
 
@@ -36,9 +30,8 @@ void plugin_bridge::serve_host_call(bridge::message& m) {
     char text_out[k_text_out] = {};
     void* ptr = nullptr;
     if (kind == bridge::pointer_text_in) {
-        const std::size_t n = m.payload_size < k_text_in ? m.payload_size : k_text_in - 1;
-        std::memcpy(text_in, m.payload, n);
-        text_in[k_text_in - 1] = 0;
+        const char* text = bridge::payload_text(m);
+        std::memcpy(text_in, text, ::strnlen(text, k_text_in - 1));
         ptr = text_in;
     } else if (kind == bridge::pointer_text_out) {
         ptr = text_out;
@@ -50,10 +43,10 @@ void plugin_bridge::serve_host_call(bridge::message& m) {
     m.answer_has_data = 0;
     m.payload_size = 0;
     if (kind == bridge::pointer_text_out) {
-        put_text(m, text_out, k_text_out);
+        bridge::put_text(m, text_out, k_text_out);
     } else if (kind == bridge::pointer_text_answer) {
         if (answer) {
-            put_text(m, reinterpret_cast<const char*>(answer), bridge::k_payload_bytes);
+            bridge::put_text(m, reinterpret_cast<const char*>(answer));
             m.answer_has_data = 1;
             answer = 1;
         }
