@@ -119,6 +119,10 @@ TEST_F(IsolatedFaults, NoProcessOutlivesItsPlugInOrThePlayer) {
     const std::wstring exe = bin_folder() + L"unit_tests.exe";
     std::wstring line = L"\"" + exe +
                         L"\" --gtest_also_run_disabled_tests --gtest_filter=IsolatedFaultsHelper.DISABLED_HoldsABridgedPlugin";
+    // The child is a test run of its own, with logs of its own.
+    wchar_t session[64] = {};
+    GetEnvironmentVariableW(L"ORVANE_TEST_SESSION", session, 64);
+    SetEnvironmentVariableW(L"ORVANE_TEST_SESSION", nullptr);
     SetEnvironmentVariableW(L"ORVANE_TEST_PID_FILE", pid_file.c_str());
     STARTUPINFOW si{};
     si.cb = sizeof si;
@@ -126,6 +130,7 @@ TEST_F(IsolatedFaults, NoProcessOutlivesItsPlugInOrThePlayer) {
     ASSERT_TRUE(CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
                                &si, &pi));
     SetEnvironmentVariableW(L"ORVANE_TEST_PID_FILE", nullptr);
+    SetEnvironmentVariableW(L"ORVANE_TEST_SESSION", session);
     unique_handle player(pi.hProcess), thread(pi.hThread);
     DWORD bridge = 0;
     ASSERT_TRUE(wait_until([&] {

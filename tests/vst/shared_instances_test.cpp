@@ -210,6 +210,29 @@ TEST_P(PresetState, ChunkPayloadsCarryTheBankChunk) {
     release_vst(v);
 }
 
+TEST_P(PresetState, AMegabyteChunkComesBackByteForByte) {
+    plugin_hooks chunky("chunky");
+    vst* v = acquire_vst(entry(chunky.path_utf8()), preset(payload(3)));
+    std::vector<unsigned char> state(1 << 20);
+    for (std::size_t i = 0; i < state.size(); ++i) state[i] = static_cast<unsigned char>(i * 7 + i / 4096);
+    std::vector<unsigned char> data = payload(3, {}, false);
+    const auto size = static_cast<std::uint32_t>(state.size());
+    data.insert(data.end(), reinterpret_cast<const unsigned char*>(&size), reinterpret_cast<const unsigned char*>(&size) + 4);
+    data.insert(data.end(), state.begin(), state.end());
+    chunky.clear();
+    apply_preset(*v, preset(data));
+    char line[64];
+    std::snprintf(line, sizeof line, "set chunk 0 %u %08x", size, log_hash(state.data(), state.size()));
+    EXPECT_EQ(chunky.log().back(), line);
+
+    dsp_preset_impl captured;
+    capture_preset(*v, owner, captured);
+    ASSERT_EQ(captured.get_data_size(), data.size());
+    EXPECT_EQ(u32_at(captured, 4), size);
+    EXPECT_EQ(std::memcmp(static_cast<const unsigned char*>(captured.get_data()) + 8, state.data(), size), 0);
+    release_vst(v);
+}
+
 ORVANE_IN_BOTH_PLACES(PresetState);
 
 TEST_F(SharedInstances, NotLoadedCapturesTheKeyOnly) {
