@@ -9,7 +9,7 @@
 #include "../vst/vst.h"
 #include "../vst/vst_ref.h"
 #include "../Helpers/utf.h"
-#include "alloc_count.h"
+#include "../Helpers/alloc_count.h"
 #include "bench_host.h"
 #include "bench_table.h"
 #include "benches.h"

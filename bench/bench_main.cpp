@@ -13,6 +13,7 @@ const char k_usage[] =
     "usage: orvane_bench COMMAND\n"
     "  audio [REPS]                        audio path per chunk against its floor\n"
     "  acquire [REPS]                      acquire_vst against a bare load of the DLL\n"
+    "  isolated [REPS]                     a plug-in in its own process against in ours\n"
     "  tool-allocs PROFILE SHORT LONG OUT  heap allocations of the tool's processing loop\n"
     "  make-wav PATH SECONDS               a stereo float test file\n"
     "  check                               fast conversion loops against the plain ones\n"
@@ -30,6 +31,7 @@ int wmain(int argc, wchar_t** argv) {
         const std::wstring command = argc > 1 ? argv[1] : L"";
         if (command == L"audio") return bench_audio_path(repetitions(argc, argv));
         if (command == L"acquire") return bench_acquire(repetitions(argc, argv));
+        if (command == L"isolated") return bench_isolation(repetitions(argc, argv));
         if (command == L"tool-allocs" && argc == 6) return bench_tool_allocations(argv[2], argv[3], argv[4], argv[5]);
         if (command == L"make-wav" && argc == 4)
             return make_wav(argv[2], static_cast<unsigned>(std::wcstoul(argv[3], nullptr, 10)));

@@ -2,7 +2,7 @@
 // allocations can be counted, together with the component DLL's.
 #include "../cli/process_job.h"
 #include "../cli/session.h"
-#include "alloc_count.h"
+#include "../Helpers/alloc_count.h"
 #include "bench_table.h"
 #include "benches.h"
 

@@ -36,7 +36,14 @@ set(ORVANE_COMPONENT_SOURCES
   dsp/dsp_instance.cpp
   dsp/editor_host.cpp
   dsp/slot_factories.cpp
+  bridge/lane_wait.cpp
   vst/audio_processing.cpp
+  vst/bridge_audio.cpp
+  vst/bridge_channel.cpp
+  vst/bridge_dispatch.cpp
+  vst/bridge_host_calls.cpp
+  vst/bridge_process.cpp
+  vst/bridge_record.cpp
   vst/chain_instances.cpp
   vst/declicker.cpp
   vst/fp_state.cpp
@@ -45,10 +52,13 @@ set(ORVANE_COMPONENT_SOURCES
   vst/host_callback.cpp
   vst/instance_key.cpp
   vst/instance_lock.cpp
+  vst/isolation.cpp
   vst/non_finite.cpp
   vst/opcode_names.cpp
-  vst/plugin_activity.cpp
   vst/open_records.cpp
+  vst/pe_machine.cpp
+  vst/plugin_activity.cpp
+  vst/plugin_bridge.cpp
   vst/plugin_fault_report.cpp
   vst/plugin_guard.cpp
   vst/plugin_memory.cpp

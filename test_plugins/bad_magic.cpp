@@ -2,10 +2,13 @@
 // be called.
 #include "common/test_plugin.h"
 
+#include <cstdio>
+
 namespace {
-int g_dispatch_calls = 0;
-std::intptr_t VSTCALL counting_dispatcher(AEffect*, std::int32_t, std::int32_t, std::intptr_t, void*, float) {
-    ++g_dispatch_calls;
+std::intptr_t VSTCALL counting_dispatcher(AEffect*, std::int32_t opcode, std::int32_t, std::intptr_t, void*, float) {
+    char line[32];
+    std::snprintf(line, sizeof line, "dispatch %d", opcode);
+    test_plugin_note(line);
     return 0;
 }
 AEffect g_record = [] {
@@ -19,4 +22,3 @@ AEffect g_record = [] {
 }  // namespace
 
 TEST_PLUGIN_EXPORT AEffect* VSTPluginMain(audioMasterCallback) { return &g_record; }
-TEST_PLUGIN_EXPORT int bad_magic_dispatch_calls() { return g_dispatch_calls; }

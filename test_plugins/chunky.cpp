@@ -1,13 +1,19 @@
 // Keeps its state in chunks: a bank chunk (index 0) and a program chunk
-// (index 1) that differ, so tests can tell which one was asked for.
+// (index 1) that differ, so tests can tell which one was asked for. Logs
+// what effSetChunk delivers as "set chunk INDEX SIZE HASH" (log_hash).
+// effVendorSpecific with index k_empty_bank and value 1 makes it answer an
+// empty bank chunk from then on, value 0 its own again.
+#include <cstdio>
 #include <mutex>
 
+#include "common/call_log.h"
 #include "common/test_plugin.h"
 
 namespace {
 
+constexpr std::int32_t k_empty_bank = 0x4F456D70;  // "OEmp"
+
 std::mutex g_mutex;
-std::vector<unsigned char> g_last_set[2];  // what effSetChunk delivered last, by index
 bool g_empty_bank = false;
 
 std::vector<unsigned char> pattern(char tag, std::size_t size) {
@@ -25,6 +31,10 @@ public:
 
     std::intptr_t dispatch(std::int32_t opcode, std::int32_t index, std::intptr_t value, void* ptr,
                            float opt) override {
+        if (opcode == k_effect_vendor_specific && index == k_empty_bank) {
+            g_empty_bank = value != 0;
+            return 1;
+        }
         if ((opcode == effGetChunk || opcode == effSetChunk) && (index < 0 || index > 1)) return 0;
         std::lock_guard<std::mutex> lock(g_mutex);
         if (opcode == effGetChunk) {
@@ -39,7 +49,10 @@ public:
         if (opcode == effSetChunk) {
             const auto* p = static_cast<const unsigned char*>(ptr);
             chunks_[index].assign(p, p + value);
-            g_last_set[index] = chunks_[index];
+            char line[64];
+            std::snprintf(line, sizeof line, "set chunk %d %zu %08x", index, chunks_[index].size(),
+                          log_hash(chunks_[index].data(), chunks_[index].size()));
+            test_plugin_note(line);
             return 1;
         }
         return test_plugin::dispatch(opcode, index, value, ptr, opt);
@@ -53,11 +66,3 @@ private:
 
 TEST_PLUGIN_EXPORT AEffect* VSTPluginMain(audioMasterCallback host) { return (new chunky_plugin(host))->record(); }
 
-// Test hooks.
-TEST_PLUGIN_EXPORT std::size_t chunky_last_set(int index, unsigned char* out, std::size_t capacity) {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    const std::vector<unsigned char>& c = g_last_set[index & 1];
-    for (std::size_t i = 0; i < c.size() && i < capacity; ++i) out[i] = c[i];
-    return c.size();
-}
-TEST_PLUGIN_EXPORT void chunky_set_empty_bank(int empty) { g_empty_bank = empty != 0; }

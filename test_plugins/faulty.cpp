@@ -1,6 +1,9 @@
 // A plug-in that faults on demand: built once per place of the fault
 // (FAULT_AT), each a DLL of its own. Until it faults it halves its input, so
 // processed and unprocessed audio are told apart.
+#include <windows.h>
+
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -17,6 +20,14 @@
 #define FAULT_CAUGHT 8
 #define FAULT_STACK 9    // overflows its stack
 #define FAULT_OVERRUN 10 // writes 64 floats past the end of each output
+// Kinds that would take the player down with them, for plug-ins in a
+// process of their own only: the process ends, a call never returns, the
+// plug-in writes past its buffers or over its heap.
+#define FAULT_EXIT 11
+#define FAULT_LOOP_PROCESS 12
+#define FAULT_LOOP_OPEN 13
+#define FAULT_SCRIBBLE 14
+#define FAULT_HEAP 15
 
 namespace {
 
@@ -38,6 +49,24 @@ __attribute__((noinline)) int recurse(int depth) {
     return recurse(depth + 1) + frame[0];
 }
 __attribute__((noinline)) void throw_across() { throw std::runtime_error("thrown across the plug-in interface"); }
+volatile int g_forever = 1;
+__attribute__((noinline)) void loop_forever() {
+    while (g_forever) {
+    }
+}
+// Writes on past the end of a buffer until something stops it.
+__attribute__((noinline)) void scribble_past(float* end) {
+    for (std::size_t i = 0; i < (std::size_t{1} << 28); ++i) end[i] = 1.0f;
+}
+// Overruns a heap block far enough to wreck its neighbours, then keeps
+// allocating until the heap's own bookkeeping faults; a heap that takes it
+// all is ended by the plug-in itself, as a broken heap would end it.
+__attribute__((noinline)) void smash_heap() {
+    auto* block = static_cast<unsigned char*>(std::malloc(32));
+    std::memset(block, 0xA5, 4096);
+    for (int i = 0; i < 100000; ++i) std::free(std::malloc(static_cast<std::size_t>(16 + i % 512)));
+    ExitProcess(0xC0000374);  // STATUS_HEAP_CORRUPTION
+}
 __attribute__((noinline)) float throw_and_catch(float gain) {
     try {
         throw std::runtime_error("caught inside the plug-in");
@@ -61,6 +90,7 @@ public:
     std::intptr_t dispatch(std::int32_t opcode, std::int32_t index, std::intptr_t value, void* ptr,
                            float opt) override {
         if (FAULT_AT == FAULT_OPEN && opcode == effOpen) illegal_instruction();
+        if (FAULT_AT == FAULT_LOOP_OPEN && opcode == effOpen) loop_forever();
         if (FAULT_AT == FAULT_EDIT_OPEN && opcode == effEditOpen) write_through_null();
         if (FAULT_AT == FAULT_GET_CHUNK && opcode == effGetChunk) {
             // A pointer that claims 64 KB where there is nothing readable.
@@ -74,6 +104,10 @@ public:
             if (FAULT_AT == FAULT_PROCESS) outputs[0][0] = static_cast<float>(divide_by_zero());
             if (FAULT_AT == FAULT_THROW) throw_across();
             if (FAULT_AT == FAULT_STACK) outputs[0][0] = static_cast<float>(recurse(0));
+            if (FAULT_AT == FAULT_EXIT) ExitProcess(3);
+            if (FAULT_AT == FAULT_LOOP_PROCESS) loop_forever();
+            if (FAULT_AT == FAULT_SCRIBBLE) scribble_past(outputs[1] + frames);
+            if (FAULT_AT == FAULT_HEAP) smash_heap();
         }
         const float gain = FAULT_AT == FAULT_CAUGHT ? throw_and_catch(0.5f) : 0.5f;
         for (int ch = 0; ch < 2; ++ch)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the x64 target and runs the benchmark: every figure next to a
 # baseline measured in the same run, their ratio and the target, as a
-# Markdown table. ORVANE_BENCH_REPS, ORVANE_BENCH_ACQUIRE_REPS and
+# Markdown table. ORVANE_BENCH_REPS, ORVANE_BENCH_ACQUIRE_REPS,
 # ORVANE_BENCH_JOB_REPS set the repetitions (61, 15 and 7).
 set -euo pipefail
 ORVANE_ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -17,6 +17,7 @@ ACQUIRE_REPS=${ORVANE_BENCH_ACQUIRE_REPS:-15}
 JOB_REPS=${ORVANE_BENCH_JOB_REPS:-7}
 rm -rf "$WORK"
 mkdir -p "$WORK"
+ISOLATED_REPS=${ORVANE_BENCH_ISOLATED_REPS:-31}
 # Wine starts its desktop process for the first program that touches the
 # display and stops it after the last: a holder keeps it up, as a desktop
 # session does for a player, so that no figure pays for starting it.
@@ -39,6 +40,9 @@ echo "|---|---|---|---|---|---|---|"
 "$WINE64" "$BIN/orvane_bench.exe" check
 "$WINE64" "$BIN/orvane_bench.exe" audio "$REPS"
 "$WINE64" "$BIN/orvane_bench.exe" acquire "$ACQUIRE_REPS"
+# A plug-in in a process of its own: the time each chunk adds, allocations
+# on both sides, acquiring.
+"$WINE64" "$BIN/orvane_bench.exe" isolated "$ISOLATED_REPS"
 
 # Test files: 10 seconds, and 10 minutes for the whole job and for memory.
 "$WINE64" "$BIN/orvane_bench.exe" make-wav "$(winpath "$WORK/short.wav")" 10
@@ -105,3 +109,48 @@ short_kb=$(peak_kb "$WORK/short.wav")
 long_kb=$(peak_kb "$WORK/long.wav")
 ratio=$(awk -v a="$long_kb" -v b="$short_kb" 'BEGIN {printf "%.2f", a / b}')
 echo "| Peak working set | process, 10 s against 10 min | ${short_kb} KB | ${long_kb} KB | ${ratio}x | <= 1.05x | $(verdict "$ratio" 1.05) |"
+
+# The whole job with the plug-in in a process of its own. The tool puts a
+# plug-in of the other architecture there by itself: the x86 build of the
+# pass-through plug-in runs bridged, the x64 one in the tool's process. Only
+# the WoW64 Wine of the 32-bit userland (tools/x86-root.sh) runs both, so
+# both sides run there.
+. "$ORVANE_ROOT/tools/x86-root.sh"
+if orvane_x86_root >&2; then
+  wow() { ORVANE_X86_WINE=/usr/lib/wine/wine64 "$ORVANE_ROOT/tools/wine-x86.sh" "$@"; }
+  if [ ! -f "$ORVANE_BUILD/wineprefix-x86/system.reg" ]; then
+    wow wineboot -i >/dev/null 2>&1 </dev/null || true
+  fi
+  ORVANE_X86_WINE=/usr/lib/wine/wineserver "$ORVANE_ROOT/tools/wine-x86.sh" -p >/dev/null 2>&1 || true
+  wow "$BIN/orvane_bench.exe" hold 900 >/dev/null 2>&1 &
+  WOW_HOLDER=$!
+  trap 'kill "$HOLDER" "$WOW_HOLDER" 2>/dev/null; rm -rf "$WORK"' EXIT
+  sleep 2
+  for place in here isolated; do
+    plugin="$BIN/plugins/pass_through_2.dll"
+    [ "$place" = isolated ] && plugin="$BIN/plugins32/pass_through_2.dll"
+    wow "$BIN/orvane.exe" --profile "$WORK/wow-$place" --quiet add "$plugin" >/dev/null
+    wow "$BIN/orvane.exe" --profile "$WORK/wow-$place" --quiet chain add "Orvane Pass 2" >/dev/null
+    : >"$WORK/wow-$place.times"
+  done
+  for _ in $(seq "$JOB_REPS"); do
+    for place in here isolated; do
+      rm -f "$WORK/wow-$place-out.wav"
+      sync
+      t0=$(now_ns)
+      wow "$BIN/orvane.exe" --profile "$WORK/wow-$place" --quiet process "$WORK/long.wav" "$WORK/wow-$place-out.wav" \
+        >/dev/null
+      t1=$(now_ns)
+      echo $(((t1 - t0) / 1000000)) >>"$WORK/wow-$place.times"
+    done
+  done
+  read -r hmin hmed < <(stats <"$WORK/wow-here.times")
+  read -r imin imed < <(stats <"$WORK/wow-isolated.times")
+  ratio=$(awk -v a="$imin" -v b="$hmin" 'BEGIN {printf "%.2f", a / b}')
+  mratio=$(awk -v a="$imed" -v b="$hmed" 'BEGIN {printf "%.2f", a / b}')
+  result="reported"
+  cmp -s "$WORK/wow-here-out.wav" "$WORK/wow-isolated-out.wav" || result="MISSED (outputs differ)"
+  echo "| Whole job, isolated | orvane process, 10 min stereo float, WoW64 Wine | ${hmin} ms (${hmed} ms) | ${imin} ms (${imed} ms) | ${ratio}x (${mratio}x) | report | $result |"
+else
+  echo "| Whole job, isolated | orvane process, 10 min stereo float | - | not measured: no 32-bit userland | - | report | - |"
+fi

@@ -35,15 +35,11 @@ run_stress() {
   echo "stress test on $1: $(grep -c 'Test #.*Passed' "$ORVANE_BUILD/$1/stress.log") runs passed"
 }
 
-echo "Testing x64"
-run_suite x64
-
-# A short, fixed-seed pass of every native fuzzing harness: seconds in all.
-ORVANE_FUZZ_RUNS=${ORVANE_FUZZ_RUNS:-3000} bash "$ORVANE_ROOT/tools/fuzz.sh"
-
-stress_targets=(x64)
+# The 32-bit userland and its prefix come first: the x64 suite's
+# cross-architecture test runs x86 plug-ins under its WoW64 Wine too.
+have_x86=0
 if orvane_x86_root; then
-  echo "Testing x86 (32-bit Wine in $ORVANE_X86_ROOT)"
+  have_x86=1
   x86_prefix="$ORVANE_BUILD/wineprefix-x86"
   if [ ! -f "$x86_prefix/system.reg" ]; then
     echo "Preparing a Wine prefix in $x86_prefix"
@@ -59,6 +55,17 @@ if orvane_x86_root; then
   "$wine_x86" notepad.exe >/dev/null 2>&1 </dev/null &
   keepers+=($!)
   sleep 2
+fi
+
+echo "Testing x64"
+run_suite x64
+
+# A short, fixed-seed pass of every native fuzzing harness: seconds in all.
+ORVANE_FUZZ_RUNS=${ORVANE_FUZZ_RUNS:-3000} bash "$ORVANE_ROOT/tools/fuzz.sh"
+
+stress_targets=(x64)
+if [ "$have_x86" = 1 ]; then
+  echo "Testing x86 (32-bit Wine in $ORVANE_X86_ROOT)"
   run_suite x86
   stress_targets+=(x86)
 else

@@ -7,6 +7,7 @@
 #include "../shell/component.h"
 #include "../shell/popups.h"
 #include "instance_lock.h"
+#include "bridge_faults.h"
 #include "vst.h"
 
 namespace {
@@ -107,15 +108,20 @@ void tell(const vst& plugin, std::string before, std::string after) {
     show(message->text());
 }
 
+// A plug-in whose process stopped answering did not crash: it was ended.
+const char* what_happened(const plugin_fault& fault) {
+    return fault.code == k_fault_process_hung ? "stopped answering in " : "crashed in ";
+}
+
 }  // namespace
 
 std::string plugin_fault_diagnosis(const char* call, const plugin_fault& fault) {
-    return std::string("The VST plug-in crashed in ") + call + " (" + describe_fault(fault.code) + ").";
+    return std::string("The VST plug-in ") + what_happened(fault) + call + " (" + describe_fault(fault.code) + ").";
 }
 
 void report_plugin_fault(const vst& plugin, const char* call, const plugin_fault& fault) {
     tell(plugin, "The VST plug-in ",
-         std::string(" crashed in ") + call + " (" + describe_fault(fault.code) +
+         std::string(" ") + what_happened(fault) + call + " (" + describe_fault(fault.code) +
              ") and has been switched off. Its audio passes through unchanged from now on.");
 }
 

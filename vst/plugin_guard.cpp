@@ -6,6 +6,7 @@
 #include <csignal>
 
 #include "../shell/signal_routing.h"
+#include "bridge_faults.h"
 
 namespace {
 
@@ -40,6 +41,8 @@ const char* describe_fault(std::uint32_t code) {
         case k_cxx_exception_native: return "C++ exception";
         case k_signal_exception: return "abort";
         case k_fault_wrote_past_buffers: return "wrote past its buffers";
+        case k_fault_process_ended: return "its process ended";
+        case k_fault_process_hung: return "its process was ended";
         default: return "exception";
     }
 }

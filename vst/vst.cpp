@@ -13,17 +13,15 @@
 #include "host_callback.h"
 #include "instance_lock.h"
 #include "opcode_names.h"
-#include "plugin_activity.h"
 #include "open_records.h"
+#include "pe_machine.h"
+#include "plugin_activity.h"
+#include "plugin_bridge.h"
 #include "plugin_fault_report.h"
 
 namespace {
 
 const char k_line_break[] = "\r\n\r\n";
-// Plug-ins write texts far past the interface's limits (4 KB without a
-// terminator is not unheard of); the buffer they get is larger than any of
-// that, and what we keep is cut to a sane length.
-constexpr std::size_t k_text_buffer = 64 * 1024;
 
 std::string resolve_module_path(const std::string& configured) {
     std::wstring path = utf8_to_wide(configured);
@@ -75,10 +73,10 @@ std::string cut_utf8(const char* text, std::size_t limit) {
 
 }  // namespace
 
-vst::vst(const entry& configured, bool check)
+vst::vst(const entry& configured, bool check, plugin_place place)
     : entry(configured), directory_answer(plugin_directory_answer(configured.module_path)) {
     join_activity(*this);
-    if (validate(check)) diagnosis += "No errors detected.";
+    if (validate(check, place)) diagnosis += "No errors detected.";
     created_on_main_thread = on_main_thread();
     constructed.store(true, std::memory_order_release);
     join_live_set();
@@ -91,9 +89,19 @@ bool vst::fail(const std::string& text) {
     return false;
 }
 
-bool vst::validate(bool check) {
-    resolved_path_ = resolve_module_path(module_path);
-    if (!file_exists_for_host(resolved_path_)) return fail("VST DLL doesn't exist.");
+bool vst::load_and_enter(AEffect*& record, plugin_place place) {
+    if (runs_in_own_process(resolved_path_, *this, place)) {
+        isolated_ = true;
+        bridge_ = std::make_unique<plugin_bridge>();
+        switch (bridge_->open(resolved_path_, pe_machine(utf8_to_wide(resolved_path_)))) {
+            case plugin_bridge::opened::refused_loading: return fail("The VST DLL refused loading.");
+            case plugin_bridge::opened::no_entry:
+                return fail("The file doesn't appear to be VST DLL (no entry procedure).");
+            case plugin_bridge::opened::ready: break;
+        }
+        plugin_bridge* bridged = bridge_.get();
+        return guarded(k_call_entry_function, [&] { record = bridged->call_entry(); });
+    }
 
     module_.reset(LoadLibraryW(utf8_to_wide(resolved_path_).c_str()));
     if (!module_) return fail("The VST DLL refused loading.");
@@ -103,9 +111,16 @@ bool vst::validate(bool check) {
     if (!proc) return fail("The file doesn't appear to be VST DLL (no entry procedure).");
 
     auto main_proc = reinterpret_cast<VstPluginMainProc>(reinterpret_cast<void*>(proc));
+    return guarded(k_call_entry_function, [&] { record = main_proc(host_callback); });
+}
+
+bool vst::validate(bool check, plugin_place place) {
+    resolved_path_ = resolve_module_path(module_path);
+    if (!file_exists_for_host(resolved_path_)) return fail("VST DLL doesn't exist.");
+
     AEffect* record = nullptr;
     const auto crashed = [this] { return fail(plugin_fault_diagnosis(fault_call_, fault_)); };
-    if (!guarded(k_call_entry_function, [&] { record = main_proc(host_callback); })) return crashed();
+    if (!load_and_enter(record, place)) return faulted ? crashed() : false;
     effect = record;
     if (!effect) return fail("Could't instantiate the VST.");
     if (effect->magic != kEffectMagic) return fail("kEffectMagic was expected.");
@@ -180,7 +195,9 @@ void vst::close_plugin() {
     }
     if (effect) dispatch(effClose);
     effect = nullptr;
-    if (!faulted) module_.reset();
+    if (faulted) return;
+    module_.reset();
+    bridge_.reset();
 }
 
 std::intptr_t vst::dispatch(std::int32_t opcode, std::int32_t index, std::intptr_t value, void* ptr, float opt) {
@@ -222,10 +239,10 @@ std::string vst::ask_text(std::int32_t opcode, std::int32_t index, std::size_t l
     // array: this runtime ends a DLL's thread-local objects that have a
     // destructor after it has freed their storage, so such an object would
     // free whatever another thread has put there meanwhile.
-    thread_local char buffer[k_text_buffer];
-    std::fill(buffer, buffer + k_text_buffer, '\0');
+    thread_local char buffer[k_plugin_text_buffer];
+    std::fill(buffer, buffer + k_plugin_text_buffer, '\0');
     dispatch(opcode, index, 0, buffer);
-    buffer[k_text_buffer - 1] = '\0';
+    buffer[k_plugin_text_buffer - 1] = '\0';
     return cut_utf8(buffer, limit);
 }
 

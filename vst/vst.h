@@ -15,7 +15,10 @@
 #include "../shell/entry.h"
 #include "aeffect.h"
 #include "instance_tracker.h"
+#include "isolation.h"
 #include "plugin_guard.h"
+
+class plugin_bridge;
 
 // More ports than this is a record we do not believe: every port costs a
 // buffer of a whole block.
@@ -26,12 +29,20 @@ constexpr std::int32_t k_max_plugin_ports = 256;
 // list file can hold on one line.
 constexpr std::size_t k_plugin_text_limit = 127;
 constexpr std::int32_t k_max_plugin_parameters = 1 << 16;
+// Plug-ins write texts far past the interface's limits (4 KB without a
+// terminator is not unheard of); the buffer they get is larger than any of
+// that, and what we keep is cut to a sane length. Every text is asked in
+// one (ask_text): a bridged plug-in's texts come back up to this size.
+constexpr std::size_t k_plugin_text_buffer = 64 * 1024;
 
 class vst final : public entry, public instanceTrackerV2<vst> {
 public:
     // Loads and validates the plug-in; never throws for a bad plug-in. With
-    // `check` the plug-in is closed again right after validation.
-    vst(const entry& configured, bool check);
+    // `check` the plug-in is closed again right after validation. `place`
+    // says whether it runs in this process or in a bridge process of its own
+    // (as_chosen: a DLL of the other architecture always does, another as
+    // isolation_wanted says).
+    vst(const entry& configured, bool check, plugin_place place = plugin_place::as_chosen);
     ~vst() override;
     vst(const vst&) = delete;
     vst& operator=(const vst&) = delete;
@@ -83,6 +94,11 @@ public:
     bool usable() const { return loaded && !faulted; }
 
     HMODULE module() const { return module_.get(); }
+    // The plug-in runs (or ran, before a check-mode close) in a process of
+    // its own; `effect` is then a stand-in record, and `bridge()` is set
+    // while that process is in use.
+    bool isolated() const { return isolated_; }
+    plugin_bridge* bridge() const { return bridge_.get(); }
     AEffect* effect = nullptr;
     bool loaded = false;
     std::atomic<bool> editor_open{false};
@@ -123,11 +139,16 @@ public:
     bool deletion_pending = false;
 
 private:
-    bool validate(bool check);
+    bool validate(bool check, plugin_place place);
+    // Steps 4 to 6 of loading, in this process or in a bridge: the record
+    // the entry function returned, or false with the diagnosis written.
+    bool load_and_enter(AEffect*& record, plugin_place place);
     bool fail(const std::string& text);
     void on_fault(const char* call, const plugin_fault& fault);
 
     unique_module module_;
+    std::unique_ptr<plugin_bridge> bridge_;
+    bool isolated_ = false;
     const char* fault_call_ = nullptr;  // what faulted, for the diagnosis
     plugin_fault fault_;
     bool record_valid_ = false;  // the record passed the magic check

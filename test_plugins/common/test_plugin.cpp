@@ -7,28 +7,57 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <thread>
+
+#include "call_log.h"
 
 namespace {
 
-// Every call a plug-in of this DLL receives, one line each, for the tests.
+// Guards what this process keeps of its own (threads, the last instance);
+// the log itself is shared with every process that loads the DLL.
 std::mutex g_log_mutex;
-std::string g_log;
 test_plugin* g_last_instance = nullptr;
 // The thread of the latest call of each opcode.
 std::map<std::int32_t, DWORD> g_opcode_threads;
 // A test's own function, run at the start of every dispatcher call.
 void (*g_call_hook)(std::int32_t opcode, AEffect* effect) = nullptr;
 
+// This DLL's file name without folder and extension.
+std::wstring own_name() {
+    HMODULE self = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&own_name), &self);
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(self, path, MAX_PATH);
+    std::wstring name = path;
+    name = name.substr(name.find_last_of(L"\\/") + 1);
+    return name.substr(0, name.find_last_of(L'.'));
+}
+
+// Every call a plug-in of this DLL receives, one line each, for the tests.
+call_log_area* log_area() {
+    static call_log_area* const area = open_call_log(own_name());
+    return area;
+}
+
 void log_line(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void log_line(const char* format, ...) {
     char buf[160];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(buf, sizeof buf, format, args);
+    const int n = std::vsnprintf(buf, sizeof buf - 1, format, args);
     va_end(args);
-    std::lock_guard<std::mutex> lock(g_log_mutex);
-    g_log += buf;
-    g_log += '\n';
+    call_log_area* area = log_area();
+    if (!area || n < 0) return;
+    const std::size_t size = static_cast<std::size_t>(n) < sizeof buf - 2 ? static_cast<std::size_t>(n) : sizeof buf - 2;
+    buf[size] = '\n';
+    call_log_lock lock(*area);
+    if (area->length + size + 1 > sizeof area->text) {
+        ++area->dropped;
+        return;
+    }
+    std::memcpy(area->text + area->length, buf, size + 1);
+    area->length += static_cast<std::uint32_t>(size + 1);
 }
 
 std::intptr_t VSTCALL dispatcher_thunk(AEffect* e, std::int32_t opcode, std::int32_t index, std::intptr_t value,
@@ -55,6 +84,8 @@ void VSTCALL set_parameter_thunk(AEffect* e, std::int32_t index, float value) {
 float VSTCALL get_parameter_thunk(AEffect* e, std::int32_t index) { return test_plugin::from(e)->get_parameter(index); }
 
 }  // namespace
+
+void test_plugin_note(const char* line) { log_line("%s", line); }
 
 void copy_text(void* ptr, const std::string& text, std::size_t size) {
     if (!ptr || size == 0) return;
@@ -87,8 +118,33 @@ test_plugin::~test_plugin() {
     if (g_last_instance == this) g_last_instance = nullptr;
 }
 
+// Asks the host the question a test left in the log's memory, and writes
+// the answer back there.
+void test_plugin::ask_host() {
+    call_log_area* area = log_area();
+    if (!area) return;
+    host_question& q = area->question;
+    char buffer[256] = {};
+    void* ptr = q.pointer == 1 ? static_cast<void*>(q.text) : q.pointer == 2 ? static_cast<void*>(buffer) : nullptr;
+    const auto ask = [&] {
+        q.answer = call_host(q.opcode, q.index, static_cast<std::intptr_t>(q.value), ptr, q.opt);
+    };
+    if (q.from_own_thread)
+        std::thread(ask).join();
+    else
+        ask();
+    std::memset(q.answer_text, 0, sizeof q.answer_text);
+    if (q.pointer == 2) std::memcpy(q.answer_text, buffer, sizeof buffer);
+    if (q.pointer == 3 && q.answer)
+        std::strncpy(q.answer_text, reinterpret_cast<const char*>(q.answer), sizeof q.answer_text - 1);
+}
+
 std::intptr_t test_plugin::dispatch(std::int32_t opcode, std::int32_t index, std::intptr_t, void* ptr, float) {
     switch (opcode) {
+        case k_effect_vendor_specific:
+            if (index != k_ask_host) return 0;
+            ask_host();
+            return 1;
         case effGetProductString: copy_text(ptr, shape_.product, kVstMaxProductStrLen); return 1;
         case effGetVendorString: copy_text(ptr, shape_.vendor, kVstMaxProductStrLen); return 1;
         case effGetEffectName: copy_text(ptr, shape_.product, 32); return 1;
@@ -122,16 +178,8 @@ std::string test_plugin::parameter_display(std::int32_t index) {
     return buf;
 }
 
-TEST_PLUGIN_EXPORT const char* test_plugin_log() {
-    static std::string copy;
-    std::lock_guard<std::mutex> lock(g_log_mutex);
-    copy = g_log;
-    return copy.c_str();
-}
-
 TEST_PLUGIN_EXPORT void test_plugin_clear_log() {
     std::lock_guard<std::mutex> lock(g_log_mutex);
-    g_log.clear();
     g_opcode_threads.clear();
 }
 

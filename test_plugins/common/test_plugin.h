@@ -38,6 +38,9 @@ public:
     virtual std::string parameter_label(std::int32_t) { return ""; }
     virtual std::string parameter_display(std::int32_t index);
 
+    // Asks the host what a test left in the shared log (call_log.h).
+    void ask_host();
+
     std::intptr_t call_host(std::int32_t opcode, std::int32_t index = 0, std::intptr_t value = 0,
                             void* ptr = nullptr, float opt = 0.0f) {
         return host_ ? host_(&effect_, opcode, index, value, ptr, opt) : 0;
@@ -50,6 +53,9 @@ protected:
     std::vector<float> params_;
     std::string program_name_ = "Default";
 };
+
+// Adds a line to this DLL's shared call log (call_log.h).
+void test_plugin_note(const char* line);
 
 // Copies text into a plug-in string buffer of `size` bytes.
 void copy_text(void* ptr, const std::string& text, std::size_t size);

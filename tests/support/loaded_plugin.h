@@ -8,8 +8,8 @@
 #include "../../vst/vst.h"
 #include "plugin_hooks.h"
 
-inline std::unique_ptr<vst> load_plugin(plugin_hooks& dll) {
-    auto v = std::make_unique<vst>(entry(dll.path_utf8()), false);
+inline std::unique_ptr<vst> load_plugin(plugin_hooks& dll, plugin_place place = plugin_place::as_chosen) {
+    auto v = std::make_unique<vst>(entry(dll.path_utf8()), false, place);
     EXPECT_TRUE(v->loaded) << v->diagnosis;
     return v;
 }

@@ -14,7 +14,9 @@ std::wstring bin_folder() { return executable_folder(); }
 std::wstring component_dll() { return bin_folder() + L"vel_vst.dll"; }
 
 std::wstring plugin_dll(const std::string& name) {
-    return bin_folder() + L"plugins\\" + utf8_to_wide(name) + L".dll";
+    wchar_t folder[64] = {};
+    if (!GetEnvironmentVariableW(L"ORVANE_TEST_PLUGIN_FOLDER", folder, 64)) lstrcpyW(folder, L"plugins");
+    return bin_folder() + folder + L"\\" + utf8_to_wide(name) + L".dll";
 }
 
 std::set<std::wstring> names_in(const std::wstring& folder) {

@@ -11,7 +11,9 @@
 // The folder of the running test executable, with a trailing backslash.
 std::wstring bin_folder();
 std::wstring component_dll();
-// A test plug-in DLL built beside the tests, by base name ("gain").
+// A test plug-in DLL built beside the tests, by base name ("gain"): from
+// bin\plugins, or from the folder ORVANE_TEST_PLUGIN_FOLDER names (the
+// other architecture's plug-ins, plugins32 or plugins64).
 std::wstring plugin_dll(const std::string& name);
 
 // A fresh folder under the temporary folder, removed with its files.

@@ -56,6 +56,31 @@ HWND find_window_of_class(DWORD process, const wchar_t* window_class) {
     return search([](HWND) { return true; }, process, window_class);
 }
 
+namespace {
+
+struct owned_search {
+    DWORD process;
+    HWND owner;
+    HWND found;
+};
+
+BOOL CALLBACK visit_owned(HWND w, LPARAM p) {
+    auto* s = reinterpret_cast<owned_search*>(p);
+    DWORD id = 0;
+    GetWindowThreadProcessId(w, &id);
+    if (id != s->process || GetWindow(w, GW_OWNER) != s->owner || !IsWindowVisible(w)) return TRUE;
+    s->found = w;
+    return FALSE;
+}
+
+}  // namespace
+
+HWND find_owned_window(DWORD process, HWND owner) {
+    owned_search s{process, owner, nullptr};
+    EnumWindows(visit_owned, reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
 HWND find_owned_dialog(HWND owner) {
     return search([&](HWND w) { return GetWindow(w, GW_OWNER) == owner; });
 }
@@ -105,5 +130,14 @@ COLORREF client_pixel(HWND window, int x, int y) {
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(window, screen);
+    return c;
+}
+
+COLORREF screen_pixel(HWND window, int x, int y) {
+    POINT at{x, y};
+    ClientToScreen(window, &at);
+    HDC screen = GetDC(nullptr);
+    const COLORREF c = GetPixel(screen, at.x, at.y);
+    ReleaseDC(nullptr, screen);
     return c;
 }

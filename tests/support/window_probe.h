@@ -32,3 +32,8 @@ std::vector<menu_entry> menu_entries(HMENU menu);
 
 // The colour the screen shows at a client point of the window.
 COLORREF client_pixel(HWND window, int x, int y);
+// The colour the whole screen shows at that point, whichever window (of
+// whichever process) covers it there.
+COLORREF screen_pixel(HWND window, int x, int y);
+// A visible top-level window of `process` owned by `owner`.
+HWND find_owned_window(DWORD process, HWND owner);

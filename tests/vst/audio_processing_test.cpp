@@ -2,25 +2,28 @@
 // and the layout of what comes back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <thread>
 
 #include "../../prefs/advanced_settings.h"
 #include "../../vst/audio_processing.h"
+#include "../../vst/declicker.h"
 #include "../../vst/vst.h"
 #include "../support/linked_host.h"
 #include "../support/loaded_plugin.h"
 #include "../support/plugin_hooks.h"
+#include "../support/plugin_places.h"
 #include "../support/settings_restorer.h"
 #include "../support/signals.h"
 
 namespace {
 
-class AudioProcessing : public ::testing::Test {
+class AudioProcessing : public ::testing::TestWithParam<plugin_place> {
 protected:
     std::unique_ptr<vst> load(plugin_hooks& dll) {
-        auto v = load_plugin(dll);
+        auto v = load_plugin(dll, GetParam());
         dll.clear();
         return v;
     }
@@ -30,7 +33,7 @@ protected:
     linked_host host;
 };
 
-TEST_F(AudioProcessing, WhatThePluginIsToldChunkByChunk) {
+TEST_P(AudioProcessing, WhatThePluginIsToldChunkByChunk) {
     plugin_hooks dll("recorder");
     auto v = load(dll);
     auto c = chunk_of(test_signal(1024, 2), 2, 44100);
@@ -59,7 +62,7 @@ TEST_F(AudioProcessing, WhatThePluginIsToldChunkByChunk) {
     EXPECT_EQ(v->block_size, 4096u);
 }
 
-TEST_F(AudioProcessing, MonoIntoStereoPlugin) {
+TEST_P(AudioProcessing, MonoIntoStereoPlugin) {
     plugin_hooks dll("recorder");
     auto v = load(dll);
     auto in = test_signal(300, 1);
@@ -74,7 +77,7 @@ TEST_F(AudioProcessing, MonoIntoStereoPlugin) {
     }
 }
 
-TEST_F(AudioProcessing, FewerChannelsAfterMoreDoNotHearOldSamples) {
+TEST_P(AudioProcessing, FewerChannelsAfterMoreDoNotHearOldSamples) {
     plugin_hooks dll("recorder");
     auto v = load(dll);
     auto stereo = chunk_of(test_signal(256, 2), 2);
@@ -84,7 +87,7 @@ TEST_F(AudioProcessing, FewerChannelsAfterMoreDoNotHearOldSamples) {
     for (std::size_t s = 0; s < 256; ++s) EXPECT_EQ(mono.get_data()[2 * s + 1], 0.0f) << s;
 }
 
-TEST_F(AudioProcessing, OutputLimitDropsTheLastOutputs) {
+TEST_P(AudioProcessing, OutputLimitDropsTheLastOutputs) {
     plugin_hooks dll("six_out");
     set_limit("2");
     auto v = load(dll);
@@ -99,7 +102,7 @@ TEST_F(AudioProcessing, OutputLimitDropsTheLastOutputs) {
     }
 }
 
-TEST_F(AudioProcessing, SixOutputsGrowTheChunk) {
+TEST_P(AudioProcessing, SixOutputsGrowTheChunk) {
     plugin_hooks dll("six_out");
     set_limit("6");
     auto v = load(dll);
@@ -115,7 +118,7 @@ TEST_F(AudioProcessing, SixOutputsGrowTheChunk) {
             EXPECT_FLOAT_EQ(c.get_data()[6 * s + k], in[2 * s + k % 2] * static_cast<float>(k + 1)) << s << " " << k;
 }
 
-TEST_F(AudioProcessing, GainScalesEachChannel) {
+TEST_P(AudioProcessing, GainScalesEachChannel) {
     plugin_hooks dll("gain");
     auto v = load(dll);
     AEffect* e = v->effect;
@@ -135,7 +138,7 @@ TEST_F(AudioProcessing, GainScalesEachChannel) {
     }
 }
 
-TEST_F(AudioProcessing, TwoThreadsOnOneSharedPluginTakeTurns) {
+TEST_P(AudioProcessing, TwoThreadsOnOneSharedPluginTakeTurns) {
     // Two chains built from one preset run one plug-in; chunk sizes grow on
     // both sides, so its buffers are reallocated while the other side plays.
     plugin_hooks dll("overlap_probe");  // copies input to output, slowly
@@ -153,8 +156,21 @@ TEST_F(AudioProcessing, TwoThreadsOnOneSharedPluginTakeTurns) {
     std::thread b(run, 0.75f, 40);
     a.join();
     b.join();
-    EXPECT_EQ(dll.hook<int (*)()>("overlapping_process_calls")(), 0);
+    const std::vector<std::string> log = dll.log();
+    EXPECT_EQ(std::count(log.begin(), log.end(), "overlap"), 0);
 }
+
+TEST_P(AudioProcessing, DeclickRunsSilentBlocksThroughThePlugin) {
+    plugin_hooks dll("recorder");
+    auto v = load(dll);
+    auto c = chunk_of(test_signal(512, 2), 2);
+    process_chunk(*v, c);
+    dll.clear();
+    declick(*v);  // "Declicker size" is 4 unless set otherwise
+    EXPECT_EQ(dll.log(), std::vector<std::string>(4, "process 256"));
+}
+
+ORVANE_IN_BOTH_PLACES(AudioProcessing);
 
 TEST(ChannelMask, EveryOutputCount) {
     const unsigned expected[] = {0x0, 0x4, 0x3, 0xB, 0x33, 0x3B, 0x3F, 0xFB, 0xFF, 0x0};

@@ -11,18 +11,21 @@
 #include "../support/linked_host.h"
 #include "../support/loaded_plugin.h"
 #include "../support/plugin_hooks.h"
+#include "../support/plugin_places.h"
 #include "../support/signals.h"
 
 namespace {
 
 const GUID k_owner = identifier_from_unique_id(0x4F486F73);
 
-class HostilePlugins : public ::testing::Test {
+// Bounded wherever the plug-in runs.
+class HostilePlugins : public ::testing::TestWithParam<plugin_place> {
 protected:
+    std::unique_ptr<vst> load(plugin_hooks& dll) { return load_plugin(dll, GetParam()); }
     linked_host host;
 };
 
-TEST_F(HostilePlugins, CaptureKeepsOnlyWhatCanBeBelieved) {
+TEST_P(HostilePlugins, CaptureKeepsOnlyWhatCanBeBelieved) {
     // Parameter payloads are the key, the count and the values; chunk
     // payloads the key, the size and the bytes, or the key alone.
     struct { const char* dll; std::size_t size; std::uint32_t count; } cases[] = {
@@ -35,7 +38,7 @@ TEST_F(HostilePlugins, CaptureKeepsOnlyWhatCanBeBelieved) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.dll);
         plugin_hooks dll(c.dll);
-        auto v = load_plugin(dll);
+        auto v = load(dll);
         dsp_preset_impl captured;
         capture_preset(*v, k_owner, captured);
         ASSERT_EQ(captured.get_data_size(), c.size);
@@ -48,21 +51,21 @@ TEST_F(HostilePlugins, CaptureKeepsOnlyWhatCanBeBelieved) {
     }
 }
 
-TEST_F(HostilePlugins, AHundredThousandInputsFailValidation) {
+TEST_P(HostilePlugins, AHundredThousandInputsFailValidation) {
     plugin_hooks dll("hostile_many_inputs");
-    vst v(entry(dll.path_utf8()), false);
+    vst v(entry(dll.path_utf8()), false, GetParam());
     EXPECT_FALSE(v.loaded);
     EXPECT_EQ(v.channel_summary, "100000/2");
     EXPECT_EQ(v.diagnosis, "The VST plug-in reports more inputs or outputs than the component can serve (at most " +
                                std::to_string(k_max_plugin_ports) + ").\r\n\r\n" + dll.path_utf8());
 }
 
-TEST_F(HostilePlugins, AudioPassesUnchangedWhenThePluginCannotTakeIt) {
+TEST_P(HostilePlugins, AudioPassesUnchangedWhenThePluginCannotTakeIt) {
     // No process function at all, or no outputs any more once resumed.
     for (const char* name : {"hostile_no_process", "hostile_outputs_vanish"}) {
         SCOPED_TRACE(name);
         plugin_hooks dll(name);
-        auto v = load_plugin(dll);
+        auto v = load(dll);
         const std::vector<float> in = test_signal(128, 2);
         for (int block = 0; block < 2; ++block) {
             auto c = chunk_of(in, 2);
@@ -74,9 +77,9 @@ TEST_F(HostilePlugins, AudioPassesUnchangedWhenThePluginCannotTakeIt) {
     }
 }
 
-TEST_F(HostilePlugins, ChunkFlagGoneByRestoreReadsOnlyTheStoredBytes) {
+TEST_P(HostilePlugins, ChunkFlagGoneByRestoreReadsOnlyTheStoredBytes) {
     plugin_hooks dll("hostile_chunk_flag_flips");  // 4 parameters, a 64-byte chunk
-    auto v = load_plugin(dll);
+    auto v = load(dll);
     dsp_preset_impl captured;
     capture_preset(*v, k_owner, captured);
     ASSERT_EQ(captured.get_data_size(), 4u + 4u + 64u);
@@ -96,7 +99,16 @@ TEST_F(HostilePlugins, ChunkFlagGoneByRestoreReadsOnlyTheStoredBytes) {
     }
 }
 
-TEST_F(HostilePlugins, ARecordAnotherInstanceUsesIsNotTakenOver) {
+ORVANE_IN_BOTH_PLACES(HostilePlugins);
+
+// In its own process every instance has a process, and so a record, of its
+// own; here one record cannot serve two.
+class HostileStaticRecord : public ::testing::Test {
+protected:
+    linked_host host;
+};
+
+TEST_F(HostileStaticRecord, ARecordAnotherInstanceUsesIsNotTakenOver) {
     plugin_hooks dll("hostile_static_record");  // hands every caller one record
     auto first = load_plugin(dll);
     dll.clear();

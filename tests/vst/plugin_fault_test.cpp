@@ -14,6 +14,7 @@
 #include "../support/linked_host.h"
 #include "../support/loaded_plugin.h"
 #include "../support/plugin_hooks.h"
+#include "../support/plugin_places.h"
 #include "../support/signals.h"
 
 namespace {
@@ -23,8 +24,12 @@ std::string switched_off(const char* call, const char* kind) {
            ") and has been switched off. Its audio passes through unchanged from now on.";
 }
 
-class PluginFaults : public ::testing::Test {
+// The same message and the same pass-through wherever the plug-in runs: in
+// its own process, the bridge's guard reports the fault and the process is
+// ended.
+class PluginFaults : public ::testing::TestWithParam<plugin_place> {
 protected:
+    std::unique_ptr<vst> load(plugin_hooks& dll) { return load_plugin(dll, GetParam()); }
     std::vector<popup_record> popups() {
         host->pump();
         return host->popups().messages();
@@ -44,7 +49,7 @@ std::vector<std::vector<float>> run_blocks(vst& v, int count) {
     return out;
 }
 
-TEST_F(PluginFaults, LoadedPluginFaultingInACallIsSwitchedOffAndReportedOnce) {
+TEST_P(PluginFaults, LoadedPluginFaultingInACallIsSwitchedOffAndReportedOnce) {
     struct fault_case {
         const char* dll;
         const char* call;
@@ -78,7 +83,7 @@ TEST_F(PluginFaults, LoadedPluginFaultingInACallIsSwitchedOffAndReportedOnce) {
         SCOPED_TRACE(c.dll);
         host->popups().clear();
         plugin_hooks dll(c.dll);
-        auto v = load_plugin(dll);
+        auto v = load(dll);
         c.provoke(*v);
         EXPECT_TRUE(v->faulted);
         EXPECT_FALSE(v->usable());
@@ -95,13 +100,13 @@ TEST_F(PluginFaults, LoadedPluginFaultingInACallIsSwitchedOffAndReportedOnce) {
     }
 }
 
-TEST_F(PluginFaults, AudioPassesThroughUnchangedFromTheFaultOn) {
+TEST_P(PluginFaults, AudioPassesThroughUnchangedFromTheFaultOn) {
     // Both halve their input until their third block, which faults or
     // writes past its outputs.
     for (const char* name : {"fault_process", "fault_overrun"}) {
         SCOPED_TRACE(name);
         plugin_hooks dll(name);
-        auto v = load_plugin(dll);
+        auto v = load(dll);
         const std::vector<float> in = test_signal(256, 2);
         std::vector<float> halved = in;
         for (float& s : halved) s *= 0.5f;
@@ -112,9 +117,9 @@ TEST_F(PluginFaults, AudioPassesThroughUnchangedFromTheFaultOn) {
 // An exception that never leaves the plug-in is none of our business, on
 // x86 too, where each module unwinds with its own copy of the unwinder
 // unless a shared one is loaded by name.
-TEST_F(PluginFaults, APluginThatCatchesItsOwnExceptionsKeepsWorking) {
+TEST_P(PluginFaults, APluginThatCatchesItsOwnExceptionsKeepsWorking) {
     plugin_hooks dll("fault_caught");
-    auto v = load_plugin(dll);
+    auto v = load(dll);
     std::vector<float> halved = test_signal(256, 2);
     for (float& s : halved) s *= 0.5f;
     EXPECT_EQ(run_blocks(*v, 3), (std::vector<std::vector<float>>(3, halved)));
@@ -122,7 +127,7 @@ TEST_F(PluginFaults, APluginThatCatchesItsOwnExceptionsKeepsWorking) {
     EXPECT_EQ(popups(), std::vector<popup_record>{});
 }
 
-TEST_F(PluginFaults, FaultDuringValidationIsTheDiagnosis) {
+TEST_P(PluginFaults, FaultDuringValidationIsTheDiagnosis) {
     struct { const char* dll; const char* text; } cases[] = {
         {"fault_entry", "The VST plug-in crashed in its entry function (access violation)."},
         {"fault_open", "The VST plug-in crashed in effOpen (illegal instruction)."},
@@ -131,7 +136,7 @@ TEST_F(PluginFaults, FaultDuringValidationIsTheDiagnosis) {
         SCOPED_TRACE(c.dll);
         plugin_hooks dll(c.dll);
         dll.clear();
-        auto v = std::make_unique<vst>(entry(dll.path_utf8()), false);
+        auto v = std::make_unique<vst>(entry(dll.path_utf8()), false, GetParam());
         EXPECT_FALSE(v->loaded);
         EXPECT_EQ(v->diagnosis, std::string(c.text) + "\r\n\r\n" + dll.path_utf8());
         const std::size_t calls = dll.log().size();
@@ -140,5 +145,7 @@ TEST_F(PluginFaults, FaultDuringValidationIsTheDiagnosis) {
         EXPECT_EQ(popups(), std::vector<popup_record>{});  // shown by whoever acquired it
     }
 }
+
+ORVANE_IN_BOTH_PLACES(PluginFaults);
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Sharing plug-ins by instance key, and their state in preset payloads.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -11,6 +12,8 @@
 #include "../../vst/vst.h"
 #include "../support/linked_host.h"
 #include "../support/plugin_hooks.h"
+#include "../support/plugin_places.h"
+#include "../../test_plugins/common/call_log.h"
 
 namespace {
 
@@ -137,7 +140,14 @@ TEST_F(SharedInstances, ObjectMadeOffTheMainThreadDiesWhereReleased) {
     EXPECT_EQ(host->queue().pending(), 0u);
 }
 
-TEST_F(SharedInstances, ParameterPayloads) {
+// State goes into presets and comes back the same way wherever the
+// plug-in runs.
+class PresetState : public SharedInstances, public ::testing::WithParamInterface<plugin_place> {
+protected:
+    isolation_choice place{GetParam()};
+};
+
+TEST_P(PresetState, ParameterPayloads) {
     vst* v = acquire_vst(configured, preset(payload(1)));
     dll.clear();
     apply_preset(*v, preset(payload(1, {0.1f, 0.2f, 0.3f})));
@@ -169,7 +179,7 @@ TEST_F(SharedInstances, ParameterPayloads) {
     release_vst(v);
 }
 
-TEST_F(SharedInstances, ChunkPayloadsCarryTheBankChunk) {
+TEST_P(PresetState, ChunkPayloadsCarryTheBankChunk) {
     plugin_hooks chunky("chunky");
     entry chunky_entry(chunky.path_utf8());
     vst* v = acquire_vst(chunky_entry, preset(payload(2)));
@@ -188,16 +198,42 @@ TEST_F(SharedInstances, ChunkPayloadsCarryTheBankChunk) {
     chunky.clear();
     apply_preset(*v, preset(data));
     EXPECT_EQ(chunky.opcodes(), (std::vector<std::string>{"24 0 5"}));
-    unsigned char got[16];
-    ASSERT_EQ(chunky.hook<std::size_t (*)(int, unsigned char*, std::size_t)>("chunky_last_set")(0, got, 16), 5u);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(got), 5), "state");
+    char line[64];
+    std::snprintf(line, sizeof line, "set chunk 0 5 %08x", log_hash("state", 5));
+    EXPECT_EQ(chunky.log().back(), line);
 
-    chunky.hook<void (*)(int)>("chunky_set_empty_bank")(1);
+    const std::int32_t empty_bank = 0x4F456D70;  // chunky's switch
+    v->dispatch(k_effect_vendor_specific, empty_bank, 1);
     capture_preset(*v, owner, captured);
     EXPECT_EQ(captured.get_data_size(), 4u);
-    chunky.hook<void (*)(int)>("chunky_set_empty_bank")(0);
+    v->dispatch(k_effect_vendor_specific, empty_bank, 0);
     release_vst(v);
 }
+
+TEST_P(PresetState, AMegabyteChunkComesBackByteForByte) {
+    plugin_hooks chunky("chunky");
+    vst* v = acquire_vst(entry(chunky.path_utf8()), preset(payload(3)));
+    std::vector<unsigned char> state(1 << 20);
+    for (std::size_t i = 0; i < state.size(); ++i) state[i] = static_cast<unsigned char>(i * 7 + i / 4096);
+    std::vector<unsigned char> data = payload(3, {}, false);
+    const auto size = static_cast<std::uint32_t>(state.size());
+    data.insert(data.end(), reinterpret_cast<const unsigned char*>(&size), reinterpret_cast<const unsigned char*>(&size) + 4);
+    data.insert(data.end(), state.begin(), state.end());
+    chunky.clear();
+    apply_preset(*v, preset(data));
+    char line[64];
+    std::snprintf(line, sizeof line, "set chunk 0 %u %08x", size, log_hash(state.data(), state.size()));
+    EXPECT_EQ(chunky.log().back(), line);
+
+    dsp_preset_impl captured;
+    capture_preset(*v, owner, captured);
+    ASSERT_EQ(captured.get_data_size(), data.size());
+    EXPECT_EQ(u32_at(captured, 4), size);
+    EXPECT_EQ(std::memcmp(static_cast<const unsigned char*>(captured.get_data()) + 8, state.data(), size), 0);
+    release_vst(v);
+}
+
+ORVANE_IN_BOTH_PLACES(PresetState);
 
 TEST_F(SharedInstances, NotLoadedCapturesTheKeyOnly) {
     entry missing("C:\\nowhere\\gone.dll");

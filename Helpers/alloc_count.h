@@ -1,5 +1,6 @@
 #pragma once
-// Counts heap allocations: the C runtime's malloc, calloc and realloc, as
+// Counts heap allocations for the benchmark (in its own process, and in a
+// bridge process asked to): the C runtime's malloc, calloc and realloc, as
 // imported by the modules handed in (operator new ends in malloc). The
 // import table entries are replaced by counting wrappers, so a DLL loaded
 // with its own copy of the runtime is counted as well as the program.

@@ -1,0 +1,99 @@
+#pragma once
+// The bridge's side of the shared block: the lanes it serves, the host
+// calls it sends, and the player's process it watches.
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+
+#include "../Helpers/critical_section.h"
+#include "../Helpers/win32_handles.h"
+#include "lane_wait.h"
+#include "protocol.h"
+
+namespace bridge {
+
+// Serves one request in place: reads the request from the message and
+// writes the reply's fields over it (kind, sequence and the hand-over are
+// done by the link).
+class request_handler {
+public:
+    virtual void serve(lane_index lane, message& m) = 0;
+
+protected:
+    ~request_handler() = default;
+};
+
+class bridge_link {
+public:
+    bridge_link() = default;
+    ~bridge_link();
+    bridge_link(const bridge_link&) = delete;
+    bridge_link& operator=(const bridge_link&) = delete;
+
+    // Opens the block and the events named after `base`, checks that the
+    // player built the block as we do, and tells it so (state_ready or
+    // state_refused). False when anything is missing or differs.
+    bool open(const std::wstring& base);
+    void set_handler(request_handler& handler) { handler_ = &handler; }
+    shared_block& block() { return *block_; }
+
+    // After every audio request, publish the heap allocations counted so far
+    // (block_header::audio_allocations), for the benchmark.
+    void count_audio_allocations() { count_allocations_ = true; }
+
+    // The audio thread: serves the audio lane until the player ends.
+    [[noreturn]] void run_audio_lane();
+    // The window thread: serves the control lane and pumps the thread's
+    // windows until `quit` is set by a request or the player ends.
+    void run_control_lane(const bool& quit);
+
+    // Ends this process at once, without unloading anything: the player is
+    // gone, or nothing of the plug-in can be trusted any more.
+    [[noreturn]] static void end_now(UINT code);
+
+    // A host call the plug-in makes on this thread: nested in the request the
+    // thread serves, or else on the callback lane. Write the request into
+    // `message()`, then `exchange()`.
+    class host_call {
+    public:
+        explicit host_call(bridge_link& link);
+        ~host_call();
+        host_call(const host_call&) = delete;
+        host_call& operator=(const host_call&) = delete;
+        // False when no lane can take the call (this thread already waits
+        // for a reply on the callback lane and was re-entered): answer 0.
+        bool usable() const { return lane_ != nullptr; }
+        message& msg() { return lane_->msg; }
+        // Sends the request and waits for the reply, serving the player's
+        // nested requests meanwhile. Ends the process if the player ends.
+        void exchange();
+
+    private:
+        bridge_link& link_;
+        lane* lane_ = nullptr;
+        lane_index index_ = lane_control;
+        bool holds_callback_lane_ = false;
+    };
+
+private:
+    lane& get(lane_index l) { return block_->lanes[l]; }
+    // Serves the request that arrived on `l` and hands the reply back.
+    void serve(lane_index l);
+    // Waits until this side holds the lane's turn; ends the process when the
+    // player ends first.
+    void wait_turn(lane_index l, message_policy messages);
+
+    unique_handle mapping_;
+    shared_block* block_ = nullptr;
+    unique_handle to_player_[k_lane_count];
+    unique_handle to_bridge_[k_lane_count];
+    unique_handle parent_;
+    request_handler* handler_ = nullptr;
+    bool count_allocations_ = false;
+    critical_section callback_lane_lock_;
+    std::atomic<DWORD> callback_lane_owner_{0};
+    std::atomic<std::uint32_t> callback_sequence_{0};
+};
+
+}  // namespace bridge

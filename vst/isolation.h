@@ -1,0 +1,38 @@
+#pragma once
+// Which plug-ins run in a process of their own (a bridge), and how long a
+// call into such a process may take before the plug-in counts as hung.
+#include <cstdint>
+#include <string>
+
+#include "../shell/entry.h"
+
+// Where a plug-in's code runs.
+enum class plugin_place {
+    as_chosen,    // its architecture and the user's choice decide (isolation_wanted)
+    in_process,   // in this process, whatever the choice
+    own_process,  // in a bridge process of its own, whatever the choice
+};
+
+// Whether the user wants this configured plug-in in a process of its own.
+// Asked only for a DLL of this process's architecture: one of the other
+// architecture always runs in its own process. Any thread.
+bool isolation_wanted(const entry& configured);
+
+// What isolation_wanted answers until it reads the component's settings.
+void set_isolation_wanted(bool every_plugin);
+
+// Whether the DLL at `resolved_path` runs in a bridge process.
+bool runs_in_own_process(const std::string& resolved_path, const entry& configured, plugin_place place);
+
+// How long each kind of call may take before the plug-in is treated as
+// hung: its process is ended and it is switched off.
+struct bridge_deadlines {
+    std::uint32_t audio_minimum_ms = 200;  // audio calls: at least this,
+    std::uint32_t audio_chunk_periods = 2; // or this many periods of the chunk being processed
+    std::uint32_t open_ms = 10000;         // starting the process, loading the DLL, its entry, effOpen, effEditOpen
+    std::uint32_t chunk_ms = 60000;        // effGetChunk, effSetChunk
+    std::uint32_t other_ms = 5000;         // every other call
+};
+
+bridge_deadlines current_bridge_deadlines();
+void set_bridge_deadlines(const bridge_deadlines& deadlines);

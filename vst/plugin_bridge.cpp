@@ -1,0 +1,113 @@
+#include "plugin_bridge.h"
+
+#include <cstring>
+
+#include "../Helpers/utf.h"
+#include "bridge_faults.h"
+#include "isolation.h"
+
+namespace {
+
+// How long a bridge that was asked to end may take to unload the plug-in.
+constexpr std::uint32_t k_unload_ms = 2000;
+
+}  // namespace
+
+plugin_bridge::~plugin_bridge() {
+    if (channel_ && !channel_->end_code()) {
+        bridge_channel::call quit(*channel_, bridge::lane_control);
+        if (quit.usable()) quit.msg().command = bridge::command_quit;
+        if (quit.exchange(current_bridge_deadlines().other_ms) == call_outcome::answered)
+            process_->finish(k_unload_ms);
+    }
+    channel_.reset();
+    process_.reset();
+    unmap_views();
+}
+
+void plugin_bridge::unmap_views() {
+    if (audio_) UnmapViewOfFile(audio_);
+    audio_ = nullptr;
+    if (chunk_view_) UnmapViewOfFile(chunk_view_);
+    chunk_view_ = nullptr;
+}
+
+plugin_bridge::opened plugin_bridge::open(const std::string& resolved_path, std::uint16_t machine) {
+    const bridge_deadlines deadlines = current_bridge_deadlines();
+    const std::wstring path = utf8_to_wide(resolved_path);
+    const std::size_t bytes = (path.size() + 1) * sizeof(wchar_t);
+    if (bytes > bridge::k_payload_bytes) return opened::refused_loading;
+    process_ = bridge_process::start(machine, deadlines.open_ms);
+    if (!process_) return opened::refused_loading;
+    channel_ = std::make_unique<bridge_channel>(*process_, static_cast<host_call_server&>(*this));
+
+    opened result = opened::refused_loading;
+    {
+        bridge_channel::call call(*channel_, bridge::lane_control);
+        bridge::message& m = call.msg();
+        m.command = bridge::command_open_module;
+        std::memcpy(m.payload, path.c_str(), bytes);
+        m.payload_size = static_cast<std::uint32_t>(bytes);
+        if (call.exchange(deadlines.open_ms) == call_outcome::answered) {
+            if (m.status == bridge::status_ok) result = opened::ready;
+            if (m.status == bridge::status_no_entry) result = opened::no_entry;
+        }
+    }
+    // A DLL that cannot be used leaves nothing running.
+    if (result != opened::ready) {
+        channel_->end(k_fault_process_ended);
+        channel_.reset();
+        process_.reset();
+    }
+    return result;
+}
+
+AEffect* plugin_bridge::enter(std::uint32_t& fault) {
+    bridge_channel::call call(*channel_, bridge::lane_control);
+    if (!call.usable()) return {};
+    bridge::message& m = call.msg();
+    m.command = bridge::command_call_entry;
+    fault = settle(call.exchange(current_bridge_deadlines().open_ms), m);
+    if (fault || m.status != bridge::status_ok || !m.answer) return nullptr;
+    return &record_;
+}
+
+std::uint32_t plugin_bridge::settle(call_outcome outcome, const bridge::message& m) {
+    switch (outcome) {
+        case call_outcome::refused: return 0;
+        case call_outcome::gone: return channel_->end_code();
+        case call_outcome::answered: break;
+    }
+    if (m.status == bridge::status_faulted) {
+        // Nothing of it can be trusted any more, and it is never called again.
+        channel_->end(m.fault_code);
+        return channel_->end_code();
+    }
+    if (m.status == bridge::status_ok) mirror(m.record);
+    return 0;
+}
+
+void plugin_bridge::set_parameter(std::int32_t index, float value, std::uint32_t& fault) {
+    bridge_channel::call call(*channel_, bridge::lane_control);
+    if (!call.usable()) return;
+    bridge::message& m = call.msg();
+    m.command = bridge::command_set_parameter;
+    m.index = index;
+    m.opt = value;
+    fault = settle(call.exchange(current_bridge_deadlines().other_ms), m);
+}
+
+float plugin_bridge::get_parameter(std::int32_t index, std::uint32_t& fault) {
+    bridge_channel::call call(*channel_, bridge::lane_control);
+    if (!call.usable()) return {};
+    bridge::message& m = call.msg();
+    m.command = bridge::command_get_parameter;
+    m.index = index;
+    m.float_answer = 0.0f;
+    fault = settle(call.exchange(current_bridge_deadlines().other_ms), m);
+    return fault || m.status != bridge::status_ok ? 0.0f : m.float_answer;
+}
+
+std::uint32_t plugin_bridge::audio_allocations() const {
+    return process_ ? process_->block().header.audio_allocations.load() : 0;
+}
