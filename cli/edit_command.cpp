@@ -25,11 +25,23 @@ void cmd_edit(session& s, const args& a) {
     // The component's own words become this command's error, once.
     player.popups().set_echo(false);
     player.popups().clear();
-    if (!edit_dsp_settings(player, position - 1, player.api().main_window())) {
-        auto shown = player.popups().messages();
+    const dsp_preset_impl before(s.prof().state.chain.get_item(position - 1));
+    const bool reported = edit_dsp_settings(player, position - 1, player.api().main_window());
+    // What the component queued for the main thread while the editor ran
+    // (a crash is told that way) is shown now.
+    player.pump();
+    const auto shown = player.popups().messages();
+    if (!reported)
         throw cli_error(shown.empty() ? "chain position " + a[0] + " has no settings to edit"
                                       : one_line(shown.back().text));
-    }
+    // A plug-in switched off while its editor was open had no settings to
+    // give: the editor handed back those it was opened with, and the
+    // component said why. Nothing was saved, and the user learns so.
+    dsp_chain_config_impl after;
+    player.chain().read_chain(after);
+    const bool unchanged = position - 1 < after.get_count() && after.get_item(position - 1).equals(before);
+    for (auto m = shown.rbegin(); unchanged && m != shown.rend(); ++m)
+        if (m->icon == popup_message::icon_error) throw cli_error(one_line(m->text));
     keep_player_chain(s);
     if (!s.options().quiet) std::printf("Chain position %u is saved as the editor left it.\n", position);
 }

@@ -77,6 +77,7 @@ set(ORVANE_COMPONENT_SOURCES
   ui/menu_edit.cpp
   ui/menu_edit_list.cpp
   ui/menu_edit_threads.cpp
+  ui/plugin_windows.cpp
 )
 
 # The DLL's own dialogs.

@@ -3,6 +3,7 @@
 // processed and unprocessed audio are told apart.
 #include <windows.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
@@ -28,6 +29,12 @@
 #define FAULT_LOOP_OPEN 13
 #define FAULT_SCRIBBLE 14
 #define FAULT_HEAP 15
+#define FAULT_EDIT_IDLE 16
+// Its editor's own window faults when its timer fires, called by the
+// system's message dispatch rather than by the host.
+#define FAULT_EDITOR_TIMER 17
+// Faults in effEditClose, before it destroys the window its editor made.
+#define FAULT_EDIT_CLOSE 18
 
 namespace {
 
@@ -79,6 +86,30 @@ __attribute__((noinline)) float throw_and_catch(float gain) {
 // The processReplacing call that faults: the first two chunks are processed.
 constexpr int k_faulting_block = 3;
 
+// The editor of FAULT_EDITOR_TIMER and FAULT_EDIT_CLOSE: a child window,
+// whose timer faults the first time it fires in the first. Messages it gets
+// after the fault are counted: a plug-in switched off must not run again.
+const wchar_t k_view_class[] = L"OrvaneFaultyView";
+constexpr UINT_PTR k_view_timer = 1;
+std::atomic<bool> g_view_faulted{false};
+std::atomic<int> g_messages_after_fault{0};
+
+LRESULT CALLBACK view_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (g_view_faulted) ++g_messages_after_fault;
+    if (message == WM_TIMER && wparam == k_view_timer) {
+        g_view_faulted = true;
+        write_through_null();
+    }
+    return DefWindowProcW(hwnd, message, wparam, lparam);
+}
+
+HINSTANCE this_module() {
+    HMODULE m = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&view_proc), &m);
+    return m;
+}
+
 class faulty_plugin final : public test_plugin {
 public:
     explicit faulty_plugin(audioMasterCallback host)
@@ -92,6 +123,19 @@ public:
         if (FAULT_AT == FAULT_OPEN && opcode == effOpen) illegal_instruction();
         if (FAULT_AT == FAULT_LOOP_OPEN && opcode == effOpen) loop_forever();
         if (FAULT_AT == FAULT_EDIT_OPEN && opcode == effEditOpen) write_through_null();
+        if (FAULT_AT == FAULT_EDIT_IDLE && opcode == effEditIdle) write_through_null();
+        if (FAULT_AT == FAULT_EDITOR_TIMER || FAULT_AT == FAULT_EDIT_CLOSE) {
+            if (opcode == effEditOpen) return open_view(static_cast<HWND>(ptr));
+            if (FAULT_AT == FAULT_EDIT_CLOSE && opcode == effEditClose) {
+                g_view_faulted = true;
+                write_through_null();
+            }
+            if (opcode == effEditClose && view_) {
+                DestroyWindow(view_);
+                view_ = nullptr;
+                return 1;
+            }
+        }
         if (FAULT_AT == FAULT_GET_CHUNK && opcode == effGetChunk) {
             // A pointer that claims 64 KB where there is nothing readable.
             *static_cast<void**>(ptr) = reinterpret_cast<void*>(std::uintptr_t{16});
@@ -122,10 +166,26 @@ public:
     }
 
 private:
+    std::intptr_t open_view(HWND parent) {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = view_proc;
+        wc.hInstance = this_module();
+        wc.lpszClassName = k_view_class;
+        RegisterClassW(&wc);  // fails harmlessly when already registered
+        view_ = CreateWindowExW(0, k_view_class, L"", WS_CHILD | WS_VISIBLE, 0, 0, 200, 100, parent, nullptr,
+                                this_module(), nullptr);
+        if (view_ && FAULT_AT == FAULT_EDITOR_TIMER) SetTimer(view_, k_view_timer, 20, nullptr);
+        return view_ ? 1 : 0;
+    }
+
     int blocks_ = 0;
+    HWND view_ = nullptr;
 };
 
 }  // namespace
+
+// How many messages the editor's window got after its timer faulted.
+TEST_PLUGIN_EXPORT int faulty_messages_after_fault() { return g_messages_after_fault; }
 
 TEST_PLUGIN_EXPORT AEffect* VSTPluginMain(audioMasterCallback host) {
     if (FAULT_AT == FAULT_ENTRY) write_through_null();

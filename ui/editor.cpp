@@ -12,6 +12,7 @@
 #include "../vst/program_file.h"
 #include "../vst/vst.h"
 #include "file_dialog.h"
+#include "plugin_windows.h"
 
 namespace {
 
@@ -20,10 +21,19 @@ constexpr UINT k_idle_period_ms = 30;
 // A size request from another thread: width and height as signed values.
 constexpr UINT k_resize_message = WM_APP;
 
+// What a fault in the plug-in's own windows is called in the message that
+// switches it off: the system called them, not we.
+constexpr char k_call_editor_window[] = "its editor window";
+constexpr char k_call_editor_timer[] = "its editor's timer";
+
 }  // namespace
 
 editor::editor(const dsp_preset& preset, vst& plugin, dsp_preset_edit_callback& callback)
-    : plugin_(vst_ref::share(plugin)), effect_(plugin_->effect), callback_(callback), preset_(preset) {
+    : plugin_(vst_ref::share(plugin)),
+      instance_(plugin),
+      effect_(plugin_->effect),
+      callback_(callback),
+      preset_(preset) {
     join_live_set();
 }
 
@@ -100,7 +110,7 @@ bool editor::handle(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result)
             return false;
         case WM_CLOSE:
             KillTimer(hwnd(), k_idle_timer);
-            EndDialog(hwnd(), 1);
+            end_modal(1);
             return false;
         case WM_DESTROY:
             close_down();
@@ -108,6 +118,23 @@ bool editor::handle(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result)
         default:
             return false;
     }
+}
+
+// The system calls the plug-in's window procedures and timers from every
+// step of the modal run, past the guard around our own calls into it: each
+// step runs inside a guard of its own. Once the plug-in has been switched
+// off, by a fault here or in any other call on any thread, the window
+// closes, and what is left of the plug-in's windows runs none of its code.
+bool editor::run_step(const MSG* message, void (*step)(void*), void* context) {
+    if (instance_.faulted) silence_plugin_windows(hwnd());
+    plugin_fault fault;
+    if (!call_guarded(fault, [&] { step(context); }))
+        instance_.report_fault(message && message->message == WM_TIMER ? k_call_editor_timer : k_call_editor_window,
+                               fault);
+    if (!instance_.faulted) return true;
+    KillTimer(hwnd(), k_idle_timer);
+    silence_plugin_windows(hwnd());
+    return false;
 }
 
 void editor::initialise() {
@@ -185,6 +212,9 @@ void editor::close_down() {
     } on_exit{*this};
 
     plugin_->dispatch(effEditClose);
+    // A plug-in that crashed there left its windows behind, and they go
+    // with ours: none of its code may run for them.
+    if (plugin_->faulted) silence_plugin_windows(hwnd());
 
     dsp_preset_impl captured;
     if (!capture_preset(*plugin_, preset_.get_owner(), captured)) {

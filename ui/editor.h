@@ -38,6 +38,7 @@ public:
 
 private:
     bool on_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+    bool run_step(const MSG* message, void (*step)(void*), void* context) override;
     void initialise();
     void place_over_main_window();
     SIZE plugin_area(SIZE otherwise);
@@ -46,6 +47,9 @@ private:
     bool handle(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result);
 
     vst_ref plugin_;  // held from construction until WM_DESTROY
+    // The same instance for the steps of the modal run, the last one after
+    // WM_DESTROY included: the opener's reference keeps it alive.
+    vst& instance_;
     AEffect* effect_;
     DWORD window_thread_ = 0;  // set when the window opens
     dsp_preset_edit_callback& callback_;

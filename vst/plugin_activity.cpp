@@ -39,8 +39,17 @@ plugin_activity describe(vst& plugin) {
         if (a.keyed) std::memcpy(&a.key, plugin.current_preset.get_data(), sizeof a.key);
         instance_lock().leave();
     }
-    a.call = plugin.call_in_progress.load();
-    if (a.call) a.call_ms = GetTickCount() - plugin.call_started.load();
+    // The longer running of the audio thread's call and any other's.
+    const std::uint32_t now = GetTickCount();
+    for (const vst::call_record& record : plugin.calls_in_progress) {
+        const char* call = record.name.load();
+        if (!call) continue;
+        const std::uint32_t ms = now - record.started.load();
+        if (!a.call || ms > a.call_ms) {
+            a.call = call;
+            a.call_ms = ms;
+        }
+    }
     a.non_finite_samples = plugin.non_finite_samples.load();
     return a;
 }

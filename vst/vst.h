@@ -79,11 +79,17 @@ public:
     void report_fault(const char* call, const plugin_fault& fault) { on_fault(call, fault); }
 
     // The call into the plug-in that has not returned yet (null when none)
-    // and when it started (tick count), for a watchdog (plugin_activity.h).
-    std::atomic<const char*> call_in_progress{nullptr};
-    // Set once construction (validation) is over: what it described may be read from other threads.
+    // and when it started (tick count), for a watchdog (plugin_activity.h):
+    // one for the thread running the plug-in's audio, one for every other,
+    // so that an editor's idle call cannot hide a stuck processReplacing.
+    struct call_record {
+        std::atomic<const char*> name{nullptr};
+        std::atomic<std::uint32_t> started{0};
+    };
+    call_record calls_in_progress[2];  // [0] the audio thread, [1] any other
+    // Set once construction (validation) is over: what it described may be
+    // read from other threads.
     std::atomic<bool> constructed{false};
-    std::atomic<std::uint32_t> call_started{0};
 
     // Audio thread: the plug-in put out samples that were no finite numbers
     // and were replaced with silence; the user is told the first time.
@@ -174,14 +180,15 @@ template <class F>
 bool vst::guarded(const char* call, F&& f) {
     if (faulted) return false;
     // Nested calls (a callback asks for idle) leave the outer one named.
-    const char* outer = call_in_progress.load(std::memory_order_relaxed);
+    call_record& in_progress = calls_in_progress[audio_thread.load(std::memory_order_relaxed) == current_teb() ? 0 : 1];
+    const char* outer = in_progress.name.load(std::memory_order_relaxed);
     if (!outer) {
-        call_started.store(GetTickCount(), std::memory_order_relaxed);
-        call_in_progress.store(call, std::memory_order_release);
+        in_progress.started.store(GetTickCount(), std::memory_order_relaxed);
+        in_progress.name.store(call, std::memory_order_release);
     }
     plugin_fault fault;
     const bool returned = call_guarded(fault, f);
-    if (!outer) call_in_progress.store(nullptr, std::memory_order_release);
+    if (!outer) in_progress.name.store(nullptr, std::memory_order_release);
     if (returned) return true;
     on_fault(call, fault);
     return false;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "../../Helpers/win32_handles.h"
 #include "../support/child_process.h"
 #include "../support/signals.h"
 #include "../support/test_paths.h"
@@ -65,6 +66,38 @@ TEST_F(OrvaneWindows, EditOfAPluginWithoutAnEditorSaysSoAndChangesNothing) {
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_EQ(r.err, "orvane: error: This feature isn't implemented for no-GUI plug-ins yet. Sorry.\n");
     EXPECT_EQ(read_file_bytes(profile.file(L"velmora-state.bin")), before);
+}
+
+// A plug-in that crashes in its open editor, in effEditIdle or in its own
+// window's timer, is switched off: the editor closes by itself, the crash
+// is the command's one error line, and the profile stays as it was.
+TEST_F(OrvaneWindows, EditOfAPluginThatCrashesInItsEditorReportsTheCrashAndSavesNothing) {
+    const struct {
+        const char* dll;
+        const char* call;
+    } cases[] = {{"fault_edit_idle", "effEditIdle"}, {"fault_editor_timer", "its editor's timer"}};
+    for (const auto& c : cases) {
+        temp_folder faulty;
+        chain_of(faulty, c.dll, L"Faulty");
+        const auto before = read_file_bytes(faulty.file(L"velmora-state.bin"));
+        bool closed_by_itself = true;
+        // Not quiet: the line that says the settings were saved must not come.
+        tool_run r = run_orvane_driven({L"--profile", faulty.path(), L"edit", L"1"}, [&](DWORD process) {
+            unique_handle running(OpenProcess(SYNCHRONIZE, FALSE, process));
+            if (WaitForSingleObject(running.get(), 20000) == WAIT_OBJECT_0) return;
+            closed_by_itself = false;
+            if (HWND w = find_dialog(L"Faulty", 0, nullptr, process)) PostMessageW(w, WM_CLOSE, 0, 0);
+        });
+        r.err.erase(std::remove(r.err.begin(), r.err.end(), '\r'), r.err.end());
+        EXPECT_TRUE(closed_by_itself) << c.dll;
+        EXPECT_EQ(r.exit_code, 1) << c.dll;
+        EXPECT_EQ(r.err, std::string("orvane: error: The VST plug-in \"Faulty\" crashed in ") + c.call +
+                             " (access violation) and has been switched off. Its audio passes through unchanged from "
+                             "now on.\n")
+            << c.dll;
+        EXPECT_EQ(r.out, "") << c.dll;
+        EXPECT_EQ(read_file_bytes(faulty.file(L"velmora-state.bin")), before) << c.dll;
+    }
 }
 
 TEST_F(OrvaneWindows, GuiShowsThePlayerWindowWithTheChainAndSavesItWhenClosed) {

@@ -29,6 +29,15 @@ dsp_preset_impl keyed(const GUID& owner, std::uint32_t key) {
     return dsp_preset_impl(owner, data);
 }
 
+dsp_preset_impl with_parameters(const GUID& owner, std::uint32_t key, const std::vector<float>& values) {
+    const auto count = static_cast<std::uint32_t>(values.size());
+    std::vector<unsigned char> data(8 + 4 * values.size());
+    std::memcpy(data.data(), &key, 4);
+    std::memcpy(data.data() + 4, &count, 4);
+    if (count) std::memcpy(data.data() + 8, values.data(), 4 * values.size());
+    return dsp_preset_impl(owner, data);
+}
+
 list_record plugin_record(const std::string& name, unsigned unique_id, const std::string& product) {
     list_record r;
     r.module_path = wide_to_utf8(plugin_dll(name));

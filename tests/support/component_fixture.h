@@ -20,6 +20,9 @@ GUID plugin_guid(unsigned unique_id);
 
 // A preset of `owner` whose data is the four bytes of `key`, as a slot's presets are.
 dsp_preset_impl keyed(const GUID& owner, std::uint32_t key);
+// A preset of `owner` that stores a plug-in's parameters: the key, their
+// count and their values.
+dsp_preset_impl with_parameters(const GUID& owner, std::uint32_t key, const std::vector<float>& values);
 
 // A list record for one of our test plug-ins, identified as validation would.
 list_record plugin_record(const std::string& name, unsigned unique_id, const std::string& product);

@@ -3,7 +3,6 @@
 // window, and a window that cannot be created.
 #include <gtest/gtest.h>
 
-#include <cstring>
 
 #include "../../Helpers/win32_handles.h"
 #include "../../host/exception_win32.h"
@@ -27,14 +26,10 @@ TEST_F(EditorWindow, WithoutAUsableRectangleTheTemplateSizeStays) {
     std::uint32_t key = 40100;
     for (const row& r : rows) {
         SCOPED_TRACE(r.what);
-        std::vector<unsigned char> data(12);
-        const std::uint32_t count = 1;
-        std::memcpy(data.data(), &++key, 4);
-        std::memcpy(data.data() + 4, &count, 4);
-        std::memcpy(data.data() + 8, &r.answer, 4);
         SIZE client{}, expected{};
         POINT corner{};
-        auto reports = open("No Rect", dsp_preset_impl(plugin_guid(k_no_rect_id), data), main_window(), [&](HWND w) {
+        const dsp_preset_impl preset = with_parameters(plugin_guid(k_no_rect_id), ++key, {r.answer});
+        auto reports = open("No Rect", preset, main_window(), [&](HWND w) {
             ASSERT_TRUE(w);
             client = client_size(w);
             corner = top_left(w);

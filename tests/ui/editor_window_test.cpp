@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstring>
 #include <functional>
+#include <mutex>
 #include <thread>
 #include <utility>
 
@@ -93,6 +94,55 @@ TEST_F(EditorWindow, ShowsThePluginEditorUnderItsProductNameAndFollowsItsSize) {
     EXPECT_EQ(system_menu[load + 1].text, L"&Save program as...");
     EXPECT_EQ(system_menu[load + 2].id, 0u);
     for (std::size_t i = 0; i < load; ++i) EXPECT_NE(system_menu[i].id, 0u) << i;
+    EXPECT_EQ(reports.size(), 1u);
+}
+
+// The commands the editor window receives, seen on its own thread.
+std::mutex g_commands_mutex;
+std::vector<WORD> g_commands;
+HWND g_commands_of = nullptr;
+LRESULT CALLBACK record_command(int code, WPARAM wparam, LPARAM lparam) {
+    const auto* call = reinterpret_cast<const CWPSTRUCT*>(lparam);
+    if (code == HC_ACTION && call->message == WM_COMMAND && call->hwnd == g_commands_of) {
+        std::lock_guard<std::mutex> lock(g_commands_mutex);
+        g_commands.push_back(LOWORD(call->wParam));
+    }
+    return CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
+// The window runs as the system's modal dialogs do: the player's window,
+// its owner, takes no input until it closes, and Escape and Enter in the
+// plug-in's editor are the dialog's cancel and OK commands, which leave it
+// open.
+TEST_F(EditorWindow, IsModalOverThePlayerWindowAndKeepsTheDialogKeys) {
+    HWND owner = main_window();
+    ASSERT_TRUE(IsWindowEnabled(owner));
+    HWND owned_by = nullptr;
+    bool owner_enabled = true, still_open = false;
+    std::vector<WORD> commands;
+    auto reports = open("Orvane Painter", painter_preset(), owner, [&](HWND w) {
+        ASSERT_TRUE(w);
+        owned_by = GetWindow(w, GW_OWNER);
+        owner_enabled = IsWindowEnabled(owner) != FALSE;
+        g_commands_of = w;
+        HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, record_command, nullptr, GetWindowThreadProcessId(w, nullptr));
+        ASSERT_TRUE(hook);
+        PostMessageW(plugin_view(w), WM_KEYDOWN, VK_ESCAPE, 0);
+        PostMessageW(plugin_view(w), WM_KEYDOWN, VK_RETURN, 0);
+        wait_until([&] {
+            std::lock_guard<std::mutex> lock(g_commands_mutex);
+            return g_commands.size() >= 2;
+        });
+        UnhookWindowsHookEx(hook);
+        std::lock_guard<std::mutex> lock(g_commands_mutex);
+        commands = g_commands;
+        still_open = IsWindowVisible(w) != FALSE;
+    });
+    EXPECT_EQ(owned_by, owner);
+    EXPECT_FALSE(owner_enabled);
+    EXPECT_TRUE(IsWindowEnabled(owner));
+    EXPECT_EQ(commands, (std::vector<WORD>{IDCANCEL, IDOK}));
+    EXPECT_TRUE(still_open);
     EXPECT_EQ(reports.size(), 1u);
 }
 
@@ -221,16 +271,12 @@ TEST_F(EditorWindow, APluginWithoutAnEditorGetsTheNotImplementedMessage) {
 
 TEST_F(EditorWindow, APluginThatCrashesInItsEditorLosesNoSettings) {
     // Its stored settings: the key, two parameters, 0.25 and 0.75.
-    std::vector<unsigned char> data(16);
-    const std::uint32_t key = 40001, count = 2;
-    const float values[] = {0.25f, 0.75f};
-    std::memcpy(data.data(), &key, 4);
-    std::memcpy(data.data() + 4, &count, 4);
-    std::memcpy(data.data() + 8, values, 8);
-    const dsp_preset_impl stored(plugin_guid(0x4F466C74), data);
-    bool opened = false;
-    auto reports = open("Faulty", stored, main_window(), [&](HWND w) { opened = w != nullptr; });
-    EXPECT_TRUE(opened);
+    const dsp_preset_impl stored = with_parameters(plugin_guid(0x4F466C74), 40001, {0.25f, 0.75f});
+    HWND shown = nullptr;
+    auto reports = open("Faulty", stored, main_window(), [&](HWND w) { shown = w; });
+    // A plug-in switched off before its editor showed closes it unseen.
+    EXPECT_EQ(shown, nullptr);
+    EXPECT_TRUE(IsWindowEnabled(main_window()));
     // Nothing can be captured from a plug-in switched off in effEditOpen:
     // the one report is the settings the window was opened with.
     ASSERT_EQ(reports.size(), 1u);

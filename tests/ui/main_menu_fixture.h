@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <functional>
+#include <vector>
 
 #include "../../Helpers/win32_handles.h"
 #include "../../host/mainmenu.h"
@@ -65,13 +66,15 @@ public:
 
 class MainMenu : public ComponentFixture {
 protected:
-    void start_with(std::initializer_list<dsp_preset_impl> entries) {
+    // `more` plug-ins are listed after the three test plug-ins.
+    void start_with(std::initializer_list<dsp_preset_impl> entries, const std::vector<list_record>& more = {}) {
         dsp_chain_config_impl chain;
         for (const auto& e : entries) chain.add_item(e);
-        start({plugin_record("painter", k_painter_id, "Orvane Painter"),
-               plugin_record("no_rect", k_no_rect_id, "No Rect"),
-               plugin_record("recorder", k_recorder_id, "Recorder")},
-              {}, &chain);
+        std::vector<list_record> plugins = {plugin_record("painter", k_painter_id, "Orvane Painter"),
+                                            plugin_record("no_rect", k_no_rect_id, "No Rect"),
+                                            plugin_record("recorder", k_recorder_id, "Recorder")};
+        plugins.insert(plugins.end(), more.begin(), more.end());
+        start(plugins, {}, &chain);
         host->add_service(dsp_entry::class_guid, [this] { return &eq; });
         host->add_service(dsp_entry::class_guid, [this] { return &reverb; });
         host->chain().add_listener([this](const dsp_chain_config& c) {
