@@ -16,9 +16,7 @@
 #define LATE_CALLBACKS 3  // a thread of its own goes on calling back after effClose
 #define IDLE_RECURSION 4  // asks for idle in processReplacing and again in effEditIdle
 #define NOT_FINITE 5      // puts out NaN, -NaN, infinities and 1e30
-#define ENDLESS_PROCESS 6 // never returns from its third processReplacing
-#define ENDLESS_OPEN 7    // never returns from effOpen
-#define EXIT_THREAD 8     // ends the calling thread in its third processReplacing
+#define EXIT_THREAD 6     // ends the calling thread in its third processReplacing
 
 namespace {
 
@@ -58,7 +56,6 @@ public:
 
     std::intptr_t dispatch(std::int32_t opcode, std::int32_t index, std::intptr_t value, void* ptr,
                            float opt) override {
-        if (MISBEHAVIOUR == ENDLESS_OPEN && opcode == effOpen) spin_forever();
         if (MISBEHAVIOUR == LATE_CALLBACKS && opcode == effOpen) start_worker();
         if (MISBEHAVIOUR == LATE_CALLBACKS && opcode == effClose) g_closed = true;
         if (MISBEHAVIOUR == IDLE_RECURSION && opcode == effEditIdle) {
@@ -77,7 +74,6 @@ public:
             set_x87_control(k_unmasked_x87);
             call_host(audioMasterSizeWindow, 100, 100);
         }
-        if (MISBEHAVIOUR == ENDLESS_PROCESS && blocks_ == 3) spin_forever();
         if (MISBEHAVIOUR == EXIT_THREAD && blocks_ == 3) ExitThread(0);
         if (MISBEHAVIOUR == IDLE_RECURSION) {
             t_in_process = true;
@@ -95,12 +91,6 @@ public:
     }
 
 private:
-    [[noreturn]] static void spin_forever() {
-        for (volatile int forever = 1; forever;) {
-        }
-        __builtin_unreachable();
-    }
-
     void ask_for_idle() {
         const int depth = ++g_idle_depth;
         if (depth > g_deepest_idle) g_deepest_idle = depth;

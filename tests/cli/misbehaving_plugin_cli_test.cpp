@@ -31,24 +31,28 @@ protected:
 TEST_F(MisbehavingPluginTool, NoRunWaitsForeverForAPlugin) {
     struct stuck_case {
         const char* plugin;
+        const char* product;
         std::vector<std::wstring> command;  // after the plug-in is listed and chained behind Orvane Gain
         int exit_code;
         std::string message;
     };
-    const std::string spinning = wide_to_utf8(plugin_dll("misbehaving_endless_open"));
+    const std::string spinning = wide_to_utf8(plugin_dll("fault_loop_open"));
     const stuck_case cases[] = {
-        {"misbehaving_endless_process",
+        {"fault_loop_process",  // never returns from its third processReplacing
+         "Faulty",
          {L"--stall-timeout", L"2", L"--chunk", L"256", L"process"},
          124,
-         "orvane: error: no audio came through the chain for 2 s: chain position 2 (Misbehaving) has not returned "
+         "orvane: error: no audio came through the chain for 2 s: chain position 2 (Faulty) has not returned "
          "from processReplacing; nothing was written\n"},
         {"misbehaving_exit_thread",
+         "Misbehaving",
          {L"--chunk", L"256", L"process"},
          1,
          "orvane: error: the playback thread ended inside a plug-in: chain position 2 (Misbehaving) has not "
          "returned from processReplacing; nothing was written\n"},
-        {"misbehaving_endless_open",
-         {L"--load-timeout", L"2", L"add", plugin_dll("misbehaving_endless_open")},
+        {"fault_loop_open",  // never returns from effOpen
+         "Faulty",
+         {L"--load-timeout", L"2", L"add", plugin_dll("fault_loop_open")},
          124,
          "orvane: error: the plug-in " + spinning +
              " did not finish loading in 2 s: it has not returned from effOpen; the plug-in list is unchanged\n"},
@@ -65,7 +69,7 @@ TEST_F(MisbehavingPluginTool, NoRunWaitsForeverForAPlugin) {
         const bool processing = c.command.back() == L"process";
         if (processing) {
             set_up({L"add", plugin_dll(c.plugin)});
-            set_up({L"chain", L"add", L"Misbehaving"});
+            set_up({L"chain", L"add", utf8_to_wide(c.product)});
         }
         std::vector<std::wstring> command = c.command;
         if (processing) {
