@@ -30,9 +30,12 @@ std::intptr_t plugin_slot::call_host(AEffect* effect, std::int32_t opcode, std::
     m.status = status_ok;
     m.handle = 0;
     m.payload_size = 0;
-    m.has_record = effect != nullptr;
+    // Only the plug-in's own record stands for its instance. Any other one
+    // is answered as for no instance, as in the player's process, and is
+    // never read: it may point anywhere.
+    m.has_record = effect != nullptr && effect == effect_;
     std::memset(&m.record, 0, sizeof m.record);
-    if (effect && !read_image(effect, m.record)) return 0;
+    if (m.has_record && !read_image(effect, m.record)) return 0;
 
     pointer_kind kind = pointer_none;
     switch (opcode) {

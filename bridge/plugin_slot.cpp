@@ -148,8 +148,10 @@ void plugin_slot::dispatch(message& m) {
         m.status = status_not_ready;
         return;
     }
+    // The plug-in's own host calls write over the message meanwhile.
+    const std::int32_t opcode = m.opcode;
     dispatch_pointer(m, e);
-    if (m.opcode == effEditClose) frame_.close();
+    if (opcode == effEditClose) frame_.close();
 }
 
 void plugin_slot::dispatch_pointer(message& m, AEffect* e) {
@@ -157,8 +159,14 @@ void plugin_slot::dispatch_pointer(message& m, AEffect* e) {
     const auto value = static_cast<std::intptr_t>(m.value);
     const float opt = m.opt;
     std::intptr_t answer = 0;
+    // Whatever the plug-in's host calls left in the reply's fields goes
+    // before this call's own reply is put there.
     const auto call = [&](void* ptr) {
-        return guarded(m, [&] { answer = e->dispatcher(e, opcode, index, value, ptr, opt); });
+        const bool returned = guarded(m, [&] { answer = e->dispatcher(e, opcode, index, value, ptr, opt); });
+        m.answer_has_data = 0;
+        m.payload_size = 0;
+        m.handle = 0;
+        return returned;
     };
     switch (m.pointer_kind) {
         case pointer_none:

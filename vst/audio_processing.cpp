@@ -19,12 +19,6 @@ std::unique_ptr<T[]> allocate(std::uint64_t a, std::uint64_t b) {
     return std::unique_ptr<T[]>(new T[static_cast<std::size_t>(n ? n : 1)]);
 }
 
-// Ports the plug-in reports now, or 0 when it reports none or more than we
-// serve.
-std::uint32_t port_count(std::int32_t n) {
-    return n > 0 && n <= k_max_plugin_ports ? static_cast<std::uint32_t>(n) : 0;
-}
-
 }  // namespace
 
 unsigned channel_mask_for(unsigned channels) { return audio_chunk::default_channel_mask(channels); }
@@ -38,8 +32,8 @@ bool process_chunk(vst& plugin, audio_chunk& chunk) {
     // Switched off after a fault on another thread, or the record changed
     // under us into something we cannot feed: the chunk passes unchanged.
     if (!plugin.usable() || !e || !e->processReplacing) return true;
-    const std::uint32_t ins = port_count(e->numInputs);
-    const std::uint32_t outs = port_count(e->numOutputs);
+    const std::uint32_t ins = plugin_port_count(e->numInputs);
+    const std::uint32_t outs = plugin_port_count(e->numOutputs);
     if (ins == 0 || outs == 0) return true;
     const std::uint32_t frames = static_cast<std::uint32_t>(chunk.get_sample_count());
     const std::uint32_t in_channels = chunk.get_channels();
@@ -97,9 +91,13 @@ bool process_chunk(vst& plugin, audio_chunk& chunk) {
     for (std::uint32_t i = 0; i < ins; ++i) plugin.input_pointers[i] = in_buf + i * pitch;
     for (std::uint32_t i = 0; i < outs; ++i) plugin.output_pointers[i] = out_buf + i * pitch;
 
+    // A plug-in that grew its port counts in the calls above would read
+    // pointers past the arrays: this chunk passes through, and the next one
+    // is given arrays of the new size.
+    if (plugin_port_count(e->numInputs) > ins || plugin_port_count(e->numOutputs) > outs) return true;
     // A plug-in that faults here is switched off; this chunk, untouched so
     // far, passes through like every later one.
-    if (!plugin.process_replacing(plugin.input_pointers.get(), plugin.output_pointers.get(),
+    if (!plugin.process_replacing(plugin.input_pointers.get(), ins, plugin.output_pointers.get(), outs,
                                   static_cast<std::int32_t>(frames)))
         return true;
     // So is one that wrote past the frames it was given: whatever it wrote

@@ -2,6 +2,7 @@
 // with the bridge, made once and again only when a block or the port count
 // grows, so a block costs two copies and one hand-over each way and no
 // allocation on either side.
+#include <algorithm>
 #include <cstring>
 
 #include "guard_zone.h"
@@ -15,10 +16,6 @@ namespace {
 // more do not need a new mapping each time.
 constexpr std::uint32_t k_plane_alignment_floats = 16;
 constexpr std::uint32_t k_smallest_stride = 1024;
-
-std::uint32_t port_count(std::int32_t n) {
-    return n > 0 && n <= k_max_plugin_ports ? static_cast<std::uint32_t>(n) : 0;
-}
 
 std::uint32_t stride_for(std::uint32_t frames) {
     std::uint32_t stride = k_smallest_stride;
@@ -78,11 +75,16 @@ bool plugin_bridge::fit_audio(bridge_channel::call& call, std::uint32_t ports, s
 
 // Audio thread (or the declicker's); no allocation once the mapping fits.
 void plugin_bridge::process(float** inputs, float** outputs, std::int32_t frames, std::uint32_t& fault) {
-    const std::uint32_t ins = port_count(record_.numInputs);
-    const std::uint32_t outs = port_count(record_.numOutputs);
+    const std::uint32_t ins = std::min(plugin_port_count(record_.numInputs), input_port_limit_);
+    const std::uint32_t outs = std::min(plugin_port_count(record_.numOutputs), output_port_limit_);
     const std::uint32_t count = frames > 0 ? static_cast<std::uint32_t>(frames) : 0;
     bridge_channel::call call(*channel_, bridge::lane_audio);
-    if (!call.usable() || !fit_audio(call, ins + outs, count, fault)) return;
+    if (!call.usable() || !fit_audio(call, ins + outs, count, fault)) {
+        // No block crossed: silence, not the block before again.
+        for (std::uint32_t i = 0; i < outs && outputs; ++i)
+            if (outputs[i]) std::memset(outputs[i], 0, std::size_t{count} * sizeof(float));
+        return;
+    }
     const std::size_t bytes = std::size_t{count} * sizeof(float);
     // The zones hold their pattern until a plug-in writes into them (and is
     // switched off): they are set again only for a new block length.

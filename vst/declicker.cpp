@@ -62,7 +62,9 @@ public:
         }
         for (std::uint32_t b = 0; b < block_count; ++b) {
             std::fill_n(silent_input.begin(), k_block, 0.0f);
-            if (!plugin.process_replacing(in, out, static_cast<std::int32_t>(k_block))) return;
+            if (!plugin.process_replacing(in, static_cast<std::uint32_t>(ports), out, static_cast<std::uint32_t>(ports),
+                                          static_cast<std::int32_t>(k_block)))
+                return;
             if (!guard_zones_intact(silent_input.data(), 1, k_pitch, k_block) ||
                 !guard_zones_intact(silent_output.data(), 1, k_pitch, k_block)) {
                 plugin.report_fault(k_call_process_replacing, plugin_fault{k_fault_wrote_past_buffers});

@@ -79,18 +79,13 @@ void idle(vst* owner) {
 std::intptr_t VSTCALL host_callback(AEffect* effect, std::int32_t opcode, std::int32_t index, std::intptr_t value,
                                     void* ptr, float) {
     callback_fp_scope host_state;
-    callback_hold hold(effect);
-    vst* const owner = hold.owner();
-
+    // First what needs no instance. These read or write memory the plug-in
+    // names, and a bad pointer faults back into the plug-in's call: nothing
+    // of ours may be held then (the crash guard does not unwind).
     switch (opcode) {
         case audioMasterAutomate: return 0;
         case audioMasterVersion: return kVstVersion;
-        case audioMasterCurrentId: return owner ? owner->effect->uniqueID : 0;
-        case audioMasterIdle: idle(owner); return 0;
         case audioMasterProcessEvents: return 1;
-        case audioMasterSizeWindow:
-            if (owner) request_editor_resize(owner->effect, index, static_cast<int>(value));
-            return 0;
         case audioMasterGetAutomationState: return kVstAutomationOff;
         case audioMasterGetVendorString:
             if (ptr) std::memcpy(ptr, k_vendor, sizeof k_vendor);
@@ -101,6 +96,21 @@ std::intptr_t VSTCALL host_callback(AEffect* effect, std::int32_t opcode, std::i
         case audioMasterGetVendorVersion: return k_vendor_version;
         case audioMasterCanDo: return can_do(static_cast<const char*>(ptr));
         case audioMasterGetLanguage: return kVstLangEnglish;
+        case audioMasterCurrentId:
+        case audioMasterIdle:
+        case audioMasterSizeWindow:
+        case audioMasterGetDirectory: break;
+        default: return 0;
+    }
+    // Then what asks for the instance, with our own copies of what it is.
+    callback_hold hold(effect);
+    vst* const owner = hold.owner();
+    switch (opcode) {
+        case audioMasterCurrentId: return owner ? owner->unique_id : 0;
+        case audioMasterIdle: idle(owner); return 0;
+        case audioMasterSizeWindow:
+            if (owner) request_editor_resize(owner->effect, index, static_cast<int>(value));
+            return 0;
         case audioMasterGetDirectory: return directory(owner);
         default: return 0;
     }

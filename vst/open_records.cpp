@@ -38,10 +38,15 @@ int holds_of_this_thread(const vst& owner) {
     return static_cast<int>(std::count(t_holds, t_holds + t_depth, &owner));
 }
 
+// Callbacks holding an instance only answer, hand a resize to the window or
+// ask the plug-in for idle: short. The deadline is for a hold that a fault
+// abandoned, which nothing would ever give back.
 void wait_for_other_threads(vst& owner) {
-    // Callbacks only answer, post a resize or ask the plug-in for idle: short.
-    for (int spins = 0; owner.callbacks_in_flight.load() > holds_of_this_thread(owner); ++spins)
+    const DWORD start = GetTickCount();
+    for (int spins = 0; owner.callbacks_in_flight.load() > holds_of_this_thread(owner); ++spins) {
+        if (GetTickCount() - start > 10000) return;
         Sleep(spins < 100 ? 0 : 1);
+    }
 }
 
 }  // namespace

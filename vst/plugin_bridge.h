@@ -53,6 +53,13 @@ public:
     std::intptr_t dispatch(std::int32_t opcode, std::int32_t index, std::intptr_t value, void* ptr, float opt,
                            std::uint32_t& fault);
     void process(float** inputs, float** outputs, std::int32_t frames, std::uint32_t& fault);
+    // Audio thread, before process: how many pointers the caller's arrays
+    // hold. The record's counts follow every reply, from any thread, and may
+    // have grown since the caller sized its arrays.
+    void limit_ports(std::uint32_t inputs, std::uint32_t outputs) {
+        input_port_limit_ = inputs;
+        output_port_limit_ = outputs;
+    }
     void set_parameter(std::int32_t index, float value, std::uint32_t& fault);
     float get_parameter(std::int32_t index, std::uint32_t& fault);
 
@@ -86,6 +93,8 @@ private:
     std::uint32_t audio_stride_ = 0;
     // The block length whose guard zones the planes hold (0: none armed).
     std::uint32_t armed_frames_ = 0;
+    std::uint32_t input_port_limit_ = 0;
+    std::uint32_t output_port_limit_ = 0;
 
     // The last rectangle and chunk the plug-in answered, kept until the next
     // one as the plug-in would keep its own.

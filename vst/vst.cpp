@@ -131,6 +131,7 @@ bool vst::validate(bool check, plugin_place place) {
         return fail("The VST plug-in returned a record that another loaded instance already uses.");
     }
     record_valid_ = true;
+    unique_id = effect->uniqueID;
     effect->resvd2 = reinterpret_cast<std::intptr_t>(this);
     open_record(effect, *this);
 
@@ -222,8 +223,10 @@ float vst::get_parameter(std::int32_t index) {
     return value;
 }
 
-bool vst::process_replacing(float** inputs, float** outputs, std::int32_t frames) {
+bool vst::process_replacing(float** inputs, std::uint32_t input_ports, float** outputs, std::uint32_t output_ports,
+                            std::int32_t frames) {
     if (!record_valid_ || !effect || !effect->processReplacing) return false;
+    if (bridge_) bridge_->limit_ports(input_ports, output_ports);
     AEffect* e = effect;
     return guarded(k_call_process_replacing, [&] { e->processReplacing(e, inputs, outputs, frames); });
 }

@@ -24,6 +24,12 @@ class plugin_bridge;
 // buffer of a whole block.
 constexpr std::int32_t k_max_plugin_ports = 256;
 
+// The ports a plug-in reports now, or 0 when it reports none or more than
+// we serve.
+inline std::uint32_t plugin_port_count(std::int32_t n) {
+    return n > 0 && n <= k_max_plugin_ports ? static_cast<std::uint32_t>(n) : 0;
+}
+
 // The longest text we keep of a name a plug-in gives (product, vendor,
 // parameter names): what any list or title can show, and what the plug-in
 // list file can hold on one line.
@@ -59,7 +65,10 @@ public:
     void set_parameter(std::int32_t index, float value);
     float get_parameter(std::int32_t index);
     // False when the plug-in has no replacing process function or faulted.
-    bool process_replacing(float** inputs, float** outputs, std::int32_t frames);
+    // The arrays hold `input_ports` and `output_ports` pointers: a bridged
+    // plug-in's record may say more by the time the call is made.
+    bool process_replacing(float** inputs, std::uint32_t input_ports, float** outputs, std::uint32_t output_ports,
+                           std::int32_t frames);
     // Runs f, which reads memory the plug-in handed us, under the same guard:
     // a pointer that lies about its size faults the plug-in, not the player.
     template <class F>
@@ -110,6 +119,9 @@ public:
     std::atomic<bool> editor_open{false};
     bool created_on_main_thread = false;
     std::string diagnosis;
+    // The record's uniqueID as validation found it: the host callback's
+    // answer to the plug-in's question, without reading its record again.
+    std::int32_t unique_id = 0;
     std::uint32_t ref_count = 0;
     dsp_preset_impl current_preset;
     critical_section state_lock;

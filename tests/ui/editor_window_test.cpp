@@ -192,7 +192,8 @@ TEST_F(EditorWindow, SavesAndLoadsAProgramThroughTheSystemMenuAndItsFileDialogs)
         record->setParameter(record, 0, 0.25f);
         record->setParameter(record, 1, 0.75f);
         saved_ok = choose_file(w, 23, saved);
-        file = read_file_bytes(saved);
+        // The window writes the file once the dialog has returned, on its own thread.
+        wait_until([&] { return (file = read_file_bytes(saved)).size() == 64; }, 5000);
         record->setParameter(record, 0, 0.9f);
         record->setParameter(record, 1, 0.9f);
         loaded_ok = choose_file(w, 24, saved);
