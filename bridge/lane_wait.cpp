@@ -2,6 +2,8 @@
 
 #include <intrin.h>
 
+#include "../vst/plugin_guard.h"
+
 namespace bridge {
 
 namespace {
@@ -37,10 +39,16 @@ bool spin_for_turn(const lane& l, side me, std::uint32_t microseconds) {
     }
 }
 
-// Serves the messages other threads sent to this thread's windows.
+// Serves the messages other threads sent to this thread's windows. A window
+// procedure that faults there (a plug-in's, in-process) is contained here:
+// through the wait it would reach the guard of the call we wait for, which
+// does not unwind, and leave that call's lane held for good.
 void serve_sent_messages() {
-    MSG m;
-    PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    plugin_fault fault;
+    call_guarded(fault, [] {
+        MSG m;
+        PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    });
 }
 
 }  // namespace

@@ -156,12 +156,9 @@ process_result run_process_job(session& s, const std::wstring& input, const std:
     std::uint64_t read = 0;
     progress_bar progress(reader.frames(), !s.options().quiet);
 
-    // A plug-in that never returns holds the playback thread for good: the
-    // run says which and stops, leaving nothing behind.
-    watchdog stalls(s.options().stall_seconds, [&](unsigned seconds) {
-        return "no audio came through the chain for " + seconds_text(seconds) + ": " + stuck_in(s, script) +
-               "; nothing was written";
-    });
+    // Watches the playback alone: writing the file out, however slow a disk
+    // is, is no plug-in's doing.
+    std::unique_ptr<watchdog> stalls;
     playback_callbacks cb;
     cb.produce = [&](dsp_chunk_list& list) {
         std::size_t n = reader.read(buffer.data(), chunk_frames);
@@ -183,13 +180,20 @@ process_result run_process_job(session& s, const std::wstring& input, const std:
             writer->write(c->get_data(), c->get_sample_count());
             result.stats.add(c->get_data(), c->get_sample_count(), c->get_channels());
         }
-        stalls.progress();
+        stalls->progress();
     };
 
     const auto started = std::chrono::steady_clock::now();
     try {
+        // A plug-in that never returns holds the playback thread for good:
+        // the run says which and stops, leaving nothing behind.
+        stalls = std::make_unique<watchdog>(s.options().stall_seconds, [&](unsigned seconds) {
+            return "no audio came through the chain for " + seconds_text(seconds) + ": " + stuck_in(s, script) +
+                   "; nothing was written";
+        });
         try {
             play(host, cb);
+            stalls.reset();
         } catch (const playback_thread_ended&) {
             // What it was in keeps its locks: nothing of the run can be
             // trusted to finish, not even the component's clean-up.
@@ -204,6 +208,7 @@ process_result run_process_job(session& s, const std::wstring& input, const std:
         if (!MoveFileExW(temp.c_str(), output.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
             throw cli_error("cannot write the output file " + wide_to_utf8(output));
     } catch (...) {
+        stalls.reset();
         writer.reset();
         part_stream.reset();
         DeleteFileW(temp.c_str());

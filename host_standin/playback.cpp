@@ -69,9 +69,20 @@ void play(component_host& host, const playback_callbacks& callbacks) {
     unique_handle thread(CreateThread(nullptr, 0, &playback_work::thread, &work, 0, nullptr));
     if (!thread) throw std::runtime_error("cannot start the playback thread");
     // The main thread serves the main-thread queue until the playback
-    // thread is gone, however it went: a plug-in may end it from inside.
-    while (WaitForSingleObject(thread.get(), 0) == WAIT_TIMEOUT) host.queue().pump_wait(std::chrono::milliseconds(5));
-    host.pump();
+    // thread is gone, however it went: a plug-in may end it from inside. A
+    // job that fails is raised only then, since `work` lives on this stack.
+    std::exception_ptr pump_failure;
+    const auto pump = [&](auto&& step) {
+        try {
+            step();
+        } catch (...) {
+            if (!pump_failure) pump_failure = std::current_exception();
+        }
+    };
+    while (WaitForSingleObject(thread.get(), 0) == WAIT_TIMEOUT)
+        pump([&] { host.queue().pump_wait(std::chrono::milliseconds(5)); });
+    pump([&] { host.pump(); });
     if (!work.done) throw playback_thread_ended();
     if (work.failure) std::rethrow_exception(work.failure);
+    if (pump_failure) std::rethrow_exception(pump_failure);
 }

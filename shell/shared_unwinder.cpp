@@ -76,7 +76,9 @@ std::atomic<const unwinder*> g_chosen{nullptr};
 // ask first at once make the same choice.
 const unwinder& choose() {
     unwinder offered{};
-    HMODULE module = GetModuleHandleW(L"orvane_eh.dll");
+    // Pinned: this DLL calls into it for as long as it lives.
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN, L"orvane_eh.dll", &module);
     bool complete = module != nullptr;
 #define ORVANE_RESOLVE(result, name, params, args)                                          \
     offered.name = reinterpret_cast<decltype(offered.name)>(                                \

@@ -36,7 +36,13 @@ orvane_x86_root_works() {
 # Whether anything is mounted inside the userland in this namespace (a
 # hand-made bind mount): then it must not be removed.
 orvane_x86_root_has_mounts() {
-  awk -v root="$ORVANE_X86_ROOT/" 'index($5, root) == 1 {found=1} END {exit !found}' /proc/self/mountinfo
+  # mountinfo writes a space in a path as \040, a tab as \011, and so on.
+  awk -v root="$ORVANE_X86_ROOT/" '
+    { p = $5; while (match(p, /\\[0-7][0-7][0-7]/)) {
+        c = sprintf("%c", (substr(p, RSTART + 1, 1) * 64) + (substr(p, RSTART + 2, 1) * 8) + substr(p, RSTART + 3, 1))
+        p = substr(p, 1, RSTART - 1) c substr(p, RSTART + 4) }
+      if (index(p "/", root) == 1) found = 1 }
+    END { exit !found }' /proc/self/mountinfo
 }
 
 orvane_x86_root() {
@@ -50,11 +56,16 @@ orvane_x86_root() {
   echo "Making the 32-bit userland for the x86 tests in $ORVANE_X86_ROOT (once; about a minute)"
   # Nothing is ever mounted there for longer than one command (see
   # tools/wine-x86.sh), so removing it cannot reach outside the tree.
+  # Only ever a folder inside the build tree is made anew.
+  case "$ORVANE_X86_ROOT" in
+    "$ORVANE_BUILD"/?*) ;;
+    *) echo "x86 tests skipped: the 32-bit userland $ORVANE_X86_ROOT is not inside $ORVANE_BUILD"; return 1 ;;
+  esac
   if orvane_x86_root_has_mounts; then
     echo "x86 tests skipped: something is mounted inside $ORVANE_X86_ROOT; unmount it first"
     return 1
   fi
-  rm -rf "$ORVANE_X86_ROOT"
+  rm -rf --one-file-system "$ORVANE_X86_ROOT"
   mkdir -p "$ORVANE_BUILD"
   if ! debootstrap --arch=i386 --variant=minbase "$suite" "$ORVANE_X86_ROOT" "$mirror" >"$log" 2>&1; then
     if [ -x "$ORVANE_X86_ROOT/bin/true" ] && ! chroot "$ORVANE_X86_ROOT" /bin/true 2>/dev/null; then
@@ -69,7 +80,7 @@ orvane_x86_root() {
       for d in proc sys dev; do mount --rbind "/$d" "$root/$d"; done
       cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null
       chroot "$root" sh -c "dpkg --add-architecture amd64 &&
-        apt-get update -qq &&
+        { apt-get update -qq || echo apt-get update reported a problem, trying the install anyway; } &&
         DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $*"
     ' sh "$ORVANE_X86_ROOT" "${orvane_x86_packages[@]}" >>"$log" 2>&1; then
     echo "x86 tests skipped: Wine could not be installed in the 32-bit userland (see $log)"

@@ -1,7 +1,6 @@
 #include "isolation.h"
 
 #include <atomic>
-#include <mutex>
 
 #include "../Helpers/utf.h"
 #include "pe_machine.h"
@@ -10,14 +9,15 @@ namespace {
 
 std::atomic<bool> g_isolate_every_plugin{false};
 
-std::mutex& deadlines_lock() {
-    static std::mutex m;
-    return m;
-}
-bridge_deadlines& deadlines() {
-    static bridge_deadlines d;
-    return d;
-}
+// Read for every block on the audio thread: each field on its own, no lock.
+struct atomic_deadlines {
+    std::atomic<std::uint32_t> audio_minimum_ms{bridge_deadlines{}.audio_minimum_ms};
+    std::atomic<std::uint32_t> audio_chunk_periods{bridge_deadlines{}.audio_chunk_periods};
+    std::atomic<std::uint32_t> open_ms{bridge_deadlines{}.open_ms};
+    std::atomic<std::uint32_t> chunk_ms{bridge_deadlines{}.chunk_ms};
+    std::atomic<std::uint32_t> other_ms{bridge_deadlines{}.other_ms};
+};
+atomic_deadlines g_deadlines;
 
 }  // namespace
 
@@ -35,11 +35,19 @@ bool runs_in_own_process(const std::string& resolved_path, const entry& configur
 }
 
 bridge_deadlines current_bridge_deadlines() {
-    std::lock_guard<std::mutex> guard(deadlines_lock());
-    return deadlines();
+    bridge_deadlines d;
+    d.audio_minimum_ms = g_deadlines.audio_minimum_ms.load(std::memory_order_relaxed);
+    d.audio_chunk_periods = g_deadlines.audio_chunk_periods.load(std::memory_order_relaxed);
+    d.open_ms = g_deadlines.open_ms.load(std::memory_order_relaxed);
+    d.chunk_ms = g_deadlines.chunk_ms.load(std::memory_order_relaxed);
+    d.other_ms = g_deadlines.other_ms.load(std::memory_order_relaxed);
+    return d;
 }
 
 void set_bridge_deadlines(const bridge_deadlines& d) {
-    std::lock_guard<std::mutex> guard(deadlines_lock());
-    deadlines() = d;
+    g_deadlines.audio_minimum_ms.store(d.audio_minimum_ms, std::memory_order_relaxed);
+    g_deadlines.audio_chunk_periods.store(d.audio_chunk_periods, std::memory_order_relaxed);
+    g_deadlines.open_ms.store(d.open_ms, std::memory_order_relaxed);
+    g_deadlines.chunk_ms.store(d.chunk_ms, std::memory_order_relaxed);
+    g_deadlines.other_ms.store(d.other_ms, std::memory_order_relaxed);
 }

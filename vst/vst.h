@@ -158,8 +158,9 @@ public:
 
 private:
     bool validate(bool check, plugin_place place);
-    // Steps 4 to 6 of loading, in this process or in a bridge: the record
-    // the entry function returned, or false with the diagnosis written.
+    // Loading the DLL, finding its entry function and calling it, in this
+    // process or in a bridge: the record the entry function returned, or
+    // false with the diagnosis written.
     bool load_and_enter(AEffect*& record, plugin_place place);
     bool fail(const std::string& text);
     void on_fault(const char* call, const plugin_fault& fault);
