@@ -27,10 +27,6 @@ private:
     lane_frame frame_;
 };
 
-std::wstring event_name(const std::wstring& base, std::uint32_t l, wchar_t waiter) {
-    return base + L"-" + std::to_wstring(l) + waiter;
-}
-
 }  // namespace
 
 bridge_link::~bridge_link() {
@@ -51,8 +47,8 @@ bool bridge_link::open(const std::wstring& base) {
         return false;
     }
     for (std::uint32_t l = 0; l < k_lane_count; ++l) {
-        to_player_[l].reset(OpenEventW(EVENT_MODIFY_STATE, FALSE, event_name(base, l, L'p').c_str()));
-        to_bridge_[l].reset(OpenEventW(SYNCHRONIZE | EVENT_MODIFY_STATE, FALSE, event_name(base, l, L'b').c_str()));
+        to_player_[l].reset(OpenEventW(EVENT_MODIFY_STATE, FALSE, lane_event_name(base, l, L'p').c_str()));
+        to_bridge_[l].reset(OpenEventW(SYNCHRONIZE | EVENT_MODIFY_STATE, FALSE, lane_event_name(base, l, L'b').c_str()));
         if (!to_player_[l] || !to_bridge_[l]) return false;
     }
     parent_.reset(OpenProcess(SYNCHRONIZE, FALSE, h.player_process));

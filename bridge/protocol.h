@@ -27,6 +27,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace bridge {
 
@@ -179,5 +180,12 @@ static_assert(offsetof(block_header, state) == 36 && offsetof(block_header, audi
               "header layout");
 static_assert(offsetof(shared_block, lanes) == 64 && sizeof(shared_block) == 64 + 3 * sizeof(lane),
               "block layout");
+
+// The name of the event that wakes `waiter` ('p' the player, 'b' the
+// bridge) on `lane` of the instance whose objects are named from `base`:
+// both sides make it from the same parts.
+inline std::wstring lane_event_name(const std::wstring& base, std::uint32_t lane, wchar_t waiter) {
+    return base + L"-" + std::to_wstring(lane) + waiter;
+}
 
 }  // namespace bridge

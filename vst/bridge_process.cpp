@@ -38,10 +38,6 @@ std::wstring block_name() {
            L"-" + std::to_wstring(GetTickCount());
 }
 
-std::wstring event_name(const std::wstring& base, std::uint32_t lane, wchar_t waiter) {
-    return base + L"-" + std::to_wstring(lane) + waiter;
-}
-
 }  // namespace
 
 std::wstring bridge_process::executable_for(std::uint16_t machine) {
@@ -71,8 +67,8 @@ std::unique_ptr<bridge_process> bridge_process::start(std::uint16_t machine, std
     // The bridge starts every call on the callback lane: it holds the turn.
     p->block_->lanes[bridge::lane_callback].turn = 1;
     for (std::uint32_t l = 0; l < bridge::k_lane_count; ++l) {
-        p->to_player_[l].reset(CreateEventW(nullptr, FALSE, FALSE, event_name(base, l, L'p').c_str()));
-        p->to_bridge_[l].reset(CreateEventW(nullptr, FALSE, FALSE, event_name(base, l, L'b').c_str()));
+        p->to_player_[l].reset(CreateEventW(nullptr, FALSE, FALSE, bridge::lane_event_name(base, l, L'p').c_str()));
+        p->to_bridge_[l].reset(CreateEventW(nullptr, FALSE, FALSE, bridge::lane_event_name(base, l, L'b').c_str()));
         if (!p->to_player_[l] || !p->to_bridge_[l]) return nullptr;
     }
 
