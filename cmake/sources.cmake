@@ -31,6 +31,7 @@ set(ORVANE_COMPONENT_SOURCES
   prefs/legacy_import.cpp
   prefs/manager.cpp
   prefs/process_choice.cpp
+  prefs/process_column.cpp
   prefs/removal_warning.cpp
   prefs/vst_manager_page.cpp
   dsp/config_popup.cpp
