@@ -103,9 +103,13 @@ TEST_F(PrefsTool, AProcessChosenOnThePageIsKept) {
         ASSERT_TRUE(prefs);
         HWND page = wait_page(prefs);
         ASSERT_TRUE(page);
+        // The page is found while it is being made: its rows come last.
+        HWND list = nullptr;
+        ASSERT_TRUE(wait_until([&] { return (list = GetDlgItem(page, 1004)) && ListView_GetItemCount(list) == 2; },
+                               20000));
         HWND own_process = GetDlgItem(page, 1011);
         EXPECT_FALSE(IsWindowEnabled(own_process));  // nothing selected
-        PostMessageW(GetDlgItem(page, 1004), WM_KEYDOWN, VK_HOME, 0);  // the first row
+        PostMessageW(list, WM_KEYDOWN, VK_HOME, 0);  // the first row
         ASSERT_TRUE(wait_until([&] { return IsWindowEnabled(own_process) != FALSE; }, 20000));
         PostMessageW(page, WM_COMMAND, MAKEWPARAM(1011, BN_CLICKED), reinterpret_cast<LPARAM>(own_process));
         switched = wait_until([&] { return IsWindowEnabled(GetDlgItem(prefs, 102)) != FALSE; }, 20000);
