@@ -11,6 +11,7 @@
 #include "../Helpers/utf.h"
 #include "../dsp/dsp_instance.h"
 #include "../host/dsp_preset.h"
+#include "../prefs/advanced_settings.h"
 #include "../vst/isolation.h"
 #include "../vst/plugin_bridge.h"
 #include "../vst/vst.h"
@@ -34,11 +35,11 @@ double percentile(std::vector<double> v, double p) {
 }
 
 vst_ref acquire(const entry& configured, std::uint32_t key, bool isolated) {
-    set_isolation_wanted(isolated);
+    every_plugin_in_own_process_setting().set_state(isolated);
     dsp_preset_impl preset;
     preset.set_data(&key, sizeof key);
     vst_ref plugin(configured, preset);
-    set_isolation_wanted(false);
+    every_plugin_in_own_process_setting().reset();
     return plugin;
 }
 

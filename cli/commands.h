@@ -13,6 +13,7 @@ void cmd_set(session& s, const args& a);
 void cmd_plugins(session& s, const args& a);
 void cmd_add(session& s, const args& a);
 void cmd_remove(session& s, const args& a);
+void cmd_isolate(session& s, const args& a);
 void cmd_chain(session& s, const args& a);
 void cmd_params(session& s, const args& a);
 void cmd_param(session& s, const args& a);

@@ -17,6 +17,8 @@ void cmd_gui(session& s, const args& a) {
         try {
             preferences_outcome outcome = run_preferences_window(player, owner, &k_vst_page);
             restart = restart || (outcome.applied && outcome.needs_restart);
+            // Where each plug-in runs is kept with the component's configuration.
+            if (outcome.applied) s.prof().state.configuration = player.save_configuration();
         } catch (const std::exception& e) {
             std::fprintf(stderr, "orvane: the preferences window cannot be shown: %s\n", e.what());
         }

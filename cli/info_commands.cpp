@@ -14,18 +14,33 @@ struct setting_alias {
     const char* name;
 };
 const setting_alias k_aliases[] = {{"output-limit", "Output number limit"}, {"declicker", "Declicker size"}};
+const setting_alias k_checkbox_aliases[] = {{"isolate-all", "Run every plug-in in its own process"}};
 
-service_ptr_t<advconfig_entry_string> find_setting(component_host& host, const std::string& wanted) {
+// The setting of that name or alias, if it is of kind T (a number, a checkbox).
+template <class T>
+service_ptr_t<T> find_setting(component_host& host, const std::string& wanted) {
     std::string key = lower(wanted);
     for (const auto& a : k_aliases)
         if (key == a.alias) key = lower(a.name);
+    for (const auto& a : k_checkbox_aliases)
+        if (key == a.alias) key = lower(a.name);
     for (auto& s : host.services<advconfig_entry>()) {
-        service_ptr_t<advconfig_entry_string> value;
+        service_ptr_t<T> value;
         string8 name;
         s->get_name(name);
         if (lower(name.str()) == key && s.query_as(value)) return value;
     }
     return {};
+}
+
+void set_checkbox(session& s, advconfig_entry_checkbox& setting, const std::string& value) {
+    if (value != "on" && value != "off") throw cli_error("the value must be on or off, not \"" + value + "\"");
+    setting.set_state(value == "on");
+    string8 name;
+    setting.get_name(name);
+    s.prof().state.configuration = s.player().save_configuration();
+    s.commit_state();
+    std::printf("%s: %s\n", name.get_ptr(), setting.get_state() ? "on" : "off");
 }
 
 }  // namespace
@@ -51,18 +66,25 @@ void cmd_info(session& s, const args& a) {
     }
     std::printf("Settings:\n");
     for (const auto& alias : k_aliases) {
-        auto setting = find_setting(host, alias.name);
+        auto setting = find_setting<advconfig_entry_string>(host, alias.name);
         string8 value;
         if (setting) setting->get_state(value);
         std::printf("  %-22s %s   (orvane set %s N)\n", alias.name, value.get_ptr(), alias.alias);
     }
+    for (const auto& alias : k_checkbox_aliases) {
+        auto setting = find_setting<advconfig_entry_checkbox>(host, alias.name);
+        std::printf("  %s: %s   (orvane set %s on|off)\n", alias.name,
+                    setting ? (setting->get_state() ? "on" : "off") : "", alias.alias);
+    }
 }
 
 void cmd_set(session& s, const args& a) {
-    if (a.size() != 2) throw cli_error("usage: orvane set output-limit|declicker VALUE", 2);
+    if (a.size() != 2) throw cli_error("usage: orvane set output-limit|declicker|isolate-all VALUE", 2);
     component_host& host = s.player();
-    auto setting = find_setting(host, a[0]);
-    if (!setting) throw cli_error("no setting named \"" + a[0] + "\" (try output-limit or declicker)");
+    if (auto checkbox = find_setting<advconfig_entry_checkbox>(host, a[0])) return set_checkbox(s, *checkbox, a[1]);
+    auto setting = find_setting<advconfig_entry_string>(host, a[0]);
+    if (!setting)
+        throw cli_error("no setting named \"" + a[0] + "\" (try output-limit, declicker or isolate-all)");
     if (a[1].empty() || a[1].find_first_not_of("0123456789") != std::string::npos)
         throw cli_error("the value must be a whole number, not \"" + a[1] + "\"");
     setting->set_state(a[1].c_str(), a[1].size());

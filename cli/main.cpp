@@ -23,9 +23,12 @@ const char k_usage[] =
     "  demo [PLUGIN.dll [INPUT.wav]]   try it all in a throwaway profile (the default command)\n"
     "  info                            the component, its DSP effects and its settings\n"
     "  set output-limit|declicker N    change a setting\n"
-    "  plugins                         the plug-in list\n"
-    "  add PLUGIN.dll                  check a plug-in and add it to the list\n"
+    "  set isolate-all on|off          run every plug-in in a process of its own, whatever each one's choice\n"
+    "  plugins                         the plug-in list, and where each plug-in runs\n"
+    "  add [--isolate] PLUGIN.dll      check a plug-in and add it to the list (--isolate: check it in, and\n"
+    "                                  run it in, a process of its own)\n"
     "  remove NUMBER|PRODUCT           remove a plug-in from the list\n"
+    "  isolate NUMBER|PRODUCT on|off   run a plug-in in a process of its own (on) or the player's (off)\n"
     "  chain [show]                    the playback chain\n"
     "  chain add NAME|NUMBER           append a DSP effect\n"
     "  chain remove POS | move FROM TO | clear\n"
@@ -118,6 +121,8 @@ int wmain(int argc, wchar_t** argv) {
                 options.chunk_frames = parse_chunk_size(wide_to_utf8(value()));
             } else if (w == L"--quiet") {
                 options.quiet = true;
+            } else if (w == L"--isolate") {
+                options.isolate = true;
             } else if (w == L"--stall-timeout") {
                 options.stall_seconds = parse_seconds("--stall-timeout", wide_to_utf8(value()));
             } else if (w == L"--load-timeout") {
@@ -134,13 +139,15 @@ int wmain(int argc, wchar_t** argv) {
         }
         const std::string command = words.empty() ? "demo" : words[0];
         const args rest = words.empty() ? args{} : args(words.begin() + 1, words.end());
+        if (options.isolate && command != "add") throw cli_error("--isolate goes with add only", 2);
         if (command == "demo") {
             cmd_demo(options, rest);
             return 0;
         }
         struct { const char* name; void (*run)(session&, const args&); } table[] = {
             {"info", cmd_info},     {"set", cmd_set},       {"plugins", cmd_plugins}, {"add", cmd_add},
-            {"remove", cmd_remove}, {"chain", cmd_chain},   {"params", cmd_params},   {"param", cmd_param},
+            {"remove", cmd_remove}, {"isolate", cmd_isolate}, {"chain", cmd_chain},   {"params", cmd_params},
+            {"param", cmd_param},
             {"fxp", cmd_fxp},       {"process", cmd_process},
             {"prefs", cmd_prefs},   {"import-legacy", cmd_import_legacy},
             {"edit", cmd_edit},     {"gui", cmd_gui},

@@ -20,6 +20,8 @@ void cmd_prefs(session& s, const args& a) {
         std::printf("No changes were applied.\n");
         return;
     }
+    // Where each plug-in runs is kept with the component's configuration.
+    s.keep_configuration();
     s.list_changed();
     std::printf("The plug-in list was saved to %s.\n", wide_to_utf8(s.prof().list_file()).c_str());
     if (outcome.needs_restart) std::printf("The player must restart for the changes to take effect.\n");

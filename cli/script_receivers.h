@@ -16,6 +16,10 @@ struct listed_plugin {
     std::string module_path;
     GUID identifier{};
     bool has_editor = false;
+    // Where it runs from its next load.
+    bool own_process_chosen = false;   // the user chose a process of its own
+    bool other_architecture = false;   // a DLL of the other architecture: always in its own
+    bool own_process = false;          // in its own, for either reason or as every plug-in
 };
 
 struct plugin_parameter {
@@ -65,7 +69,10 @@ public:
     void VST_SCRIPTING_CALL on_entry(std::uint32_t position, const vst_script_entry& e) noexcept override {
         positions.push_back(position);
         entries.push_back({text(e.product_name), text(e.vendor_name), text(e.channel_summary), text(e.module_path),
-                           e.identifier, (e.flags & vst_script_entry_has_editor) != 0});
+                           e.identifier, (e.flags & vst_script_entry_has_editor) != 0,
+                           (e.flags & vst_script_entry_own_process_chosen) != 0,
+                           (e.flags & vst_script_entry_other_architecture) != 0,
+                           (e.flags & vst_script_entry_own_process) != 0});
     }
     std::vector<listed_plugin> entries;
     std::vector<std::uint32_t> positions;

@@ -34,10 +34,10 @@ std::vector<listed_plugin> component_scripting::list() {
     return std::move(entries.entries);
 }
 
-listed_plugin component_scripting::add(const std::string& module_path, std::size_t& position) {
+listed_plugin component_scripting::add(const std::string& module_path, bool own_process, std::size_t& position) {
     entry_receiver added;
     text_receiver error;
-    check(service_->add(module_path.c_str(), 0, added, error), error);
+    check(service_->add(module_path.c_str(), own_process ? vst_script_add_own_process : 0u, added, error), error);
     if (added.entries.size() != 1) throw cli_error("the component reported no added plug-in");
     position = added.positions.front();
     return std::move(added.entries.front());
@@ -47,6 +47,15 @@ void component_scripting::remove(std::size_t position, const GUID& identifier) {
     entry_receiver removed;
     text_receiver error;
     check(service_->remove(static_cast<std::uint32_t>(position), identifier, removed, error), error);
+}
+
+listed_plugin component_scripting::set_own_process(std::size_t position, const GUID& identifier, bool own) {
+    entry_receiver changed;
+    text_receiver error;
+    check(service_->set_own_process(static_cast<std::uint32_t>(position), identifier, own ? 1u : 0u, changed, error),
+          error);
+    if (changed.entries.size() != 1) throw cli_error("the component reported no plug-in");
+    return std::move(changed.entries.front());
 }
 
 std::vector<listed_plugin> component_scripting::import_legacy(std::size_t& replaced, std::string& source) {

@@ -19,8 +19,11 @@ public:
 
     std::vector<listed_plugin> list();
     // The added plug-in; `position` receives its place in the list (from 0).
-    listed_plugin add(const std::string& module_path, std::size_t& position);
+    // With `own_process` it is checked in, and runs in, a process of its own.
+    listed_plugin add(const std::string& module_path, bool own_process, std::size_t& position);
     void remove(std::size_t position, const GUID& identifier);
+    // The plug-in as it is after the change.
+    listed_plugin set_own_process(std::size_t position, const GUID& identifier, bool own);
     std::vector<listed_plugin> import_legacy(std::size_t& replaced, std::string& source);
 
     // `subject` names the preset in the component's error texts.

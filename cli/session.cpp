@@ -56,3 +56,9 @@ void session::commit_state() {
 }
 
 void session::list_changed() { stop(); }
+
+void session::keep_configuration() {
+    if (!player_) return;
+    profile_.state.configuration = player_->save_configuration();
+    profile_.save();
+}

@@ -19,6 +19,8 @@ struct tool_options {
     // to load, before it reports the plug-in call it is stuck in and stops.
     unsigned stall_seconds = 30;
     unsigned load_seconds = 30;
+    // add: the plug-in is checked in, and runs in, a process of its own.
+    bool isolate = false;
 };
 
 class session {
@@ -43,6 +45,9 @@ public:
     // The plug-in list changed: the player offers the new list only after a
     // restart, so the next use starts it anew.
     void list_changed();
+    // Keeps the running component's configuration (its settings, where each
+    // plug-in runs) in the profile, as the player does when it ends.
+    void keep_configuration();
 
 private:
     void start(bool with_chain);

@@ -30,6 +30,8 @@ set(ORVANE_COMPONENT_SOURCES
   prefs/advanced_settings.cpp
   prefs/legacy_import.cpp
   prefs/manager.cpp
+  prefs/process_choice.cpp
+  prefs/process_column.cpp
   prefs/removal_warning.cpp
   prefs/vst_manager_page.cpp
   dsp/config_popup.cpp
@@ -53,6 +55,7 @@ set(ORVANE_COMPONENT_SOURCES
   vst/instance_key.cpp
   vst/instance_lock.cpp
   vst/isolation.cpp
+  vst/module_path.cpp
   vst/non_finite.cpp
   vst/opcode_names.cpp
   vst/open_records.cpp

@@ -39,3 +39,18 @@ public:
     virtual void validate(string_base& text) = 0;           // 12
     virtual unsigned get_preferences_flags() = 0;           // 13
 };
+
+// An on/off entry, shown by the host as a checkbox.
+class advconfig_entry_checkbox : public advconfig_entry {
+public:
+    static constexpr GUID class_guid = {0x4896514E, 0x104E, 0x47C0, {0x83, 0x06, 0xDB, 0x76, 0x01, 0xD0, 0x2E, 0xF0}};
+    virtual bool get_state() = 0;            // 8
+    virtual void set_state(bool state) = 0;  // 9
+};
+
+class advconfig_entry_checkbox_v2 : public advconfig_entry_checkbox {
+public:
+    static constexpr GUID class_guid = {0xC663AA08, 0x3F43, 0x4C29, {0x90, 0xF8, 0x15, 0xC7, 0x7F, 0xDE, 0x81, 0x07}};
+    virtual bool get_default_state() = 0;          // 10
+    virtual unsigned get_preferences_flags() = 0;  // 11
+};

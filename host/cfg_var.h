@@ -3,6 +3,7 @@
 // store. Each links itself into its module's reader and writer lists.
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 
 #include "abort.h"
@@ -60,4 +61,28 @@ public:
 
 private:
     T value_;
+};
+
+// A flag stored as one byte, 1 or 0. Any thread may read it while the main
+// thread changes it.
+class cfg_bool final : public cfg_var {
+public:
+    cfg_bool(const GUID& guid, bool initial) : cfg_var(guid), value_(initial) {}
+    bool get() const { return value_.load(std::memory_order_relaxed); }
+    void set(bool value) { value_.store(value, std::memory_order_relaxed); }
+
+    // Only a record of exactly one byte that holds 0 or 1 is believed.
+    void read_raw(stream_reader& in, std::size_t size, abort_callback& abort) override {
+        if (size != 1) return;
+        unsigned char byte = 0;
+        in.read_object(&byte, 1, abort);
+        if (byte <= 1) set(byte == 1);
+    }
+    void write_raw(stream_writer& out, abort_callback& abort) override {
+        const unsigned char byte = get() ? 1 : 0;
+        out.write(&byte, 1, abort);
+    }
+
+private:
+    std::atomic<bool> value_;
 };

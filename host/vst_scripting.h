@@ -19,7 +19,9 @@
 //   a caller refuses a version it does not know.
 //
 // All operations run on the host's main thread, but for activity, which any
-// thread may call.
+// thread may call. What the choice of a process changes is kept in the
+// component's configuration: a caller that keeps it writes the
+// configuration afterwards, as the player does when it ends.
 #include <windows.h>
 
 #include <cstdint>
@@ -28,7 +30,7 @@
 
 #define VST_SCRIPTING_CALL __stdcall
 
-inline constexpr std::uint32_t k_vst_scripting_version = 2;
+inline constexpr std::uint32_t k_vst_scripting_version = 3;
 
 enum vst_script_status : std::int32_t {
     vst_script_ok = 0,
@@ -46,6 +48,10 @@ static_assert(sizeof(GUID) == 16, "identifiers cross the interface as 16 bytes")
 // Flags of a listed plug-in.
 enum : std::uint32_t {
     vst_script_entry_has_editor = 1u << 0,
+    // Version 3: where it runs from its next load.
+    vst_script_entry_own_process_chosen = 1u << 1,   // the user chose a process of its own for it
+    vst_script_entry_other_architecture = 1u << 2,   // its DLL is of the other architecture: always in its own
+    vst_script_entry_own_process = 1u << 3,          // in its own, for either reason or because every plug-in is
 };
 
 // One plug-in of the list, as the list file keeps it.
@@ -128,9 +134,14 @@ protected:
     ~vst_script_activity_sink() = default;
 };
 
-// Flags of add. No bit is defined yet; a set bit this version does not
-// know is refused as a bad argument, never ignored.
+// Flags of add. A set bit this version does not know is refused as a bad
+// argument, never ignored.
 using vst_script_add_flags = std::uint32_t;
+enum : std::uint32_t {
+    // Version 3: the plug-in is checked in a process of its own and runs in
+    // one from then on.
+    vst_script_add_own_process = 1u << 0,
+};
 
 class vst_scripting : public service_base {
 public:
@@ -189,4 +200,12 @@ public:
     // thread is stuck inside a plug-in: for a watchdog.
     virtual vst_script_status VST_SCRIPTING_CALL activity(vst_script_activity_sink& out,
                                                           vst_script_text& error) noexcept = 0;
+
+    // 12 (version 3): has the entry at `position`, if it still has
+    // `identifier`, run in a process of its own (`own` 1) or in the player's
+    // (0) from its next load. A DLL of the other architecture cannot be put
+    // in the player's process. `changed` receives the entry as it is now.
+    virtual vst_script_status VST_SCRIPTING_CALL set_own_process(std::uint32_t position, const GUID& identifier,
+                                                                 std::uint32_t own, vst_script_entry_sink& changed,
+                                                                 vst_script_text& error) noexcept = 0;
 };

@@ -8,17 +8,21 @@ constexpr GUID k_branch_guid = {0xED53CCA9, 0x658F, 0x421F, {0x83, 0x93, 0xD3, 0
 constexpr GUID k_host_branch_guid = {0x34949F34, 0xE655, 0x4F09, {0xBA, 0x50, 0xFA, 0xEB, 0x4D, 0x9B, 0x77, 0x69}};
 constexpr GUID k_output_limit_guid = {0x0B845278, 0x89EA, 0x46FC, {0xBE, 0x6F, 0x6D, 0x11, 0x1F, 0xFE, 0x94, 0x8C}};
 constexpr GUID k_declicker_guid = {0xF0048EF8, 0x9EF0, 0x4D7E, {0xA2, 0x4C, 0x55, 0x63, 0xE0, 0xFF, 0xA0, 0x9E}};
+constexpr GUID k_every_plugin_guid = {0x85CE8811, 0xC1F5, 0x4461, {0x96, 0x70, 0xF7, 0x7D, 0x86, 0xAE, 0x2B, 0x6D}};
 
 registered_service<advconfig_branch_impl> g_branch("VST", k_branch_guid, k_host_branch_guid, 0.0);
 registered_service<advconfig_entry_integer_impl> g_output_limit("Output number limit", k_output_limit_guid,
                                                                 k_branch_guid, 0.0, 6, 1, 32);
 registered_service<advconfig_entry_integer_impl> g_declicker_size("Declicker size", k_declicker_guid, k_branch_guid,
                                                                   0.0, 4, 0, 1000);
+registered_service<advconfig_entry_checkbox_impl> g_every_plugin("Run every plug-in in its own process",
+                                                                 k_every_plugin_guid, k_branch_guid, 0.0, false);
 
 }  // namespace
 
 advconfig_entry_integer_impl& output_number_limit_setting() { return g_output_limit.get(); }
 advconfig_entry_integer_impl& declicker_size_setting() { return g_declicker_size.get(); }
+advconfig_entry_checkbox_impl& every_plugin_in_own_process_setting() { return g_every_plugin.get(); }
 
 std::uint64_t parse_setting_text(const char* text, std::size_t length) {
     std::size_t n = 0;

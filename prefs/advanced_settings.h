@@ -1,6 +1,6 @@
 #pragma once
-// The "VST" branch of the host's advanced settings and its two integer
-// settings.
+// The "VST" branch of the host's advanced settings: its two integer
+// settings and its checkbox.
 #include <cstdint>
 #include <string>
 
@@ -64,6 +64,42 @@ private:
     unsigned preferences_flags_;
 };
 
+class advconfig_entry_checkbox_impl : public advconfig_entry_checkbox_v2 {
+public:
+    using service_class = advconfig_entry;
+    advconfig_entry_checkbox_impl(const char* name, const GUID& guid, const GUID& parent, double priority,
+                                  bool initial, unsigned preferences_flags = 0)
+        : state_(guid, initial),
+          sort_priority_(priority),
+          default_(initial),
+          parent_(parent),
+          name_(name),
+          preferences_flags_(preferences_flags) {}
+
+    bool query(service_base*& out, const GUID& guid) override {
+        return answer_query<advconfig_entry_checkbox_impl, advconfig_entry_checkbox_v2, advconfig_entry_checkbox,
+                            advconfig_entry>(this, out, guid);
+    }
+    void get_name(string_base& out) override { out.set_string(name_.c_str()); }
+    GUID get_guid() override { return state_.cfg_var_reader::guid; }
+    GUID get_parent() override { return parent_; }
+    void reset() override { state_.set(default_); }
+    double get_sort_priority() override { return sort_priority_; }
+    // Any thread.
+    bool get_state() override { return state_.get(); }
+    void set_state(bool state) override { state_.set(state); }
+    bool get_default_state() override { return default_; }
+    unsigned get_preferences_flags() override { return preferences_flags_; }
+
+private:
+    cfg_bool state_;
+    double sort_priority_;
+    bool default_;
+    GUID parent_;
+    std::string name_;
+    unsigned preferences_flags_;
+};
+
 // The number written by the digits at the start of the text (up to the first
 // other character, at most `length` characters or up to a NUL); 0 when it
 // starts with anything else. Unsigned 64-bit, wrapping.
@@ -72,3 +108,5 @@ std::string decimal_text(std::uint64_t value);
 
 advconfig_entry_integer_impl& output_number_limit_setting();
 advconfig_entry_integer_impl& declicker_size_setting();
+// "Run every plug-in in its own process": over the choice of each plug-in.
+advconfig_entry_checkbox_impl& every_plugin_in_own_process_setting();

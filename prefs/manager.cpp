@@ -25,7 +25,8 @@ struct column {
     const wchar_t* header;
     int width;
 };
-const column k_columns[] = {{L"Product", 125}, {L"Vendor", 100}, {L"I/O", 40}, {L"Module", 220}};
+const column k_columns[] = {{L"Product", 125}, {L"Vendor", 100}, {L"I/O", 40}, {L"Module", 220}, {L"Process", 60}};
+const int k_process_column = 4;
 
 void set_text(HWND list, int row, int col, const std::string& text) {
     std::wstring wide = utf8_to_wide(text);
@@ -51,7 +52,7 @@ manager::~manager() = default;
 
 HINSTANCE manager::module() { return component_instance(); }
 
-bool manager::on_message(UINT message, WPARAM wparam, LPARAM, LRESULT& result) {
+bool manager::on_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
     switch (message) {
         case WM_COMMAND:
             if (HIWORD(wparam) != BN_CLICKED) return false;
@@ -66,7 +67,19 @@ bool manager::on_message(UINT message, WPARAM wparam, LPARAM, LRESULT& result) {
                 result = 0;
                 return true;
             }
+            if (LOWORD(wparam) == IDC_OWN_PROCESS) {
+                on_own_process();
+                result = 0;
+                return true;
+            }
             return false;
+        case WM_NOTIFY: {
+            const auto* header = reinterpret_cast<const NMHDR*>(lparam);
+            if (header->idFrom == IDC_PLUGIN_LIST && header->code == LVN_ITEMCHANGED &&
+                (reinterpret_cast<const NMLISTVIEW*>(lparam)->uChanged & LVIF_STATE))
+                show_switch();
+            return false;
+        }
         case WM_INITDIALOG:
             on_init();
             result = TRUE;
@@ -96,6 +109,9 @@ void manager::on_init() {
     }
     index = 0;
     for (const column& c : k_columns) ListView_SetColumnWidth(list_, index++, c.width);
+    // The process shows before the module, whose long paths would hide it.
+    int order[] = {0, 1, 2, k_process_column, 3};
+    ListView_SetColumnOrderArray(list_, index, order);
     reset();
 }
 
@@ -105,6 +121,14 @@ void manager::on_destroy() {
 }
 
 int manager::row_count() const { return list_ ? ListView_GetItemCount(list_) : 0; }
+
+std::vector<const entry*> manager::records(bool selected_only) const {
+    std::vector<const entry*> out;
+    for (int row = 0, rows = row_count(); row < rows; ++row)
+        if (!selected_only || ListView_GetItemState(list_, row, LVIS_SELECTED))
+            if (const entry* e = record_of(row)) out.push_back(e);
+    return out;
+}
 
 entry* manager::record_of(int row) const {
     LVITEMW item{};
@@ -127,6 +151,7 @@ void manager::insert_row(int row, std::unique_ptr<entry> record) {
     set_text(list_, at, 1, owned->vendor_name);
     set_text(list_, at, 2, owned->channel_summary);
     set_text(list_, at, 3, owned->module_path);
+    set_text(list_, at, k_process_column, process_.text(*owned));
 }
 
 void manager::destroy_rows() {
@@ -156,6 +181,7 @@ void manager::on_import_legacy() {
     }
     fill_rows(std::move(records));
     changed_ = true;
+    show_switch();
     state_changed();
 }
 
@@ -169,8 +195,10 @@ void manager::on_add(bool shift) {
     if (path.empty()) return;
 
     std::string stored = wide_to_utf8(stored_module_path(path.c_str(), core_api().is_portable_installation()));
-    // Checking loads the DLL once on this thread and unloads it again.
-    auto checked = std::make_unique<vst>(entry(stored), true);
+    // A plug-in that is not listed yet has shown nothing of itself: it is
+    // checked in a process of its own, so that one that hangs or crashes
+    // while it loads costs this page a message, not the player.
+    auto checked = std::make_unique<vst>(entry(stored), true, plugin_place::own_process);
     if (!checked->loaded) {
         show_popup(checked->diagnosis, k_title_error, popup_message::icon_error);
         return;
@@ -187,6 +215,7 @@ void manager::on_add(bool shift) {
     }
     insert_row(row_count(), std::move(checked));
     changed_ = true;
+    show_switch();
     state_changed();
 }
 
@@ -200,6 +229,7 @@ void manager::on_remove() {
         ListView_DeleteItem(list_, row);
         changed_ = true;
     }
+    show_switch();
     if (changed_) state_changed();
 }
 
@@ -216,6 +246,35 @@ bool manager::confirm_removal() {
                        MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
 }
 
+void manager::on_own_process() {
+    const std::vector<const entry*> selected = records(true);
+    const process_column::switch_state now = process_.state_of(selected);
+    if (now == process_column::switch_state::none || now == process_column::switch_state::fixed) return;
+    process_.choose(selected, now != process_column::switch_state::on);
+    for (int row = 0, rows = row_count(); row < rows; ++row)
+        if (const entry* e = record_of(row)) set_text(list_, row, k_process_column, process_.text(*e));
+    show_switch();
+    state_changed();
+}
+
+void manager::show_switch() {
+    HWND box = GetDlgItem(hwnd(), IDC_OWN_PROCESS);
+    WPARAM check = BST_UNCHECKED;
+    bool enabled = true;
+    switch (process_.state_of(records(true))) {
+        case process_column::switch_state::none: enabled = false; break;
+        case process_column::switch_state::fixed:
+            check = BST_CHECKED;
+            enabled = false;
+            break;
+        case process_column::switch_state::off: break;
+        case process_column::switch_state::on: check = BST_CHECKED; break;
+        case process_column::switch_state::mixed: check = BST_INDETERMINATE; break;
+    }
+    SendMessageW(box, BM_SETCHECK, check, 0);
+    EnableWindow(box, enabled);
+}
+
 void manager::state_changed() {
     if (callback_) callback_->on_state_changed();
 }
@@ -223,7 +282,10 @@ void manager::state_changed() {
 unsigned manager::get_state() {
     int rows = row_count();
     EnableWindow(GetDlgItem(hwnd(), IDC_ADD), rows < k_max_add_rows);
-    return changed_ ? preferences_state_changed | preferences_state_needs_restart | preferences_state_resettable : 0;
+    if (changed_) return preferences_state_changed | preferences_state_needs_restart | preferences_state_resettable;
+    // A new process choice needs no restart: it applies to the plug-ins
+    // loaded from then on.
+    return process_.changed() ? preferences_state_changed | preferences_state_resettable : 0;
 }
 
 void manager::apply() {
@@ -231,16 +293,18 @@ void manager::apply() {
     // and an empty list would wipe the file.
     if (!list_) return;
     // The rows keep their records; the file gets copies of them.
-    entry_list records;
-    for (int row = 0, rows = row_count(); row < rows; ++row)
-        if (const entry* e = record_of(row)) records.push_back(std::make_unique<entry>(*e));
-    const list_save_result saved = save_list(records);
+    entry_list copies;
+    for (const entry* e : records(false)) copies.push_back(std::make_unique<entry>(*e));
+    const list_save_result saved = save_list(copies);
+    process_.apply(records(false));
     if (!saved.saved) show_popup(saved.error, k_title_error, popup_message::icon_error);
 }
 
 void manager::reset() {
     entry_list records;
     load_list(records);
+    process_.load();
     fill_rows(std::move(records));
     changed_ = false;
+    show_switch();
 }

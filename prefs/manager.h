@@ -10,6 +10,7 @@
 #include "../host/preferences_page.h"
 #include "../shell/entry.h"
 #include "page_resource.h"
+#include "process_column.h"
 
 // The most rows "&Add..." can reach.
 inline constexpr int k_max_add_rows = 20;
@@ -34,6 +35,10 @@ private:
     void on_add(bool shift);
     void on_import_legacy();
     void on_remove();
+    // The "Run in its own process" switch was clicked.
+    void on_own_process();
+    // The switch follows the selected rows.
+    void show_switch();
     // Asks before removing the selected rows when the chain uses their plug-ins.
     bool confirm_removal();
     void on_destroy();
@@ -41,6 +46,7 @@ private:
 
     int row_count() const;
     entry* record_of(int row) const;
+    std::vector<const entry*> records(bool selected_only) const;
     // The row takes ownership of the record.
     void insert_row(int row, std::unique_ptr<entry> record);
     void destroy_rows();
@@ -49,6 +55,7 @@ private:
     service_ptr_t<preferences_page_callback> callback_;
     HWND list_ = nullptr;
     bool changed_ = false;
+    process_column process_;
 };
 
 // The module path stored for a chosen DLL: in a portable installation the

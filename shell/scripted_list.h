@@ -11,10 +11,15 @@
 
 entry_list scripted_list();
 // Checks the DLL, appends it and writes the list; returns the list as
-// written, the new entry last.
-entry_list scripted_add(const std::string& module_path);
-// Removes the entry at `position` if it still carries `identifier`.
+// written, the new entry last. With `own_process` the DLL is checked in a
+// process of its own and is chosen to run in one.
+entry_list scripted_add(const std::string& module_path, bool own_process);
+// Removes the entry at `position` if it still carries `identifier`, and
+// its choice of a process with it.
 std::unique_ptr<entry> scripted_remove(std::size_t position, const GUID& identifier);
+// Chooses where the entry at `position`, if it still carries `identifier`,
+// runs from its next load; returns it.
+std::unique_ptr<entry> scripted_set_own_process(std::size_t position, const GUID& identifier, bool own);
 // The legacy registry list replaces the file's; `replaced` is the count
 // the file held before.
 entry_list scripted_import_legacy(std::size_t& replaced);

@@ -7,6 +7,10 @@
 #include <vector>
 
 #include "../host/vst_scripting.h"
+#include "../prefs/advanced_settings.h"
+#include "../prefs/process_choice.h"
+#include "../vst/isolation.h"
+#include "../vst/pe_machine.h"
 #include "../vst/plugin_activity.h"
 #include "../vst/scripted_preset.h"
 #include "factory_list.h"
@@ -39,10 +43,20 @@ void require(const void* argument, const char* what) {
     if (!argument) throw script_error(vst_script_bad_argument, std::string("no ") + what + " was given");
 }
 
+// Where the plug-in runs from its next load.
+std::uint32_t process_flags(const entry& e) {
+    std::uint32_t flags = 0;
+    if (own_process_choice().own_process(e.identifier)) flags |= vst_script_entry_own_process_chosen;
+    if (foreign_machine(e) != k_machine_unknown) flags |= vst_script_entry_other_architecture;
+    if (flags || every_plugin_in_own_process_setting().get_state()) flags |= vst_script_entry_own_process;
+    return flags;
+}
+
 void hand_entry(vst_script_entry_sink& sink, std::size_t position, const entry& e) {
+    const std::uint32_t flags = (e.has_editor ? vst_script_entry_has_editor : 0u) | process_flags(e);
     const vst_script_entry record{e.product_name.c_str(),    e.vendor_name.c_str(),
                                   e.channel_summary.c_str(), e.module_path.c_str(),
-                                  e.identifier,              e.has_editor ? vst_script_entry_has_editor : 0u};
+                                  e.identifier,              flags};
     sink.on_entry(static_cast<std::uint32_t>(position), record);
 }
 
@@ -89,12 +103,13 @@ public:
                                              vst_script_entry_sink& added, vst_script_text& error) noexcept override {
         return answer(error, [&] {
             require(module_path, "plug-in DLL");
-            if (flags != 0) {
+            if (flags & ~vst_script_add_own_process) {
                 char text[48];
-                std::snprintf(text, sizeof text, "unknown add flags 0x%08X", static_cast<unsigned>(flags));
+                std::snprintf(text, sizeof text, "unknown add flags 0x%08X",
+                              static_cast<unsigned>(flags & ~vst_script_add_own_process));
                 throw script_error(vst_script_bad_argument, text);
             }
-            const entry_list written = scripted_add(module_path);
+            const entry_list written = scripted_add(module_path, (flags & vst_script_add_own_process) != 0);
             hand_entry(added, written.size() - 1, *written.back());
         });
     }
@@ -160,6 +175,17 @@ public:
                 out.on_instance({a.identifier, a.non_finite_samples, a.keyed ? 1u : 0u, a.key, a.call_ms,
                                  a.product_name.c_str(), a.module_path.c_str(), a.call ? a.call : ""});
             });
+        });
+    }
+
+    vst_script_status VST_SCRIPTING_CALL set_own_process(std::uint32_t position, const GUID& identifier,
+                                                         std::uint32_t own, vst_script_entry_sink& changed,
+                                                         vst_script_text& error) noexcept override {
+        return answer(error, [&] {
+            if (own > 1)
+                throw script_error(vst_script_bad_argument,
+                                   "own takes 1 (its own process) or 0 (the player's), not " + std::to_string(own));
+            hand_entry(changed, position, *scripted_set_own_process(position, identifier, own == 1));
         });
     }
 };

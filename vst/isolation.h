@@ -13,13 +13,17 @@ enum class plugin_place {
     own_process,  // in a bridge process of its own, whatever the choice
 };
 
-// Whether the user wants this configured plug-in in a process of its own.
-// Asked only for a DLL of this process's architecture: one of the other
-// architecture always runs in its own process. Any thread.
+// Whether the user wants this configured plug-in in a process of its own:
+// the advanced setting "Run every plug-in in its own process", else the
+// choice kept for its identifier. Asked only for a DLL of this process's
+// architecture: one of the other architecture always runs in its own
+// process. Any thread.
 bool isolation_wanted(const entry& configured);
 
-// What isolation_wanted answers until it reads the component's settings.
-void set_isolation_wanted(bool every_plugin);
+// The machine of the configured plug-in's DLL when that is the other
+// architecture's (it can only run in its own process), else
+// k_machine_unknown. Reads the DLL's header.
+std::uint16_t foreign_machine(const entry& configured);
 
 // Whether the DLL at `resolved_path` runs in a bridge process.
 bool runs_in_own_process(const std::string& resolved_path, const entry& configured, plugin_place place);

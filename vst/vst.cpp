@@ -1,7 +1,5 @@
 #include "vst.h"
 
-#include <shlwapi.h>
-
 #include <cstring>
 #include <vector>
 
@@ -12,6 +10,7 @@
 #include "../shell/identifier_text.h"
 #include "host_callback.h"
 #include "instance_lock.h"
+#include "module_path.h"
 #include "opcode_names.h"
 #include "open_records.h"
 #include "pe_machine.h"
@@ -22,17 +21,6 @@
 namespace {
 
 const char k_line_break[] = "\r\n\r\n";
-
-std::string resolve_module_path(const std::string& configured) {
-    std::wstring path = utf8_to_wide(configured);
-    if (path.size() >= MAX_PATH || !PathIsRelativeW(path.c_str())) return configured;
-    wchar_t folder[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, folder, MAX_PATH);
-    PathRemoveFileSpecW(folder);
-    wchar_t joined[MAX_PATH] = {};
-    if (!PathCombineW(joined, folder, path.c_str())) return configured;
-    return wide_to_utf8(joined);
-}
 
 bool file_exists_for_host(const std::string& path) {
     try {

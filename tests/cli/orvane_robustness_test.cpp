@@ -145,9 +145,9 @@ TEST_F(OrvaneRobustness, ComponentWithoutAScriptingInterfaceItKnowsIsRefused) {
     ASSERT_TRUE(CopyFileW((bin_folder() + L"fake_component\\vel_vst.dll").c_str(),
                           install.file(L"vel_vst.dll").c_str(), FALSE));
     struct { const wchar_t* version; std::string message; } cases[] = {
-        {L"3", "vel_vst.dll has scripting interface version 3; this orvane knows only version 2"},
-        {L"1", "vel_vst.dll has scripting interface version 1; this orvane knows only version 2"},
-        {nullptr, "vel_vst.dll has no scripting interface; this orvane needs version 2 of it"},
+        {L"4", "vel_vst.dll has scripting interface version 4; this orvane knows only version 3"},
+        {L"2", "vel_vst.dll has scripting interface version 2; this orvane knows only version 3"},
+        {nullptr, "vel_vst.dll has no scripting interface; this orvane needs version 3 of it"},
     };
     for (const auto& c : cases) {
         run_place place;

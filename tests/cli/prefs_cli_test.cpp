@@ -92,6 +92,40 @@ TEST_F(PrefsTool, CancelChangesNothing) {
     EXPECT_EQ(list_bytes(), before);
 }
 
+// Where a plug-in runs is no list edit: it is kept in the profile's state,
+// and it needs no restart.
+TEST_F(PrefsTool, AProcessChosenOnThePageIsKept) {
+    write_list_file(profile.file(L"vst_entries.bin"),
+                    {{"C:\\fx\\a.dll", "A", identifier_text(1)}, {"C:\\fx\\b.dll", "B", identifier_text(2)}});
+    bool switched = false;
+    tool_run r = run_orvane_driven(with_profile({L"prefs"}), [&](unsigned long pid) {
+        HWND prefs = wait_prefs(pid);
+        ASSERT_TRUE(prefs);
+        HWND page = wait_page(prefs);
+        ASSERT_TRUE(page);
+        // The page is found while it is being made: its rows come last.
+        HWND list = nullptr;
+        ASSERT_TRUE(wait_until([&] { return (list = GetDlgItem(page, 1004)) && ListView_GetItemCount(list) == 2; },
+                               20000));
+        HWND own_process = GetDlgItem(page, 1011);
+        EXPECT_FALSE(IsWindowEnabled(own_process));  // nothing selected
+        PostMessageW(list, WM_KEYDOWN, VK_HOME, 0);  // the first row
+        ASSERT_TRUE(wait_until([&] { return IsWindowEnabled(own_process) != FALSE; }, 20000));
+        PostMessageW(page, WM_COMMAND, MAKEWPARAM(1011, BN_CLICKED), reinterpret_cast<LPARAM>(own_process));
+        switched = wait_until([&] { return IsWindowEnabled(GetDlgItem(prefs, 102)) != FALSE; }, 20000);
+        PostMessageW(prefs, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    });
+    EXPECT_TRUE(switched);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.out.find("must restart"), std::string::npos) << r.out;
+    tool_run listed = run_orvane(with_profile({L"plugins"}));
+    const std::size_t a = listed.out.find("  1  A "), b = listed.out.find("  2  B ");
+    ASSERT_TRUE(a != std::string::npos && b != std::string::npos) << listed.out;
+    const std::size_t column = listed.out.find("Process");  // in the header, the first line
+    EXPECT_EQ(listed.out.compare(a + column, 4, "own "), 0) << listed.out;
+    EXPECT_EQ(listed.out.compare(b + column, 7, "player "), 0) << listed.out;
+}
+
 // The tool reads the registry of the whole prefix; this is the one test
 // that writes the legacy key there, and it leaves no key behind.
 TEST_F(PrefsTool, ImportLegacyReplacesTheListOrFailsWithoutOne) {

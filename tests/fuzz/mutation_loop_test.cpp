@@ -4,12 +4,14 @@
 // deterministic; a failing round prints the seed and round to replay it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
 #include "../../Helpers/utf.h"
 #include "../../host/exceptions.h"
 #include "../../prefs/advanced_settings.h"
+#include "../../prefs/process_choice.h"
 #include "../../shell/identifier_text.h"
 #include "../../vst/preset_state.h"
 #include "../../vst/program_file.h"
@@ -102,13 +104,18 @@ TEST_P(MutationLoop, PresetPayloads) {
 
 INSTANTIATE_TEST_SUITE_P(TestPlugins, MutationLoop, ::testing::Values("gain", "chunky"));
 
-// What the configuration should leave in the two settings, worked out
-// independently: complete records in order, the last complete one of a
-// setting wins, a body of fewer than 8 bytes leaves the value, reading
-// stops at the first record cut short, and values are not clipped.
+// What the configuration should leave in the settings and the choice of
+// each plug-in's process, worked out independently: complete records in
+// order, the last believed one of a variable wins, reading stops at the
+// first record cut short. An integer takes the first 8 bytes of a body of
+// at least 8, unclipped; the checkbox one byte of 0 or 1 in a body of
+// exactly one; the choice a count and exactly that many identifiers, the
+// first of each kind.
 struct expected_settings {
     std::uint64_t limit = 6;
     std::uint64_t declick = 4;
+    bool every_plugin = false;
+    std::vector<GUID> own;
 };
 
 expected_settings expected_from(const std::vector<unsigned char>& config) {
@@ -130,6 +137,19 @@ expected_settings expected_from(const std::vector<unsigned char>& config) {
             std::memcpy(&v, &config[at], 8);
             (limit ? e.limit : e.declick) = v;
         }
+        if (std::memcmp(id, &k_every_plugin_record, 16) == 0 && size == 1 && config[at] <= 1)
+            e.every_plugin = config[at] == 1;
+        const bool choice = std::memcmp(id, &k_process_choice_record, 16) == 0 && size >= 4;
+        std::uint32_t count = 0;
+        if (choice) std::memcpy(&count, &config[at], 4);
+        if (choice && std::uint64_t{count} * 16 + 4 == size) {
+            e.own.clear();
+            for (std::uint32_t i = 0; i < count && e.own.size() < 1024; ++i) {
+                GUID g;
+                std::memcpy(&g, &config[at + 4 + 16 * i], 16);
+                if (std::find(e.own.begin(), e.own.end(), g) == e.own.end()) e.own.push_back(g);
+            }
+        }
         at += size;
     }
     return e;
@@ -137,13 +157,18 @@ expected_settings expected_from(const std::vector<unsigned char>& config) {
 
 TEST(ConfigurationMutationLoop, SettingsTakeExactlyTheCompleteRecords) {
     settings_restorer keep_settings;
-    const std::vector<unsigned char> seed = settings_configuration(12, 300);
+    std::vector<unsigned char> seed = settings_configuration(12, 300);
+    const std::vector<unsigned char> choice =
+        process_configuration({plugin_guid(0x41), plugin_guid(0x42), plugin_guid(0x41)}, true);
+    seed.insert(seed.end(), choice.begin(), choice.end());
     mutator m(0xC0F16);
     for (int round = 0; round < rounds(); ++round) {
         const std::vector<unsigned char> input = m.mutate(seed);
         // Every round starts from the defaults, as a fresh process would.
         output_number_limit_setting().reset();
         declicker_size_setting().reset();
+        every_plugin_in_own_process_setting().reset();
+        own_process_choice().assign({});
         temp_folder profile;
         host_options o;
         o.linked_entry = &velmora_get_interface;
@@ -154,7 +179,10 @@ TEST(ConfigurationMutationLoop, SettingsTakeExactlyTheCompleteRecords) {
         const expected_settings e = expected_from(input);
         EXPECT_EQ(output_number_limit_setting().get_value(), e.limit) << "round " << round;
         EXPECT_EQ(declicker_size_setting().get_value(), e.declick) << "round " << round;
-        EXPECT_EQ(h.save_configuration().size(), 2u * (16 + 4 + 8)) << "round " << round;
+        EXPECT_EQ(every_plugin_in_own_process_setting().get_state(), e.every_plugin) << "round " << round;
+        EXPECT_EQ(own_process_choice().chosen(), e.own) << "round " << round;
+        EXPECT_EQ(h.save_configuration().size(), 2u * (16 + 4 + 8) + (16 + 4 + 4 + 16 * e.own.size()) + (16 + 4 + 1))
+            << "round " << round;
     }
 }
 

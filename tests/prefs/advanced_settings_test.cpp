@@ -68,6 +68,34 @@ TEST_F(AdvancedSettings, NamesDefaultsAndFlags) {
     }
 }
 
+// "Run every plug-in in its own process": off unless the user turns it on.
+TEST_F(AdvancedSettings, EveryPluginInItsOwnProcessIsACheckboxOffByDefault) {
+    const GUID branch_guid = {0xED53CCA9, 0x658F, 0x421F, {0x83, 0x93, 0xD3, 0x62, 0xCE, 0xB5, 0x52, 0x0B}};
+    const GUID own_guid = {0x85CE8811, 0xC1F5, 0x4461, {0x96, 0x70, 0xF7, 0x7D, 0x86, 0xAE, 0x2B, 0x6D}};
+    advconfig_entry_checkbox_impl& every = every_plugin_in_own_process_setting();
+    string8 name;
+    every.get_name(name);
+    EXPECT_EQ(name.str(), "Run every plug-in in its own process");
+    EXPECT_EQ(every.get_guid(), own_guid);
+    EXPECT_EQ(every.get_parent(), branch_guid);
+    EXPECT_EQ(every.get_sort_priority(), 0.0);
+    EXPECT_FALSE(every.get_state());
+    EXPECT_FALSE(every.get_default_state());
+    EXPECT_EQ(every.get_preferences_flags(), 0u);
+    every.set_state(true);
+    EXPECT_TRUE(every.get_state());
+    every.reset();
+    EXPECT_FALSE(every.get_state());
+
+    // The host tells the kinds of entries apart by what they answer.
+    service_base* out = nullptr;
+    EXPECT_TRUE(every.query(out, advconfig_entry_checkbox_v2::class_guid));
+    EXPECT_TRUE(every.query(out, advconfig_entry_checkbox::class_guid));
+    EXPECT_TRUE(every.query(out, advconfig_entry::class_guid));
+    EXPECT_FALSE(every.query(out, advconfig_entry_string::class_guid));
+    EXPECT_FALSE(every.query(out, advconfig_branch::class_guid));
+}
+
 TEST_F(AdvancedSettings, ValuesAreClippedBothWays) {
     auto& limit = output_number_limit_setting();
     auto& declick = declicker_size_setting();

@@ -12,8 +12,7 @@
 #include "../../host/exception_win32.h"
 #include "../../host/preferences_page.h"
 #include "../../host_standin/shared/shared_record.h"
-#include "../support/component_fixture.h"
-#include "../support/page_driver.h"
+#include "../support/page_fixture.h"
 #include "../support/registry_sandbox.h"
 
 namespace {
@@ -22,62 +21,7 @@ const GUID k_page_guid = {0x89C112F4, 0xCDA2, 0x4554, {0x91, 0x8A, 0xE7, 0x56, 0
 const GUID k_parent_guid = {0x0E966267, 0x7DFB, 0x433B, {0xA0, 0x7C, 0x3F, 0x8C, 0xDD, 0x31, 0xA2, 0x58}};
 const unsigned k_changed_state = 11;
 
-list_record listed(const std::string& product, unsigned id) {
-    list_record r;
-    r.module_path = "C:\\fx\\" + product + ".dll";
-    r.product_name = product;
-    r.vendor_name = "Vendor " + product;
-    r.channels = "1/2";
-    r.identifier = identifier_text(id);
-    return r;
-}
-
-row_texts row_of(const list_record& r) { return {r.product_name, r.vendor_name, r.channels, r.module_path}; }
-
-class PrefsPage : public ComponentFixture {
-protected:
-    void open(const std::vector<list_record>& plugins, bool portable = false) {
-        init_common_controls();
-        write_list_file(profile.file(L"vst_entries.bin"), plugins);
-        host_options o;
-        o.component_path = component_dll();
-        o.profile_folder = profile.utf8();
-        o.portable = portable;
-        host = std::make_unique<component_host>(o);
-        host->start();
-        parent = make_page_parent();
-        instance = page_service()->instantiate(parent, &callback);
-        ASSERT_TRUE(instance);
-        callback.page = instance.get();
-        driver = std::make_unique<page_driver>(instance->get_wnd());
-    }
-    void TearDown() override {
-        instance.reset();
-        if (parent) DestroyWindow(parent);
-    }
-    service_ptr_t<preferences_page_v3> page_service() {
-        for (auto& p : host->services<preferences_page>()) {
-            service_ptr_t<preferences_page_v3> v3;
-            if (p->get_guid() == k_page_guid && p.query_as(v3)) return v3;
-        }
-        ADD_FAILURE() << "no VST plug-ins page";
-        return {};
-    }
-    bool add_enabled() { return IsWindowEnabled(driver->control(1005)) != FALSE; }
-    row_texts plugin_row(const std::string& dll, const std::string& product) {
-        return {product, "Orvane Labs", "2/2", wide_to_utf8(plugin_dll(dll))};
-    }
-    std::vector<list_record> numbered(int count) {
-        std::vector<list_record> out;
-        for (int i = 0; i < count; ++i) out.push_back(listed("fx" + std::to_string(i), 0x1000 + i));
-        return out;
-    }
-
-    test_page_callback callback;
-    HWND parent = nullptr;
-    service_ptr_t<preferences_page_instance> instance;
-    std::unique_ptr<page_driver> driver;
-};
+class PrefsPage : public PageFixture {};
 
 TEST_F(PrefsPage, ServiceIdentity) {
     open({});
@@ -109,7 +53,11 @@ TEST_F(PrefsPage, OpensWithTheFilesPluginsInFileOrder) {
     EXPECT_EQ(GetParent(page), parent);
     EXPECT_EQ(GetWindowLongW(page, GWL_STYLE) & (WS_CHILD | WS_CAPTION), WS_CHILD);
     wchar_t text[128];
-    const std::pair<int, const wchar_t*> labels[] = {{1010, L"VST plug-ins in use:"}, {1005, L"&Add..."}, {1006, L"&Remove"}};
+    const std::pair<int, const wchar_t*> labels[] = {{1010, L"VST plug-ins in use:"},
+                                                     {1005, L"&Add..."},
+                                                     {1006, L"&Remove"},
+                                                     {1011, L"Run in its own &process"},
+                                                     {1012, L"Takes effect when the plug-in is next loaded."}};
     for (const auto& l : labels) {
         GetWindowTextW(driver->control(l.first), text, 128);
         EXPECT_EQ(std::wstring(text), l.second);
@@ -122,9 +70,9 @@ TEST_F(PrefsPage, OpensWithTheFilesPluginsInFileOrder) {
     HWND list = driver->list();
     EXPECT_EQ(ListView_GetExtendedListViewStyle(list), 0x14820u);
     EXPECT_TRUE(GetWindowLongW(list, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
-    const int widths[] = {125, 100, 40, 220};
-    const wchar_t* headers[] = {L"Product", L"Vendor", L"I/O", L"Module"};
-    for (int c = 0; c < 4; ++c) {
+    const int widths[] = {125, 100, 40, 220, 60};
+    const wchar_t* headers[] = {L"Product", L"Vendor", L"I/O", L"Module", L"Process"};
+    for (int c = 0; c < 5; ++c) {
         LVCOLUMNW col{};
         col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
         col.pszText = text;
@@ -134,6 +82,10 @@ TEST_F(PrefsPage, OpensWithTheFilesPluginsInFileOrder) {
         EXPECT_EQ(col.cx, widths[c]);
         EXPECT_EQ(col.fmt & LVCFMT_JUSTIFYMASK, LVCFMT_LEFT);
     }
+    // The process shows before the module, whose long paths would hide it.
+    int order[5] = {};
+    ASSERT_TRUE(ListView_GetColumnOrderArray(list, 5, order));
+    EXPECT_EQ(std::vector<int>(order, order + 5), (std::vector<int>{0, 1, 2, 4, 3}));
 }
 
 TEST_F(PrefsPage, AddsAValidPlugin) {

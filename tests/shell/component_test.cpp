@@ -7,11 +7,16 @@
 #include "../../host/advconfig.h"
 #include "../../host/component_info.h"
 #include "../../host/dsp.h"
+#include "../../cli/script_receivers.h"
 #include "../../host_standin/component_host.h"
+#include "../support/component_fixture.h"
 #include "../support/list_writer.h"
 #include "../support/test_paths.h"
 
 namespace {
+
+const GUID k_output_limit = {0x0B845278, 0x89EA, 0x46FC, {0xBE, 0x6F, 0x6D, 0x11, 0x1F, 0xFE, 0x94, 0x8C}};
+const GUID k_declicker = {0xF0048EF8, 0x9EF0, 0x4D7E, {0xA2, 0x4C, 0x55, 0x63, 0xE0, 0xFF, 0xA0, 0x9E}};
 
 class Component : public ::testing::Test {
 protected:
@@ -49,6 +54,16 @@ protected:
         }
         return {};
     }
+    service_ptr_t<advconfig_entry_checkbox> setting_checkbox() {
+        for (auto& s : host->services<advconfig_entry>()) {
+            service_ptr_t<advconfig_entry_checkbox> v;
+            string8 n;
+            s->get_name(n);
+            if (n.str() == "Run every plug-in in its own process" && s.query_as(v)) return v;
+        }
+        ADD_FAILURE() << "no such checkbox";
+        return {};
+    }
     std::size_t list_length() {
         std::size_t n = 0;
         for (service_factory_base* f = host->client().service_list(); f; f = f->next) ++n;
@@ -79,7 +94,7 @@ TEST_F(Component, NoListMeansNoEffectsButFixedServices) {
     EXPECT_TRUE(effect_names().empty());
     EXPECT_EQ(host->services<componentversion>().size(), 1u);
     EXPECT_EQ(host->services<component_installation_validator>().size(), 1u);
-    EXPECT_EQ(host->services<advconfig_entry>().size(), 3u);
+    EXPECT_EQ(host->services<advconfig_entry>().size(), 4u);
 }
 
 TEST_F(Component, OneSlotPerEntryUpToTwenty) {
@@ -133,10 +148,12 @@ TEST_F(Component, ConfigurationRoundTrip) {
     setting("Output number limit")->set_state("12", 2);
     setting("Declicker size")->set_state("300", 3);
     std::vector<unsigned char> saved = host->save_configuration();
-    ASSERT_EQ(saved.size(), 2u * (16 + 4 + 8));
-    for (std::size_t record = 0; record < 2; ++record)
-        EXPECT_EQ(std::vector<unsigned char>(saved.begin() + 28 * record + 16, saved.begin() + 28 * record + 20),
-                  (std::vector<unsigned char>{8, 0, 0, 0}));
+    const auto records = configuration_records(saved);
+    ASSERT_EQ(records.size(), 4u);
+    EXPECT_EQ(records.at(k_output_limit), (std::vector<unsigned char>{12, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(records.at(k_declicker), (std::vector<unsigned char>{0x2C, 1, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(records.at(k_process_choice_record), (std::vector<unsigned char>{0, 0, 0, 0}));
+    EXPECT_EQ(records.at(k_every_plugin_record), std::vector<unsigned char>{0});
     host.reset();
 
     start(saved);
@@ -145,6 +162,47 @@ TEST_F(Component, ConfigurationRoundTrip) {
     setting("Declicker size")->get_state(declick);
     EXPECT_EQ(limit.str(), "12");
     EXPECT_EQ(declick.str(), "300");
+}
+
+// Where each plug-in runs is the user's: it comes back with the stored
+// configuration the player hands the component.
+TEST_F(Component, WhereEachPluginRunsSurvivesARestart) {
+    write_plugins(3);
+    start();
+    auto scripting = host->service<vst_scripting>();
+    text_receiver error;
+    entry_receiver changed;
+    for (std::uint32_t position : {2u, 0u})
+        ASSERT_EQ(scripting->set_own_process(position, plugin_guid(1000 + position), 1, changed, error), vst_script_ok)
+            << error.text;
+    setting_checkbox()->set_state(true);
+    const std::vector<unsigned char> saved = host->save_configuration();
+    const auto records = configuration_records(saved);
+    EXPECT_EQ(records.at(k_process_choice_record), process_choice_body({plugin_guid(1002), plugin_guid(1000)}));
+    EXPECT_EQ(records.at(k_every_plugin_record), std::vector<unsigned char>{1});
+    scripting.reset();
+    host.reset();
+
+    start(saved);
+    EXPECT_TRUE(setting_checkbox()->get_state());
+    scripting = host->service<vst_scripting>();
+    entry_receiver listed;
+    ASSERT_EQ(scripting->list(listed, error), vst_script_ok) << error.text;
+    ASSERT_EQ(listed.entries.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(listed.entries[i].own_process_chosen, i != 1) << i;
+        EXPECT_TRUE(listed.entries[i].own_process) << i;  // every plug-in does
+    }
+    scripting.reset();
+    host.reset();
+
+    // A damaged choice is not believed, and the records after it still are.
+    std::vector<unsigned char> damaged = process_configuration({plugin_guid(1001)}, true);
+    damaged[20] = 2;  // two identifiers said, one there
+    start(damaged);
+    EXPECT_EQ(configuration_records(host->save_configuration()).at(k_process_choice_record),
+              process_choice_body({}));
+    EXPECT_TRUE(setting_checkbox()->get_state());
 }
 
 TEST_F(Component, UnknownAndDamagedRecordsAreSkipped) {

@@ -25,7 +25,7 @@ protected:
     void start_with(const std::vector<list_record>& plugins) {
         start(plugins);
         scripting = host->service<vst_scripting>();
-        ASSERT_EQ(scripting->version(), 2u);
+        ASSERT_EQ(scripting->version(), 3u);
     }
     // The interface's reference goes before the DLL does.
     void stop() {
@@ -130,8 +130,7 @@ TEST_F(Scripting, RefusedAddsSayWhyAndLeaveTheList) {
          "This plug-in is already in the list. (Orvane Gain, " + listed_gain + ")"},
         {"list full", full, gain.c_str(), 0, vst_script_refused,
          "the list already holds 20 plug-ins; at most 20 can be used"},
-        {"isolation asked of a component without it", {}, gain.c_str(), 1, vst_script_bad_argument,
-         "unknown add flags 0x00000001"},
+        {"a flag of a later version", {}, gain.c_str(), 3, vst_script_bad_argument, "unknown add flags 0x00000002"},
         {"no path", {}, nullptr, 0, vst_script_bad_argument, "no plug-in DLL was given"},
     };
     for (const auto& c : cases) {
@@ -173,6 +172,91 @@ TEST_F(Scripting, RemoveTakesOnlyTheEntryItWasToldOf) {
         EXPECT_EQ(left, c.left) << c.position;
         stop();
     }
+}
+
+// What the tool's `plugins` shows of where each plug-in runs, and what
+// `isolate` may change.
+TEST_F(Scripting, WhereEachPluginRunsIsChosenPerEntry) {
+    const std::string foreign = wide_to_utf8(other_architecture_plugin_dll("recorder"));
+    const char* foreign_kind = sizeof(void*) == 8 ? "x86" : "x64";
+    start_with({plugin_record("gain", k_gain_id, "Orvane Gain"), {foreign, "Recorder", identifier_text(0x4F526563)},
+                {"C:\\nowhere\\gone.dll", "Gone", identifier_text(7)}});
+    enum : std::uint32_t {
+        chosen = vst_script_entry_own_process_chosen,
+        other = vst_script_entry_other_architecture,
+        own = vst_script_entry_own_process,
+    };
+    struct {
+        std::uint32_t position;
+        unsigned identifier;
+        std::uint32_t own_process;
+        vst_script_status status;
+        std::string error;
+        std::uint32_t flags[3];  // of the three entries afterwards
+    } cases[] = {
+        {0, k_gain_id, 1, vst_script_ok, "", {chosen | own, other | own, 0}},
+        {2, 7, 1, vst_script_ok, "", {chosen | own, other | own, chosen | own}},
+        {0, k_gain_id, 0, vst_script_ok, "", {0, other | own, chosen | own}},
+        {1, 0x4F526563, 0, vst_script_refused,
+         std::string("Recorder is an ") + foreign_kind + " DLL: it always runs in a process of its own",
+         {0, other | own, chosen | own}},
+        {1, 0x4F526563, 1, vst_script_ok, "", {0, other | own, chosen | own}},
+        {0, 7, 1, vst_script_refused, "the plug-in list changed: position 0 now holds Orvane Gain",
+         {0, other | own, chosen | own}},
+        {3, 7, 1, vst_script_out_of_range, "no plug-in at list position 3 (the list holds 3)",
+         {0, other | own, chosen | own}},
+        {0, k_gain_id, 2, vst_script_bad_argument, "own takes 1 (its own process) or 0 (the player's), not 2",
+         {0, other | own, chosen | own}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.position) + " " + std::to_string(c.own_process));
+        text_receiver error;
+        struct : vst_script_entry_sink {
+            void VST_SCRIPTING_CALL on_entry(std::uint32_t, const vst_script_entry& e) noexcept override {
+                flags.push_back(e.flags & ~vst_script_entry_has_editor);
+            }
+            std::vector<std::uint32_t> flags;
+        } changed, listed;
+        EXPECT_EQ(scripting->set_own_process(c.position, plugin_guid(c.identifier), c.own_process, changed, error),
+                  c.status);
+        EXPECT_EQ(error.text, c.error);
+        EXPECT_EQ(changed.flags.size(), c.status == vst_script_ok ? 1u : 0u);
+        if (!changed.flags.empty()) {
+            EXPECT_EQ(changed.flags[0], c.flags[c.position]);
+        }
+        ASSERT_EQ(scripting->list(listed, error), vst_script_ok);
+        EXPECT_EQ(listed.flags, std::vector<std::uint32_t>(c.flags, c.flags + 3));
+    }
+    expect_no_message_box();
+}
+
+// An add that asks for a process of its own checks the plug-in there, and
+// a remove takes the choice with the plug-in.
+TEST_F(Scripting, AddInAProcessOfItsOwnAndRemoveTakesTheChoiceAlong) {
+    plugin_hooks dll("gain");
+    start_with({});
+    dll.clear();
+    ASSERT_EQ(add(dll.path_utf8().c_str(), vst_script_add_own_process).status, vst_script_ok);
+    ASSERT_EQ(last_added.entries.size(), 1u);
+    EXPECT_TRUE(last_added.entries[0].own_process_chosen);
+    // Opened once, and not by this process (which would note its thread).
+    EXPECT_EQ(dll.calls(effOpen), 1);
+    EXPECT_EQ(dll.opcode_thread(effOpen), 0u);
+    EXPECT_EQ(configuration_records(host->save_configuration()).at(k_process_choice_record),
+              process_choice_body({plugin_guid(k_gain_id)}));
+
+    text_receiver error;
+    entry_receiver removed;
+    ASSERT_EQ(scripting->remove(0, plugin_guid(k_gain_id), removed, error), vst_script_ok) << error.text;
+    EXPECT_EQ(configuration_records(host->save_configuration()).at(k_process_choice_record), process_choice_body({}));
+
+    // Without the flag, the check runs here, and nothing is chosen.
+    dll.clear();
+    ASSERT_EQ(add(dll.path_utf8().c_str()).status, vst_script_ok);
+    EXPECT_FALSE(last_added.entries.at(0).own_process_chosen);
+    EXPECT_EQ(dll.opcode_thread(effOpen), GetCurrentThreadId());
+    EXPECT_EQ(configuration_records(host->save_configuration()).at(k_process_choice_record), process_choice_body({}));
+    expect_no_message_box();
 }
 
 TEST_F(Scripting, ParametersAreReadAndSetIntoANewPreset) {

@@ -8,13 +8,59 @@ namespace {
 const GUID k_output_limit = {0x0B845278, 0x89EA, 0x46FC, {0xBE, 0x6F, 0x6D, 0x11, 0x1F, 0xFE, 0x94, 0x8C}};
 const GUID k_declicker = {0xF0048EF8, 0x9EF0, 0x4D7E, {0xA2, 0x4C, 0x55, 0x63, 0xE0, 0xFF, 0xA0, 0x9E}};
 
-void put_record(std::vector<unsigned char>& out, const GUID& id, std::uint64_t value) {
+void put_body(std::vector<unsigned char>& out, const GUID& id, const std::vector<unsigned char>& body) {
     const auto* g = reinterpret_cast<const unsigned char*>(&id);
     out.insert(out.end(), g, g + 16);
-    out.insert(out.end(), {8, 0, 0, 0});
-    for (int i = 0; i < 8; ++i) out.push_back(static_cast<unsigned char>(value >> (8 * i)));
+    const auto size = static_cast<std::uint32_t>(body.size());
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>(size >> (8 * i)));
+    out.insert(out.end(), body.begin(), body.end());
+}
+
+void put_record(std::vector<unsigned char>& out, const GUID& id, std::uint64_t value) {
+    std::vector<unsigned char> body;
+    for (int i = 0; i < 8; ++i) body.push_back(static_cast<unsigned char>(value >> (8 * i)));
+    put_body(out, id, body);
 }
 }  // namespace
+
+const GUID k_process_choice_record = {0xFEC163D3, 0x2020, 0x4CD6, {0x89, 0xE7, 0x5C, 0x4D, 0x6F, 0x0F, 0x1A, 0x7F}};
+const GUID k_every_plugin_record = {0x85CE8811, 0xC1F5, 0x4461, {0x96, 0x70, 0xF7, 0x7D, 0x86, 0xAE, 0x2B, 0x6D}};
+
+std::vector<unsigned char> process_choice_body(const std::vector<GUID>& own) {
+    const auto count = static_cast<std::uint32_t>(own.size());
+    std::vector<unsigned char> body;
+    for (int i = 0; i < 4; ++i) body.push_back(static_cast<unsigned char>(count >> (8 * i)));
+    for (const GUID& g : own) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(&g);
+        body.insert(body.end(), bytes, bytes + 16);
+    }
+    return body;
+}
+
+std::vector<unsigned char> process_configuration(const std::vector<GUID>& own, bool every_plugin) {
+    std::vector<unsigned char> out;
+    put_body(out, k_process_choice_record, process_choice_body(own));
+    put_body(out, k_every_plugin_record, {static_cast<unsigned char>(every_plugin ? 1 : 0)});
+    return out;
+}
+
+std::map<GUID, std::vector<unsigned char>, guid_less> configuration_records(const std::vector<unsigned char>& saved) {
+    std::map<GUID, std::vector<unsigned char>, guid_less> records;
+    for (std::size_t at = 0; at + 20 <= saved.size();) {
+        GUID id;
+        std::memcpy(&id, saved.data() + at, 16);
+        std::uint32_t size = 0;
+        std::memcpy(&size, saved.data() + at + 16, 4);
+        if (at + 20 + size > saved.size()) {
+            ADD_FAILURE() << "a record runs past the end of the configuration";
+            break;
+        }
+        records[id].assign(saved.begin() + static_cast<std::ptrdiff_t>(at + 20),
+                           saved.begin() + static_cast<std::ptrdiff_t>(at + 20 + size));
+        at += 20 + size;
+    }
+    return records;
+}
 
 std::vector<unsigned char> settings_configuration(std::uint64_t output_limit, std::uint64_t declicker_size) {
     std::vector<unsigned char> out;

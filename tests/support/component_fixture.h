@@ -3,6 +3,8 @@
 // list and settings of the test's choosing.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +16,22 @@
 
 // Stored configuration records for the two settings.
 std::vector<unsigned char> settings_configuration(std::uint64_t output_limit, std::uint64_t declicker_size);
+
+// The identifiers of the records that keep where plug-ins run: the set of
+// plug-ins chosen to run in a process of their own, and the setting "Run
+// every plug-in in its own process".
+extern const GUID k_process_choice_record;
+extern const GUID k_every_plugin_record;
+// The body of the first record: the count, then the identifiers.
+std::vector<unsigned char> process_choice_body(const std::vector<GUID>& own);
+// Both records, as the component would store them.
+std::vector<unsigned char> process_configuration(const std::vector<GUID>& own, bool every_plugin);
+
+struct guid_less {
+    bool operator()(const GUID& a, const GUID& b) const { return std::memcmp(&a, &b, sizeof a) < 0; }
+};
+// The records of a stored configuration, by identifier.
+std::map<GUID, std::vector<unsigned char>, guid_less> configuration_records(const std::vector<unsigned char>& saved);
 
 // Four copies of a uniqueID: the slot identifier validation gives a plug-in.
 GUID plugin_guid(unsigned unique_id);

@@ -51,6 +51,10 @@ public:
     vst_script_status VST_SCRIPTING_CALL activity(vst_script_activity_sink&, vst_script_text& e) noexcept override {
         return refuse(e);
     }
+    vst_script_status VST_SCRIPTING_CALL set_own_process(std::uint32_t, const GUID&, std::uint32_t,
+                                                         vst_script_entry_sink&, vst_script_text& e) noexcept override {
+        return refuse(e);
+    }
 
 private:
     static vst_script_status refuse(vst_script_text& error) {

@@ -47,16 +47,21 @@ BOOL CALLBACK longest_static(HWND wnd, LPARAM param) {
 HWND page_driver::list() const { return GetDlgItem(page_, 1004); }
 
 std::vector<row_texts> page_driver::rows() const {
-    std::vector<row_texts> out;
+    std::vector<row_texts> out(static_cast<std::size_t>(ListView_GetItemCount(list())));
+    for (int c = 0; c < 4; ++c) {
+        const std::vector<std::string> texts = column(c);
+        for (std::size_t r = 0; r < out.size(); ++r) out[r].push_back(texts[r]);
+    }
+    return out;
+}
+
+std::vector<std::string> page_driver::column(int index) const {
+    std::vector<std::string> out;
     const int n = ListView_GetItemCount(list());
     for (int r = 0; r < n; ++r) {
-        row_texts row;
-        for (int c = 0; c < 4; ++c) {
-            wchar_t text[520] = {};
-            ListView_GetItemText(list(), r, c, text, 520);
-            row.push_back(wide_to_utf8(text));
-        }
-        out.push_back(row);
+        wchar_t text[520] = {};
+        ListView_GetItemText(list(), r, index, text, 520);
+        out.push_back(wide_to_utf8(text));
     }
     return out;
 }

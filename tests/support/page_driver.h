@@ -36,6 +36,8 @@ public:
     HWND list() const;
     HWND control(int id) const { return GetDlgItem(page_, id); }
     std::vector<row_texts> rows() const;
+    // The texts of one column, row by row.
+    std::vector<std::string> column(int index) const;
     std::vector<int> selected_rows() const;
     int focused_row() const;
     void select(const std::vector<int>& rows) const;

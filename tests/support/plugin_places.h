@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "../../prefs/advanced_settings.h"
 #include "../../vst/isolation.h"
 #include "../../vst/vst.h"
 
@@ -18,11 +19,14 @@ inline std::string place_name(const ::testing::TestParamInfo<plugin_place>& info
                              ::testing::Values(plugin_place::in_process, plugin_place::own_process), place_name)
 
 // Has every plug-in that the component acquires run in `place` while it
-// lives (the user's choice, for code that does not say where).
+// lives, through the advanced setting that overrides the choice of each
+// plug-in (for code that does not say where).
 class isolation_choice {
 public:
-    explicit isolation_choice(plugin_place place) { set_isolation_wanted(place == plugin_place::own_process); }
-    ~isolation_choice() { set_isolation_wanted(false); }
+    explicit isolation_choice(plugin_place place) {
+        every_plugin_in_own_process_setting().set_state(place == plugin_place::own_process);
+    }
+    ~isolation_choice() { every_plugin_in_own_process_setting().reset(); }
     isolation_choice(const isolation_choice&) = delete;
     isolation_choice& operator=(const isolation_choice&) = delete;
 };

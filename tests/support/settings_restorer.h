@@ -1,18 +1,27 @@
 #pragma once
-// The two advanced settings live in the component's statics, one pair per
-// process: a test that changes them puts them back, so that the next test in
-// the same process starts from the values it expects.
+// The advanced settings and the choice of each plug-in's process live in
+// the component's statics, once per process: a test that changes them puts
+// them back, so that the next test in the same process starts from the
+// values it expects.
 #include <string>
+#include <vector>
 
 #include "../../host/string_base.h"
 #include "../../prefs/advanced_settings.h"
+#include "../../prefs/process_choice.h"
 
 class settings_restorer {
 public:
-    settings_restorer() : limit_(state_of(output_number_limit_setting())), declick_(state_of(declicker_size_setting())) {}
+    settings_restorer()
+        : limit_(state_of(output_number_limit_setting())),
+          declick_(state_of(declicker_size_setting())),
+          every_plugin_(every_plugin_in_own_process_setting().get_state()),
+          chosen_(own_process_choice().chosen()) {}
     ~settings_restorer() {
         output_number_limit_setting().set_state(limit_.c_str(), limit_.size());
         declicker_size_setting().set_state(declick_.c_str(), declick_.size());
+        every_plugin_in_own_process_setting().set_state(every_plugin_);
+        own_process_choice().assign(chosen_);
     }
     settings_restorer(const settings_restorer&) = delete;
     settings_restorer& operator=(const settings_restorer&) = delete;
@@ -25,4 +34,6 @@ private:
     }
     std::string limit_;
     std::string declick_;
+    bool every_plugin_;
+    std::vector<GUID> chosen_;
 };

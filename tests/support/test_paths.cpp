@@ -19,6 +19,12 @@ std::wstring plugin_dll(const std::string& name) {
     return bin_folder() + folder + L"\\" + utf8_to_wide(name) + L".dll";
 }
 
+std::wstring other_architecture_plugin_dll(const std::string& name) {
+    return bin_folder() + (sizeof(void*) == 8 ? L"plugins32\\" : L"plugins64\\") + utf8_to_wide(name) + L".dll";
+}
+
+const char* other_architecture_process_text() { return sizeof(void*) == 8 ? "own (x86)" : "own (x64)"; }
+
 std::set<std::wstring> names_in(const std::wstring& folder) {
     std::set<std::wstring> names;
     WIN32_FIND_DATAW fd;

@@ -15,6 +15,10 @@ std::wstring component_dll();
 // bin\plugins, or from the folder ORVANE_TEST_PLUGIN_FOLDER names (the
 // other architecture's plug-ins, plugins32 or plugins64).
 std::wstring plugin_dll(const std::string& name);
+// The same test plug-in built for the other architecture than the tests'.
+std::wstring other_architecture_plugin_dll(const std::string& name);
+// What a row of the other architecture's DLL shows as its process.
+const char* other_architecture_process_text();
 
 // A fresh folder under the temporary folder, removed with its files.
 class temp_folder {
