@@ -25,9 +25,11 @@ HWND wait_prefs(DWORD process) {
     wait_until([&] { return (w = find_window_of_class(process, L"VelmoraStandInPreferences")) != nullptr; }, 20000);
     return w;
 }
+// The page is found while it is being made; it shows once its rows are in.
 HWND wait_page(HWND prefs) {
     HWND page = nullptr;
-    wait_until([&] { return (page = FindWindowExW(prefs, nullptr, L"#32770", nullptr)) != nullptr; }, 20000);
+    wait_until([&] { return (page = FindWindowExW(prefs, nullptr, L"#32770", nullptr)) && IsWindowVisible(page); },
+               20000);
     return page;
 }
 
@@ -54,11 +56,7 @@ TEST_F(PrefsTool, AddThroughThePageAndOk) {
         HWND open = nullptr;
         wait_until([&] { return (open = find_dialog(nullptr, 0, nullptr, pid)) != nullptr; }, 20000);
         ASSERT_TRUE(open);
-        Sleep(200);
-        HWND name = GetDlgItem(open, 0x47C);
-        if (!name) name = GetDlgItem(open, 0x480);
-        SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(plugin_dll("gain").c_str()));
-        PostMessageW(open, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(open, IDOK)));
+        EXPECT_TRUE(answer_file_dialog(open, plugin_dll("gain")));
         HWND list = GetDlgItem(page, 1004);
         for (int i = 0; i < 200 && ListView_GetItemCount(list) == 0; ++i) Sleep(50);
         rows_seen = ListView_GetItemCount(list);

@@ -11,8 +11,6 @@
 namespace {
 
 const int k_add = 1005;
-const int k_file_name_combo = 0x47C;  // cmb13
-const int k_file_name_edit = 0x480;   // edt1
 
 struct dialog_search {
     HWND owner;
@@ -129,16 +127,7 @@ bool page_driver::add(const std::wstring& path) const {
                 continue;
             }
             seen = true;
-            Sleep(100);  // let the dialog finish its start-up
-            if (path.empty()) {
-                PostMessageW(s.found, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-                return;
-            }
-            HWND name = GetDlgItem(s.found, k_file_name_combo);
-            if (!name) name = GetDlgItem(s.found, k_file_name_edit);
-            SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-            PostMessageW(s.found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                         reinterpret_cast<LPARAM>(GetDlgItem(s.found, IDOK)));
+            answer_file_dialog(s.found, path);
         }
     });
     click(k_add);

@@ -1,5 +1,7 @@
 #include "window_probe.h"
 
+#include <dlgs.h>
+
 #include <chrono>
 #include <thread>
 
@@ -10,6 +12,25 @@ bool wait_until(const std::function<bool()>& done, int timeout_ms) {
         if (std::chrono::steady_clock::now() > end) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+}
+
+bool answer_file_dialog(HWND dialog, const std::wstring& path, int timeout_ms) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (IsWindow(dialog) && std::chrono::steady_clock::now() < end) {
+        HWND name = GetDlgItem(dialog, cmb13);
+        if (!name) name = GetDlgItem(dialog, edt1);
+        if (IsWindowVisible(dialog) && IsWindowEnabled(dialog)) {
+            if (path.empty()) {
+                PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+            } else if (name) {
+                SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+                PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                             reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+            }
+        }
+        wait_until([&] { return !IsWindow(dialog); }, 2000);
+    }
+    return !IsWindow(dialog);
 }
 
 namespace {

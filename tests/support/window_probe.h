@@ -19,6 +19,12 @@ HWND find_window_of_class(DWORD process, const wchar_t* window_class);
 // A visible top-level dialog of this process owned by `owner`.
 HWND find_owned_dialog(HWND owner);
 
+// Answers an open or save dialog as a user does: types `path` into its file
+// name box and presses OK. A dialog still starting up may put its own name
+// back over ours, and on a loaded machine that takes a while: the answer is
+// given again until the dialog has closed. An empty path presses Cancel.
+bool answer_file_dialog(HWND dialog, const std::wstring& path, int timeout_ms = 30000);
+
 std::wstring window_text(HWND window);
 SIZE client_size(HWND window);
 POINT top_left(HWND window);

@@ -11,8 +11,6 @@
 
 #include <windows.h>
 
-#include <dlgs.h>
-
 #include "editor_fixture.h"
 
 using namespace editor_tests;
@@ -37,12 +35,7 @@ bool choose_file(HWND editor, UINT command, const std::wstring& path) {
     PostMessageW(editor, WM_SYSCOMMAND, command, 0);
     HWND dialog = nullptr;
     if (!wait_until([&] { return (dialog = find_owned_dialog(editor)) != nullptr; })) return false;
-    HWND name = GetDlgItem(dialog, cmb13);  // the file name box
-    if (!name) name = GetDlgItem(dialog, edt1);
-    if (!name) return false;
-    SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
-    return wait_until([&] { return !IsWindow(dialog); });
+    return answer_file_dialog(dialog, path);
 }
 
 float big_endian_float(const std::vector<unsigned char>& bytes, std::size_t at) {
