@@ -5,6 +5,7 @@
 #include "../Helpers/utf.h"
 #include "bridge_faults.h"
 #include "isolation.h"
+#include "pe_machine.h"
 
 namespace {
 
@@ -33,6 +34,16 @@ void plugin_bridge::unmap_views() {
 }
 
 plugin_bridge::opened plugin_bridge::open(const std::string& resolved_path, std::uint16_t machine) {
+    const opened first = open_once(resolved_path, machine);
+    // An image one of our bridges can host that did not load is given one
+    // more, fresh process: a start that went wrong once (seen under heavy
+    // load) must not cost the user a plug-in they have to add again. A
+    // file that is no image at all is refused at once.
+    if (first != opened::refused_loading || (machine != k_machine_x86 && machine != k_machine_x64)) return first;
+    return open_once(resolved_path, machine);
+}
+
+plugin_bridge::opened plugin_bridge::open_once(const std::string& resolved_path, std::uint16_t machine) {
     const bridge_deadlines deadlines = current_bridge_deadlines();
     const std::wstring path = utf8_to_wide(resolved_path);
     const std::size_t bytes = (path.size() + 1) * sizeof(wchar_t);

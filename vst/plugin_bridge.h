@@ -37,7 +37,8 @@ public:
     enum class opened { ready, refused_loading, no_entry };
     // Starts the bridge of the DLL's architecture; it loads the DLL and
     // finds its entry function. Any failure to start or answer counts as
-    // the DLL refusing to load; nothing is left running then.
+    // the DLL refusing to load, once a second, fresh bridge has failed as
+    // well; nothing is left running then.
     opened open(const std::string& resolved_path, std::uint16_t machine);
     // Calls the entry function in the bridge: the stand-in record, or null.
     // Raises the plug-in's fault: call it inside the crash guard.
@@ -64,6 +65,7 @@ public:
     float get_parameter(std::int32_t index, std::uint32_t& fault);
 
 private:
+    opened open_once(const std::string& resolved_path, std::uint16_t machine);
     AEffect* enter(std::uint32_t& fault);
     void serve_host_call(bridge::message& m) override;
     // The plug-in's fields as the bridge saw them, into the stand-in.

@@ -2,6 +2,7 @@
 // fills in, and what the plug-in receives.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <thread>
 
@@ -53,6 +54,18 @@ TEST_P(Validation, FilesThatGiveNoPluginAreDiagnosed) {
         EXPECT_EQ(v->effect, nullptr);
     }
     EXPECT_FALSE(holds_plugin_code(*load("C:\\nowhere\\x.dll")));
+}
+
+// A bridge that could not load an image gets one more, fresh process; in
+// the player's own process a refusal is final.
+TEST_P(Validation, ARefusalIsTriedOnceMoreOnlyInAProcessOfItsOwn) {
+    plugin_hooks loads(plugin_dll("refuse_once"), "refuse_once");  // its log, without loading it here
+    loads.clear();
+    auto v = load(loads.path_utf8());
+    const bool own_process = GetParam() == plugin_place::own_process;
+    EXPECT_EQ(v->loaded, own_process) << v->diagnosis;
+    const std::vector<std::string> lines = loads.log();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "load"), own_process ? 2 : 1);
 }
 
 TEST_P(Validation, WrongMagicIsNeverDispatched) {
