@@ -2,6 +2,8 @@
 // A critical section and its scope guard.
 #include <windows.h>
 
+#include <cstdint>
+
 class critical_section {
 public:
     critical_section() { InitializeCriticalSection(&cs_); }
@@ -12,6 +14,11 @@ public:
     // Without waiting: whether the section is now ours (also when it was).
     bool try_enter() { return TryEnterCriticalSection(&cs_) != FALSE; }
     void leave() { LeaveCriticalSection(&cs_); }
+    // Whether the calling thread holds it now (for code that must not wait
+    // on anything slow while it does).
+    bool held_by_this_thread() const {
+        return reinterpret_cast<std::uintptr_t>(cs_.OwningThread) == static_cast<std::uintptr_t>(GetCurrentThreadId());
+    }
 
 private:
     CRITICAL_SECTION cs_;

@@ -1,6 +1,7 @@
 #include "bridge_link.h"
 
 #include "../Helpers/alloc_count.h"
+#include "../vst/plugin_guard.h"
 
 namespace bridge {
 
@@ -27,6 +28,15 @@ private:
     lane_frame frame_;
 };
 
+const wchar_t k_control_window_class[] = L"OrvaneBridgeControl";
+constexpr UINT_PTR k_heartbeat_timer = 1;
+// Often enough to tell a thread that dispatches messages from one stuck in
+// a call well within any hang limit; rarely enough to cost nothing.
+constexpr UINT k_heartbeat_period_ms = 200;
+// How often a thread waiting for the player's answer to a host call looks
+// whether the player has let go meanwhile.
+constexpr DWORD k_detach_poll_ms = 100;
+
 }  // namespace
 
 bridge_link::~bridge_link() {
@@ -52,22 +62,70 @@ bool bridge_link::open(const std::wstring& base) {
         if (!to_player_[l] || !to_bridge_[l]) return false;
     }
     parent_.reset(OpenProcess(SYNCHRONIZE, FALSE, h.player_process));
-    if (!parent_) return false;
+    if (!parent_ || !make_control_window()) return false;
     h.state.store(state_ready);
     SetEvent(to_player_[lane_control].get());  // the player waits for the handshake there
     return true;
 }
 
+// The window thread's own window: requests posted to it are served from
+// whatever message loop runs, and its timer beats while any loop runs.
+bool bridge_link::make_control_window() {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = control_window_proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = k_control_window_class;
+    RegisterClassW(&wc);
+    control_window_.reset(CreateWindowExW(0, k_control_window_class, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                          wc.hInstance, nullptr));
+    if (!control_window_) return false;
+    SetWindowLongPtrW(control_window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetTimer(control_window_.get(), k_heartbeat_timer, k_heartbeat_period_ms, nullptr);
+    block_->header.window_heartbeat.store(GetTickCount());
+    block_->header.control_window =
+        static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(control_window_.get()));
+    return true;
+}
+
+LRESULT CALLBACK bridge_link::control_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    auto* link = reinterpret_cast<bridge_link*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (link && message == WM_TIMER && wparam == k_heartbeat_timer) {
+        link->block_->header.window_heartbeat.store(GetTickCount());
+        return 0;
+    }
+    if (link && message == k_request_message) {
+        link->serve_waiting_control_request();
+        return 0;
+    }
+    return DefWindowProcW(window, message, wparam, lparam);
+}
+
+void bridge_link::serve_waiting_control_request() {
+    if (control_serving_ || !holds_turn(get(lane_control), side_bridge) || get(lane_control).msg.kind != kind_request)
+        return;
+    serve(lane_control);
+}
+
+void bridge_link::end_for_fault(std::uint32_t code, fault_place place) {
+    if (block_) {
+        block_->header.fault_place.store(place);
+        block_->header.fault_code.store(code);
+    }
+    end_now(code);
+}
+
 void bridge_link::end_now(UINT code) { TerminateProcess(GetCurrentProcess(), code); for (;;) Sleep(INFINITE); }
 
-void bridge_link::wait_turn(lane_index l, message_policy messages) {
+bool bridge_link::wait_turn(lane_index l, message_policy messages, bool unless_detached) {
     HANDLE parent = parent_.get();
     wait_options options;
     options.messages = messages;
+    if (unless_detached) options.timeout_ms = k_detach_poll_ms;
     for (;;) {
         const wait_result r = wait_for_turn(get(l), side_bridge, to_bridge_[l].get(), &parent, 1, options);
-        if (r.outcome == wait_outcome::turn) return;
+        if (r.outcome == wait_outcome::turn) return true;
         if (r.outcome == wait_outcome::handle) end_now(0);  // the player ended: nothing to serve any more
+        if (unless_detached && detached()) return false;
     }
 }
 
@@ -76,6 +134,12 @@ void bridge_link::serve(lane_index l) {
     const std::uint32_t sequence = m.sequence;
     {
         frame_scope serving(l, true);
+        struct count_scope {
+            int& depth;
+            bool counts;
+            ~count_scope() { depth -= counts ? 1 : 0; }
+        } serving_control{control_serving_, l == lane_control};
+        control_serving_ += l == lane_control ? 1 : 0;
         if (m.kind == kind_request && handler_) {
             handler_->serve(l, m);
         } else {
@@ -104,16 +168,25 @@ void bridge_link::run_control_lane(const bool& quit) {
         const wait_result r =
             wait_for_turn(get(lane_control), side_bridge, to_bridge_[lane_control].get(), &parent, 1, options);
         if (r.outcome == wait_outcome::turn) {
-            serve(lane_control);
+            serve_waiting_control_request();
         } else if (r.outcome == wait_outcome::handle) {
             end_now(0);
         } else {
-            MSG msg;
-            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
-            }
+            pump_messages();
         }
+    }
+}
+
+void bridge_link::pump_messages() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        // The plug-in's windows run its code here, outside every request of
+        // the player's: a fault there ends the process, and the player is
+        // told where it was.
+        plugin_fault fault;
+        if (!call_guarded(fault, [&] { DispatchMessageW(&msg); }))
+            end_for_fault(fault.code, msg.message == WM_TIMER ? place_window_timer : place_window_procedure);
     }
 }
 
@@ -149,7 +222,13 @@ void bridge_link::host_call::exchange() {
     hand_over(*lane_, side_bridge, link_.to_player_[index_].get());
     frame_scope waiting(index_, false);
     for (;;) {
-        link_.wait_turn(index_, message_policy::sent);
+        // A player that let go answers nothing more: the call answers 0.
+        if (!link_.wait_turn(index_, message_policy::sent, true)) {
+            m.answer = 0;
+            m.payload_size = 0;
+            m.answer_has_data = 0;
+            return;
+        }
         if (m.kind == kind_reply) {
             // A reply to another call than ours: the two sides disagree about
             // the conversation, and nothing sent on it can be trusted.

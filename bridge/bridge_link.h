@@ -45,8 +45,19 @@ public:
     // The audio thread: serves the audio lane until the player ends.
     [[noreturn]] void run_audio_lane();
     // The window thread: serves the control lane and pumps the thread's
-    // windows until `quit` is set by a request or the player ends.
+    // windows until `quit` is set by a request or the player ends. A request
+    // is also served from any message loop that runs on this thread in the
+    // meantime (a file chooser the plug-in's editor shows), and the thread's
+    // heartbeat in the header goes on while any loop runs.
     void run_control_lane(const bool& quit);
+
+    // Whether the player let go of the plug-in: it answers no host call any
+    // more, and the process is to close the plug-in and end by itself.
+    bool detached() const { return block_->header.detached.load() != 0; }
+
+    // Writes where a fault outside every call happened, for the player to
+    // tell, then ends this process with the fault's code.
+    [[noreturn]] void end_for_fault(std::uint32_t code, fault_place place);
 
     // Ends this process at once, without unloading anything: the player is
     // gone, or nothing of the plug-in can be trusted any more.
@@ -80,9 +91,18 @@ private:
     lane& get(lane_index l) { return block_->lanes[l]; }
     // Serves the request that arrived on `l` and hands the reply back.
     void serve(lane_index l);
+    // The window thread: serves a request waiting on the control lane, if
+    // one is and none is being served on this thread already.
+    void serve_waiting_control_request();
+    // Dispatches the window thread's messages; a fault in a window
+    // procedure there ends the process, saying so.
+    void pump_messages();
     // Waits until this side holds the lane's turn; ends the process when the
-    // player ends first.
-    void wait_turn(lane_index l, message_policy messages);
+    // player ends first. With `unless_detached`, gives up (false) once the
+    // player has let go.
+    bool wait_turn(lane_index l, message_policy messages, bool unless_detached = false);
+    bool make_control_window();
+    static LRESULT CALLBACK control_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
     unique_handle mapping_;
     shared_block* block_ = nullptr;
@@ -91,6 +111,8 @@ private:
     unique_handle parent_;
     request_handler* handler_ = nullptr;
     bool count_allocations_ = false;
+    unique_hwnd control_window_;
+    int control_serving_ = 0;  // window thread: control requests being served on it now
     critical_section callback_lane_lock_;
     std::atomic<DWORD> callback_lane_owner_{0};
     std::atomic<std::uint32_t> callback_sequence_{0};

@@ -18,6 +18,8 @@ constexpr std::size_t k_host_text_in_limit = 4096;
 
 std::intptr_t plugin_slot::call_host(AEffect* effect, std::int32_t opcode, std::int32_t index, std::intptr_t value,
                                      void* ptr, float opt) {
+    // A player that let go of the plug-in answers nothing: as for no instance.
+    if (link_.detached()) return 0;
     bridge_link::host_call call(link_);
     if (!call.usable() || faulted_) return 0;
     message& m = call.msg();

@@ -16,11 +16,33 @@
 
 namespace {
 
+bridge::bridge_link* g_link = nullptr;
+
 // A fault outside every guard (on a thread of the plug-in's own): this
 // process ends at once, with the fault as its exit code, and the player
-// switches the plug-in off. No crash dialog, no debugger.
+// switches the plug-in off, saying where. No crash dialog, no debugger.
 LONG WINAPI end_on_unhandled(EXCEPTION_POINTERS* info) {
-    bridge::bridge_link::end_now(info && info->ExceptionRecord ? info->ExceptionRecord->ExceptionCode : 1);
+    const UINT code = info && info->ExceptionRecord ? info->ExceptionRecord->ExceptionCode : 1;
+    if (g_link) g_link->end_for_fault(code, bridge::place_own_thread);
+    bridge::bridge_link::end_now(code);
+}
+
+// How long closing the plug-in may take once the player let go of it or
+// asked the process to end: then it ends regardless.
+constexpr DWORD k_closing_ms = 10000;
+
+// Once the player let go, nothing it waits for is left here: whatever the
+// plug-in does, the process ends within the closing time.
+DWORD WINAPI end_after_letting_go(void* link) {
+    const auto& l = *static_cast<const bridge::bridge_link*>(link);
+    while (!l.detached()) Sleep(200);
+    Sleep(k_closing_ms);
+    bridge::bridge_link::end_now(0);
+}
+
+DWORD WINAPI end_after_closing_time(void*) {
+    Sleep(k_closing_ms);
+    bridge::bridge_link::end_now(0);
 }
 
 }  // namespace
@@ -44,12 +66,17 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
     bridge::bridge_link link;
     if (!link.open(base)) return 3;
+    g_link = &link;
     if (count) link.count_audio_allocations();
     bridge::plugin_slot slot(link);
     link.set_handler(slot);
     std::thread([&link] { link.run_audio_lane(); }).detach();
+    CloseHandle(CreateThread(nullptr, 0, end_after_letting_go, &link, 0, nullptr));
     link.run_control_lane(slot.quit());
-    // The plug-in was closed by the player; its DLL is unloaded as the
-    // process ends, as the player would unload it.
+    // The player closed the plug-in, or let go of it and left that to us:
+    // never longer than the closing time.
+    CloseHandle(CreateThread(nullptr, 0, end_after_closing_time, nullptr, 0, nullptr));
+    slot.close();
+    // Its DLL is unloaded as the process ends, as the player would unload it.
     ExitProcess(0);
 }

@@ -150,8 +150,22 @@ void plugin_slot::dispatch(message& m) {
     }
     // The plug-in's own host calls write over the message meanwhile.
     const std::int32_t opcode = m.opcode;
+    if (opcode == effClose) closed_ = true;
     dispatch_pointer(m, e);
     if (opcode == effEditClose) frame_.close();
+}
+
+void plugin_slot::close() {
+    AEffect* e = effect_;
+    // A player that waited for the end closed the plug-in itself, if it
+    // wanted it closed (a record it refused is never called).
+    if (!e || closed_ || faulted_ || !link_.detached()) return;
+    closed_ = true;
+    // A block the player gave up on may still run: the plug-in is not
+    // closed under it (the process ends on its own time if it never returns).
+    while (in_audio_) Sleep(1);
+    message scratch{};
+    guarded(scratch, [&] { e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f); });
 }
 
 void plugin_slot::dispatch_pointer(message& m, AEffect* e) {
@@ -277,9 +291,11 @@ void plugin_slot::process(message& m) {
     float** in = inputs_.data();
     float** out = outputs_.data();
     const auto count = static_cast<std::int32_t>(frames);
+    in_audio_ = true;
     guarded(m, [&] {
         if (e->processReplacing) e->processReplacing(e, in, out, count);
     });
+    in_audio_ = false;
 }
 
 }  // namespace bridge

@@ -28,6 +28,10 @@ public:
     void serve(lane_index lane, message& m) override;
     // Set by command_quit; ends the window thread's loop.
     const bool& quit() const { return quit_; }
+    // The window thread, once the loop ended: closes the plug-in if the
+    // player has not (it let go of it), after its audio thread is out of
+    // the plug-in.
+    void close();
 
     // The plug-in's audioMasterCallback lands here (host_calls.cpp). Any thread.
     std::intptr_t call_host(AEffect* effect, std::int32_t opcode, std::int32_t index, std::intptr_t value, void* ptr,
@@ -58,6 +62,8 @@ private:
     VstPluginMainProc entry_ = nullptr;
     AEffect* effect_ = nullptr;
     std::atomic<bool> faulted_{false};
+    bool closed_ = false;                   // effClose was sent
+    std::atomic<bool> in_audio_{false};     // the audio thread is inside the plug-in
     std::atomic<std::uint32_t> fault_code_{0};
     bool quit_ = false;
     editor_frame frame_;

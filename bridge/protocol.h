@@ -32,7 +32,7 @@
 namespace bridge {
 
 constexpr std::uint32_t k_magic = 0x4F727642;  // "OrvB"
-constexpr std::uint32_t k_protocol_version = 1;
+constexpr std::uint32_t k_protocol_version = 2;
 
 // The largest text, name or rectangle that travels inside a message.
 constexpr std::uint32_t k_payload_bytes = 64 * 1024;
@@ -50,7 +50,7 @@ enum command : std::uint32_t {
     command_set_parameter = 5, // index, opt
     command_get_parameter = 6, // index; the reply's float_answer
     command_map_audio = 7,     // handle: a mapping already duplicated into the bridge; value: its size in bytes
-    command_quit = 8,          // unload the plug-in and end the process
+    command_quit = 8,          // close the plug-in if the player has not (effClose), unload it and end the process
     // Bridge to player.
     command_host_call = 9,     // the plug-in's audioMasterCallback: opcode, index, value, opt, pointer as for dispatch
 };
@@ -138,6 +138,21 @@ struct alignas(64) lane {
 
 enum bridge_state : std::uint32_t { state_starting = 0, state_ready = 1, state_refused = 2 };
 
+// Where a fault that no call of the player's was waiting for happened: the
+// bridge writes it into the header just before it ends, so that the player
+// can say what ended the plug-in.
+enum fault_place : std::uint32_t {
+    place_none = 0,
+    place_window_procedure = 1,  // a window procedure the window thread dispatched to outside any call
+    place_window_timer = 2,      // likewise, for a timer message
+    place_own_thread = 3,        // a thread of the plug-in's own
+};
+
+// The window message that tells the bridge's window thread a request is
+// waiting on the control lane. Any message loop that runs on that thread
+// (the plug-in's own file choosers and message boxes too) dispatches it.
+constexpr std::uint32_t k_request_message = 0x8000 + 0x4F42;  // WM_APP + "OB"
+
 struct alignas(64) block_header {
     std::uint32_t magic;                 // player, before the start: k_magic
     std::uint32_t version;               // player: k_protocol_version
@@ -151,6 +166,15 @@ struct alignas(64) block_header {
     std::atomic<std::uint32_t> state;    // bridge: bridge_state, set once after it checked the fields above
     std::atomic<std::uint32_t> count_allocations;  // player: 1 asks the bridge to count its heap allocations
     std::atomic<std::uint32_t> audio_allocations;  // bridge: heap allocations made while serving the audio lane
+    std::uint32_t control_window;        // bridge, at the handshake: the window that takes k_request_message (32 bits
+                                         //   of a window handle are significant on both targets)
+    std::atomic<std::uint32_t> window_heartbeat;   // bridge: the tick count when the window thread last dispatched
+                                                   //   a message of its own timer (it is not stuck in one call)
+    std::atomic<std::uint32_t> detached;           // player: 1 once it no longer answers host calls (it let go
+                                                   //   of the plug-in without waiting for its process to end)
+    std::atomic<std::uint32_t> fault_code;         // bridge: the code of a fault outside every call, just before it ends
+    std::atomic<std::uint32_t> fault_place;        // bridge: where that fault was (fault_place)
+    std::uint32_t reserved[11];
 };
 
 struct shared_block {
@@ -176,9 +200,10 @@ static_assert(offsetof(message, record) == 88 && offsetof(message, payload) == 1
 static_assert(sizeof(message) == 144 + k_payload_bytes, "message size");
 static_assert(offsetof(lane, msg) == 16 && sizeof(lane) == 65728, "lane layout");
 static_assert(offsetof(block_header, state) == 36 && offsetof(block_header, audio_allocations) == 44 &&
-                  sizeof(block_header) == 64,
+                  offsetof(block_header, control_window) == 48 && offsetof(block_header, fault_place) == 64 &&
+                  sizeof(block_header) == 128,
               "header layout");
-static_assert(offsetof(shared_block, lanes) == 64 && sizeof(shared_block) == 64 + 3 * sizeof(lane),
+static_assert(offsetof(shared_block, lanes) == 128 && sizeof(shared_block) == 128 + 3 * sizeof(lane),
               "block layout");
 
 // The name of the event that wakes `waiter` ('p' the player, 'b' the

@@ -35,7 +35,9 @@ const char k_usage[] =
     "  params POS                      the parameters of a chain position's plug-in\n"
     "  param POS NAME|NUMBER VALUE     set a parameter (0 to 1)\n"
     "  fxp POS FILE.fxp                load a program file into a chain position\n"
-    "  process INPUT.wav OUTPUT.wav    run a file through the chain\n"
+    "  process [--as-played] INPUT.wav OUTPUT.wav\n"
+    "                                  run a file through the chain (--as-played: as the player plays it,\n"
+    "                                  where a plug-in in its own process that is late loses that chunk)\n"
     "  prefs                           manage the plug-in list on the player's preferences page\n"
     "  import-legacy                   replace the plug-in list with the one an older release kept\n"
     "                                  in the registry\n"
@@ -123,6 +125,8 @@ int wmain(int argc, wchar_t** argv) {
                 options.quiet = true;
             } else if (w == L"--isolate") {
                 options.isolate = true;
+            } else if (w == L"--as-played") {
+                options.as_played = true;
             } else if (w == L"--stall-timeout") {
                 options.stall_seconds = parse_seconds("--stall-timeout", wide_to_utf8(value()));
             } else if (w == L"--load-timeout") {
@@ -140,6 +144,7 @@ int wmain(int argc, wchar_t** argv) {
         const std::string command = words.empty() ? "demo" : words[0];
         const args rest = words.empty() ? args{} : args(words.begin() + 1, words.end());
         if (options.isolate && command != "add") throw cli_error("--isolate goes with add only", 2);
+        if (options.as_played && command != "process") throw cli_error("--as-played goes with process only", 2);
         if (command == "demo") {
             cmd_demo(options, rest);
             return 0;

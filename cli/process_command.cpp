@@ -3,6 +3,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -127,6 +128,18 @@ std::string non_finite_warning(session& s, component_scripting& script, const au
            (format == sample_format::float32 ? "as they are" : "as silence (NaN) or full scale (infinity)");
 }
 
+// The chain positions whose plug-in, in a process of its own, was late
+// with blocks while the chain played: those chunks passed it by.
+std::vector<std::string> late_positions(session& s, component_scripting& script) {
+    std::vector<std::string> out;
+    for (const instance_activity& a : script.activity())
+        if (a.late_blocks)
+            out.push_back(instance_name(s.prof().state.chain, a) + " was late with " + std::to_string(a.late_blocks) +
+                          (a.late_blocks == 1 ? " block; that chunk" : " blocks; those chunks") +
+                          " passed it by unchanged");
+    return out;
+}
+
 }  // namespace
 
 process_result run_process_job(session& s, const std::wstring& input, const std::wstring& output) {
@@ -137,6 +150,24 @@ process_result run_process_job(session& s, const std::wstring& input, const std:
     GetFullPathNameW(output.c_str(), MAX_PATH, out_full, nullptr);
     if (lstrcmpiW(in_full, out_full) == 0) throw cli_error("the output file must not be the input file");
 
+    // A plug-in that never returns holds the job for good, while the chain
+    // is set up (its plug-ins load and take their state) as much as while
+    // it plays: the run says which and stops, leaving nothing behind.
+    std::unique_ptr<watchdog> stalls;
+    std::atomic<bool> playing{false};
+    const auto arm = [&](component_scripting& script) {
+        // A file is processed faster than real time: nothing is late, a slow
+        // plug-in in a process of its own is waited for.
+        script.set_offline(!s.options().as_played);
+        stalls = std::make_unique<watchdog>(s.options().stall_seconds, [&s, &script, &playing](unsigned seconds) {
+            if (!playing)
+                return "the chain was not set up within " + seconds_text(seconds) + ": " + stuck_in(s, script) +
+                       "; nothing was written";
+            return "no audio came through the chain for " + seconds_text(seconds) + ": " + stuck_in(s, script) +
+                   "; nothing was written";
+        });
+    };
+    if (!s.start_player(arm)) arm(s.scripting());
     component_host& host = s.player();
     check_chain_effects(host, s.prof().state.chain);
     component_scripting& script = s.scripting();
@@ -156,9 +187,6 @@ process_result run_process_job(session& s, const std::wstring& input, const std:
     std::uint64_t read = 0;
     progress_bar progress(reader.frames(), !s.options().quiet);
 
-    // Watches the playback alone: writing the file out, however slow a disk
-    // is, is no plug-in's doing.
-    std::unique_ptr<watchdog> stalls;
     playback_callbacks cb;
     cb.produce = [&](dsp_chunk_list& list) {
         std::size_t n = reader.read(buffer.data(), chunk_frames);
@@ -185,14 +213,12 @@ process_result run_process_job(session& s, const std::wstring& input, const std:
 
     const auto started = std::chrono::steady_clock::now();
     try {
-        // A plug-in that never returns holds the playback thread for good:
-        // the run says which and stops, leaving nothing behind.
-        stalls = std::make_unique<watchdog>(s.options().stall_seconds, [&](unsigned seconds) {
-            return "no audio came through the chain for " + seconds_text(seconds) + ": " + stuck_in(s, script) +
-                   "; nothing was written";
-        });
+        stalls->progress();
+        playing = true;
         try {
             play(host, cb);
+            // Writing the file out, however slow a disk is, is no plug-in's
+            // doing: the watch ends with the playback.
             stalls.reset();
         } catch (const playback_thread_ended&) {
             // What it was in keeps its locks: nothing of the run can be
@@ -218,6 +244,7 @@ process_result run_process_job(session& s, const std::wstring& input, const std:
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     result.frames = read;
     result.warning = non_finite_warning(s, script, result.stats, format);
+    result.late = late_positions(s, script);
     return result;
 }
 
@@ -238,6 +265,10 @@ void print_summary(const process_result& r, const std::wstring& output) {
     if (!r.warning.empty()) {
         std::fflush(stdout);
         std::fprintf(stderr, "orvane: warning: %s\n", r.warning.c_str());
+    }
+    for (const std::string& late : r.late) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "orvane: warning: %s\n", late.c_str());
     }
 }
 

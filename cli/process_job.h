@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "audio_stats.h"
 #include "session.h"
@@ -16,6 +17,8 @@ struct process_result {
     audio_stats stats;
     // Once per file: samples that were no finite numbers, and where from.
     std::string warning;
+    // Played (--as-played): the chain positions that were late with blocks.
+    std::vector<std::string> late;
 };
 
 // The output is written to a temporary name and renamed only on success.

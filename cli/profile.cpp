@@ -3,13 +3,18 @@
 #include <shlobj.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 
 #include "../Helpers/utf.h"
 #include "cli_error.h"
+#include "../host/vst_scripting.h"
 #include "state_format.h"
+
+static_assert(state_max_blob >= k_vst_script_max_chunk_bytes + 8,
+              "a chain position holds the largest state the component keeps, with its key and size");
 
 namespace {
 
@@ -32,11 +37,12 @@ std::vector<unsigned char> encode_state(const host_state& state) {
     return encode_state_record(record);
 }
 
-host_state decode_state(const std::vector<unsigned char>& bytes) {
-    state_record record = decode_state_record(bytes.data(), bytes.size());
+host_state decode_state(const std::vector<unsigned char>& bytes, std::vector<std::string>* damage) {
+    decoded_state decoded = decode_state_record(bytes.data(), bytes.size());
+    if (damage) *damage = std::move(decoded.damage);
     host_state s;
-    s.configuration = std::move(record.configuration);
-    for (state_position& p : record.chain) {
+    s.configuration = std::move(decoded.state.configuration);
+    for (state_position& p : decoded.state.chain) {
         GUID owner;
         std::memcpy(&owner, p.owner.data(), sizeof owner);
         s.chain.add_item(dsp_preset_impl(owner, std::move(p.data)));
@@ -58,6 +64,19 @@ std::wstring full_folder(const std::wstring& folder) {
     return full;
 }
 
+// Whether the file holds exactly `bytes`, and they read as a whole state.
+bool reads_back_as(const std::wstring& path, const std::vector<unsigned char>& bytes) {
+    std::ifstream in(path.c_str(), std::ios::binary);
+    if (!in) return false;
+    const std::vector<unsigned char> read((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (read != bytes) return false;
+    try {
+        return decode_state_record(read.data(), read.size()).damage.empty();
+    } catch (const cli_error&) {
+        return false;
+    }
+}
+
 }  // namespace
 
 profile::profile(std::wstring folder) : folder_(full_folder(folder)) {
@@ -72,11 +91,16 @@ profile::profile(std::wstring folder) : folder_(full_folder(folder)) {
     std::ifstream in(file(k_state_file).c_str(), std::ios::binary);
     if (in) {
         std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::vector<std::string> damage;
         try {
-            state = decode_state(bytes);
+            state = decode_state(bytes, &damage);
         } catch (const cli_error& e) {
             throw cli_error(std::string(e.what()) + ": " + wide_to_utf8(file(k_state_file)));
         }
+        // What is damaged costs that part alone; the rest loads.
+        for (const std::string& d : damage)
+            std::fprintf(stderr, "orvane: warning: the profile's saved state is damaged: %s (%s)\n", d.c_str(),
+                         wide_to_utf8(file(k_state_file)).c_str());
     }
 }
 
@@ -90,6 +114,13 @@ void profile::save() const {
         std::ofstream out(temp.c_str(), std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         if (!out) throw cli_error("cannot write the profile's state to " + wide_to_utf8(temp));
+    }
+    // The state that replaces the old one is the one read back from disk:
+    // a file the tool could not read again never takes the old one's place.
+    if (!reads_back_as(temp, bytes)) {
+        DeleteFileW(temp.c_str());
+        throw cli_error("the profile's state written to " + wide_to_utf8(temp) +
+                        " did not read back as written; the state file before it is kept");
     }
     if (!MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         DeleteFileW(temp.c_str());

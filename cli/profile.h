@@ -13,8 +13,9 @@ struct host_state {
 
 class profile {
 public:
-    // Creates the folder if needed and reads the saved state; a damaged
-    // state file is a cli_error and nothing is changed.
+    // Creates the folder if needed and reads the saved state. A state file
+    // of which nothing can be read is a cli_error and nothing is changed; a
+    // damaged chain position is left out with a warning, the rest loads.
     explicit profile(std::wstring folder);
 
     const std::wstring& folder() const { return folder_; }
@@ -33,5 +34,6 @@ private:
 };
 
 std::vector<unsigned char> encode_state(const host_state& state);
-// Throws cli_error for anything but a well-formed state.
-host_state decode_state(const std::vector<unsigned char>& bytes);
+// Throws cli_error for bytes of which nothing can be read; leaves out a
+// damaged chain position (or configuration) and says so in `damage`.
+host_state decode_state(const std::vector<unsigned char>& bytes, std::vector<std::string>* damage = nullptr);

@@ -54,6 +54,7 @@ struct instance_activity {
     std::string call;  // empty when no call into the plug-in is running
     std::uint32_t call_ms = 0;
     std::uint64_t non_finite_samples = 0;
+    std::uint64_t late_blocks = 0;
 };
 
 class text_receiver final : public vst_script_text {
@@ -104,7 +105,7 @@ class activity_receiver final : public vst_script_activity_sink {
 public:
     void VST_SCRIPTING_CALL on_instance(const vst_script_activity& a) noexcept override {
         instances.push_back({a.identifier, a.has_key != 0, a.key, text(a.product_name), text(a.module_path),
-                             text(a.call), a.call_ms, a.non_finite_samples});
+                             text(a.call), a.call_ms, a.non_finite_samples, a.late_blocks});
     }
     std::vector<instance_activity> instances;
 

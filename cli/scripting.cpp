@@ -97,3 +97,8 @@ std::vector<instance_activity> component_scripting::activity() {
     check(service_->activity(seen, error), error);
     return std::move(seen.instances);
 }
+
+void component_scripting::set_offline(bool offline) {
+    text_receiver error;
+    check(service_->set_offline(offline ? 1u : 0u, error), error);
+}

@@ -34,6 +34,8 @@ public:
 
     // Any thread, also while another is stuck inside a plug-in.
     std::vector<instance_activity> activity();
+    // The audio is a file processed faster than real time (true), or played.
+    void set_offline(bool offline);
 
 private:
     service_ptr_t<vst_scripting> service_;

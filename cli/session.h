@@ -3,6 +3,7 @@
 // with the component loaded from its DLL. The tool reaches the component
 // only through what the DLL registers: the player's services, and the
 // component's scripting interface for the plug-in list and preset edits.
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -21,6 +22,9 @@ struct tool_options {
     unsigned load_seconds = 30;
     // add: the plug-in is checked in, and runs in, a process of its own.
     bool isolate = false;
+    // process: the chain runs as the player plays it, not as a file job: a
+    // plug-in in its own process that is late with a block loses that chunk.
+    bool as_played = false;
 };
 
 class session {
@@ -32,8 +36,12 @@ public:
     const tool_options& options() const { return options_; }
 
     // The component as the player runs it, with the profile's chain and
-    // configuration.
+    // configuration. `before_chain` runs with its scripting interface once
+    // the component is there and before the chain's plug-ins load, when
+    // this call starts it (a job arms its watchdog there); answers whether
+    // it ran.
     component_host& player();
+    bool start_player(const std::function<void(component_scripting&)>& before_chain);
     // The component's scripting interface: on the running player, else on
     // the component started with an empty chain, so that a list or preset
     // command does not load every chain position's plug-in.
@@ -50,7 +58,7 @@ public:
     void keep_configuration();
 
 private:
-    void start(bool with_chain);
+    void start(bool with_chain, const std::function<void(component_scripting&)>& before_chain = {});
     void stop();
 
     tool_options options_;

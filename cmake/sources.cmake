@@ -50,12 +50,14 @@ set(ORVANE_COMPONENT_SOURCES
   vst/declicker.cpp
   vst/fp_state.cpp
   vst/guard_zone.cpp
+  vst/hang_limits.cpp
   vst/editor_link.cpp
   vst/host_callback.cpp
   vst/instance_key.cpp
   vst/instance_lock.cpp
   vst/isolation.cpp
   vst/module_path.cpp
+  vst/module_unload.cpp
   vst/non_finite.cpp
   vst/opcode_names.cpp
   vst/open_records.cpp

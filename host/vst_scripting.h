@@ -30,7 +30,7 @@
 
 #define VST_SCRIPTING_CALL __stdcall
 
-inline constexpr std::uint32_t k_vst_scripting_version = 3;
+inline constexpr std::uint32_t k_vst_scripting_version = 4;
 
 enum vst_script_status : std::int32_t {
     vst_script_ok = 0,
@@ -123,6 +123,8 @@ struct vst_script_activity {
     const char* product_name;         // empty while it is being loaded
     const char* module_path;          // as configured
     const char* call;                 // the call into the plug-in that has not returned ("effOpen", ...), or empty
+    // Version 4.
+    std::uint64_t late_blocks;        // chunks that passed it by because it was late with a block (own process)
 };
 
 // Receives the plug-in instances, in the order they were made.
@@ -208,4 +210,16 @@ public:
     virtual vst_script_status VST_SCRIPTING_CALL set_own_process(std::uint32_t position, const GUID& identifier,
                                                                  std::uint32_t own, vst_script_entry_sink& changed,
                                                                  vst_script_text& error) noexcept = 0;
+
+    // 13 (version 4): the audio is processed offline (1: a file, faster
+    // than real time) or played (0, as the player does). Offline nothing is
+    // late: the component waits for a plug-in in a process of its own up to
+    // its hang limit, so a slow plug-in costs time, never sound.
+    virtual vst_script_status VST_SCRIPTING_CALL set_offline(std::uint32_t offline, vst_script_text& error) noexcept = 0;
 };
+
+// The largest plug-in state (a chunk) the component takes or hands on
+// anywhere: captured, applied, in a program file, to a plug-in in a
+// process of its own. A caller that stores presets keeps room for a state
+// of this size plus the preset's own few bytes.
+inline constexpr std::uint32_t k_vst_script_max_chunk_bytes = 256u << 20;

@@ -76,6 +76,7 @@ void component_host::start() {
     }
     client_->set_services_available(true);
     registry_.add_factory_list(client_->service_list());
+    if (options_.before_start_hooks) options_.before_start_hooks(*this);
     for (auto& s : services<initquit>()) s->on_init();
     initializing_ = false;
     if (window_) window_->attach_component();

@@ -18,6 +18,8 @@
 #include "service_registry.h"
 #include "win32_filesystem.h"
 
+class component_host;
+
 struct host_options {
     std::wstring component_path;      // the DLL to load with LoadLibraryW
     velmora_get_interface_fn linked_entry = nullptr;  // or an export linked into this process
@@ -25,6 +27,10 @@ struct host_options {
     bool portable = false;
     bool echo_popups = false;
     std::vector<unsigned char> configuration;  // handed to the component at start
+    // Runs once the component's services are there and before its start
+    // hooks run (which load the chain's plug-ins): a caller that must watch
+    // that loading, or tell the component something first, does it here.
+    std::function<void(component_host&)> before_start_hooks;
 };
 
 class component_host final : private velmora_api {

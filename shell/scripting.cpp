@@ -9,6 +9,8 @@
 #include "../host/vst_scripting.h"
 #include "../prefs/advanced_settings.h"
 #include "../prefs/process_choice.h"
+#include "../vst/plugin_memory.h"
+#include "../vst/hang_limits.h"
 #include "../vst/isolation.h"
 #include "../vst/pe_machine.h"
 #include "../vst/plugin_activity.h"
@@ -173,7 +175,7 @@ public:
         return answer(error, [&] {
             for_each_activity([&](const plugin_activity& a) {
                 out.on_instance({a.identifier, a.non_finite_samples, a.keyed ? 1u : 0u, a.key, a.call_ms,
-                                 a.product_name.c_str(), a.module_path.c_str(), a.call ? a.call : ""});
+                                 a.product_name.c_str(), a.module_path.c_str(), a.call ? a.call : "", a.late_blocks});
             });
         });
     }
@@ -188,7 +190,17 @@ public:
             hand_entry(changed, position, *scripted_set_own_process(position, identifier, own == 1));
         });
     }
+
+    vst_script_status VST_SCRIPTING_CALL set_offline(std::uint32_t offline, vst_script_text& error) noexcept override {
+        return answer(error, [&] {
+            if (offline > 1)
+                throw script_error(vst_script_bad_argument, "offline takes 1 or 0, not " + std::to_string(offline));
+            set_audio_offline(offline == 1);
+        });
+    }
 };
+
+static_assert(k_vst_script_max_chunk_bytes == k_max_plugin_chunk, "one limit on a plug-in's state everywhere");
 
 registered_service<vst_scripting_impl> g_scripting;
 

@@ -35,6 +35,14 @@
 #define FAULT_EDITOR_TIMER 17
 // Faults in effEditClose, before it destroys the window its editor made.
 #define FAULT_EDIT_CLOSE 18
+// Endless loops that keep calling the host every 50 ms: nested host calls
+// must not keep a hung call alive. Own process only.
+#define FAULT_LOOP_HOST_PROCESS 19
+#define FAULT_LOOP_HOST_EDIT_OPEN 20
+// Endless loops where a state is asked for or given, and in setParameter.
+#define FAULT_LOOP_GET_CHUNK 21
+#define FAULT_LOOP_SET_CHUNK 22
+#define FAULT_LOOP_SET_PARAMETER 23
 
 namespace {
 
@@ -59,6 +67,13 @@ __attribute__((noinline)) void throw_across() { throw std::runtime_error("thrown
 volatile int g_forever = 1;
 __attribute__((noinline)) void loop_forever() {
     while (g_forever) {
+    }
+}
+// Busy for good, but asks its host something every 50 ms meanwhile.
+__attribute__((noinline)) void loop_calling_host(audioMasterCallback host, AEffect* record) {
+    while (g_forever) {
+        host(record, audioMasterVersion, 0, 0, nullptr, 0.0f);
+        Sleep(50);
     }
 }
 // Writes on past the end of a buffer until something stops it.
@@ -115,7 +130,10 @@ public:
     explicit faulty_plugin(audioMasterCallback host)
         : test_plugin(host, {0x4F466C74 /* OFlt */, 2, 2, 2,
                              effFlagsCanReplacing | effFlagsHasEditor |
-                                 (FAULT_AT == FAULT_GET_CHUNK ? effFlagsProgramChunks : 0),
+                                 (FAULT_AT == FAULT_GET_CHUNK || FAULT_AT == FAULT_LOOP_GET_CHUNK ||
+                                          FAULT_AT == FAULT_LOOP_SET_CHUNK
+                                      ? effFlagsProgramChunks
+                                      : 0),
                              1, "Faulty", "Orvane Labs"}) {}
 
     std::intptr_t dispatch(std::int32_t opcode, std::int32_t index, std::intptr_t value, void* ptr,
@@ -124,6 +142,9 @@ public:
         if (FAULT_AT == FAULT_LOOP_OPEN && opcode == effOpen) loop_forever();
         if (FAULT_AT == FAULT_EDIT_OPEN && opcode == effEditOpen) write_through_null();
         if (FAULT_AT == FAULT_EDIT_IDLE && opcode == effEditIdle) write_through_null();
+        if (FAULT_AT == FAULT_LOOP_HOST_EDIT_OPEN && opcode == effEditOpen) loop_calling_host(host_, &effect_);
+        if (FAULT_AT == FAULT_LOOP_GET_CHUNK && opcode == effGetChunk) loop_forever();
+        if (FAULT_AT == FAULT_LOOP_SET_CHUNK && opcode == effSetChunk) loop_forever();
         if (FAULT_AT == FAULT_EDITOR_TIMER || FAULT_AT == FAULT_EDIT_CLOSE) {
             if (opcode == effEditOpen) return open_view(static_cast<HWND>(ptr));
             if (FAULT_AT == FAULT_EDIT_CLOSE && opcode == effEditClose) {
@@ -150,6 +171,7 @@ public:
             if (FAULT_AT == FAULT_STACK) outputs[0][0] = static_cast<float>(recurse(0));
             if (FAULT_AT == FAULT_EXIT) ExitProcess(3);
             if (FAULT_AT == FAULT_LOOP_PROCESS) loop_forever();
+            if (FAULT_AT == FAULT_LOOP_HOST_PROCESS) loop_calling_host(host_, &effect_);
             if (FAULT_AT == FAULT_SCRIBBLE) scribble_past(outputs[1] + frames);
             if (FAULT_AT == FAULT_HEAP) smash_heap();
         }
@@ -162,6 +184,7 @@ public:
     }
     void set_parameter(std::int32_t index, float value) override {
         if (FAULT_AT == FAULT_SET_PARAMETER) write_through_null();
+        if (FAULT_AT == FAULT_LOOP_SET_PARAMETER) loop_forever();
         test_plugin::set_parameter(index, value);
     }
 

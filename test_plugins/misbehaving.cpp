@@ -17,6 +17,7 @@
 #define IDLE_RECURSION 4  // asks for idle in processReplacing and again in effEditIdle
 #define NOT_FINITE 5      // puts out NaN, -NaN, infinities and 1e30
 #define EXIT_THREAD 6     // ends the calling thread in its third processReplacing
+#define STRAY_THREAD 7    // a thread of its own runs its code for 1.5 s after effClose, calling back now and then
 
 namespace {
 
@@ -36,6 +37,15 @@ std::atomic<int> g_late_calls{0};
 std::atomic<std::intptr_t> g_late_nonzero{0};  // answers other than "no instance"
 std::atomic<bool> g_stop{false};
 std::atomic<bool> g_closed{false};
+std::atomic<std::uint32_t> g_closed_at{0};
+// The stray thread: its calls after effClose, and whether it ran to its end.
+std::atomic<int> g_stray_calls_after_close{0};
+std::atomic<bool> g_stray_done{false};
+constexpr DWORD k_stray_after_close_ms = 1500;
+struct stray_start {
+    AEffect* record;
+    audioMasterCallback host;
+};
 
 // Idle: how deep the calls went, and on which thread effEditIdle came.
 std::atomic<int> g_idle_depth{0};
@@ -58,6 +68,11 @@ public:
                            float opt) override {
         if (MISBEHAVIOUR == LATE_CALLBACKS && opcode == effOpen) start_worker();
         if (MISBEHAVIOUR == LATE_CALLBACKS && opcode == effClose) g_closed = true;
+        if (MISBEHAVIOUR == STRAY_THREAD && opcode == effOpen) start_stray();
+        if (MISBEHAVIOUR == STRAY_THREAD && opcode == effClose) {
+            g_closed_at = GetTickCount();
+            g_closed = true;
+        }
         if (MISBEHAVIOUR == IDLE_RECURSION && opcode == effEditIdle) {
             ++g_edit_idles;
             if (t_in_process) ++g_edit_idles_in_audio;
@@ -97,6 +112,25 @@ private:
         // A plug-in that got no answer in a thousand levels would be gone.
         if (depth < 1000) call_host(audioMasterIdle);
         --g_idle_depth;
+    }
+
+    void start_stray() {
+        CloseHandle(CreateThread(nullptr, 0, &misbehaving::stray, new stray_start{record(), host_}, 0, nullptr));
+    }
+
+    // Runs on in this DLL's code well after the host closed the instance.
+    static DWORD WINAPI stray(void* what) {
+        const stray_start s = *static_cast<stray_start*>(what);
+        delete static_cast<stray_start*>(what);
+        for (;;) {
+            const bool closed = g_closed.load();
+            if (closed && GetTickCount() - g_closed_at.load() > k_stray_after_close_ms) break;
+            s.host(s.record, audioMasterVersion, 0, 0, nullptr, 0.0f);
+            if (closed) ++g_stray_calls_after_close;
+            Sleep(5);
+        }
+        g_stray_done = true;
+        return 0;
     }
 
     void start_worker() {
@@ -153,3 +187,5 @@ TEST_PLUGIN_EXPORT void misbehaving_stop() { g_stop = true; }
 TEST_PLUGIN_EXPORT int misbehaving_deepest_idle() { return g_deepest_idle.load(); }
 TEST_PLUGIN_EXPORT int misbehaving_edit_idles() { return g_edit_idles.load(); }
 TEST_PLUGIN_EXPORT int misbehaving_edit_idles_in_audio() { return g_edit_idles_in_audio.load(); }
+TEST_PLUGIN_EXPORT int misbehaving_stray_calls_after_close() { return g_stray_calls_after_close.load(); }
+TEST_PLUGIN_EXPORT int misbehaving_stray_done() { return g_stray_done.load() ? 1 : 0; }

@@ -8,6 +8,7 @@
 #include "../shell/component.h"
 #include "../shell/popups.h"
 #include "../vst/instance_lock.h"
+#include "../vst/opcode_names.h"
 #include "../vst/preset_state.h"
 #include "../vst/program_file.h"
 #include "../vst/vst.h"
@@ -20,11 +21,6 @@ constexpr UINT_PTR k_idle_timer = 0;
 constexpr UINT k_idle_period_ms = 30;
 // A size request from another thread: width and height as signed values.
 constexpr UINT k_resize_message = WM_APP;
-
-// What a fault in the plug-in's own windows is called in the message that
-// switches it off: the system called them, not we.
-constexpr char k_call_editor_window[] = "its editor window";
-constexpr char k_call_editor_timer[] = "its editor's timer";
 
 }  // namespace
 

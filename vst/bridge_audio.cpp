@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "guard_zone.h"
-#include "isolation.h"
+#include "hang_limits.h"
 #include "plugin_bridge.h"
 #include "vst.h"
 
@@ -59,7 +59,7 @@ bool plugin_bridge::fit_audio(bridge_channel::call& call, std::uint32_t ports, s
     m.command = bridge::command_map_audio;
     m.handle = theirs;
     m.value = static_cast<std::int64_t>(bytes);
-    fault = settle(call.exchange(audio_deadline_ms(frames)), m);
+    fault = settle(call.exchange(current_limit_ms(hang_limit::call)), m);
     if (fault || m.status != bridge::status_ok) {
         UnmapViewOfFile(view);
         return false;
@@ -73,24 +73,61 @@ bool plugin_bridge::fit_audio(bridge_channel::call& call, std::uint32_t ports, s
     return true;
 }
 
+void plugin_bridge::skip_block(float** outputs, std::uint32_t outs, std::uint32_t frames) {
+    block_skipped_ = true;
+    // Nothing of an older block is left for a caller that reads the outputs
+    // all the same.
+    for (std::uint32_t i = 0; i < outs && outputs; ++i)
+        if (outputs[i]) std::memset(outputs[i], 0, std::size_t{frames} * sizeof(float));
+}
+
 // Audio thread (or the declicker's); no allocation once the mapping fits.
 void plugin_bridge::process(float** inputs, float** outputs, std::int32_t frames, std::uint32_t& fault) {
     const std::uint32_t ins = std::min(plugin_port_count(record_.numInputs), input_port_limit_);
     const std::uint32_t outs = std::min(plugin_port_count(record_.numOutputs), output_port_limit_);
     const std::uint32_t count = frames > 0 ? static_cast<std::uint32_t>(frames) : 0;
+    block_skipped_ = false;
     bridge_channel::call call(*channel_, bridge::lane_audio);
-    if (!call.usable() || !fit_audio(call, ins + outs, count, fault)) {
-        // No block crossed: silence, not the block before again.
-        for (std::uint32_t i = 0; i < outs && outputs; ++i)
-            if (outputs[i]) std::memset(outputs[i], 0, std::size_t{count} * sizeof(float));
-        return;
+    if (!call.usable()) {
+        // This thread waits on the lane already (a host call of the plug-in
+        // runs audio again): no second block can go there.
+        note_audio_trouble("its audio was asked for again from inside its own audio call");
+        return skip_block(outputs, outs, count);
     }
+    // A block left late earlier: its reply is dropped when it has come. Until
+    // then the plug-in is busy, and this block passes it by. Offline nothing
+    // is late: the block is waited for.
+    switch (call.settle_late(audio_offline() ? INFINITE : 0)) {
+        case bridge_channel::call::earlier::running:
+            late_blocks_.fetch_add(1, std::memory_order_relaxed);
+            return skip_block(outputs, outs, count);
+        case bridge_channel::call::earlier::gone:
+            fault = channel_->end_code();
+            return skip_block(outputs, outs, count);
+        case bridge_channel::call::earlier::collected:
+            fault = settle(call_outcome::answered, call.msg());
+            if (fault) return skip_block(outputs, outs, count);
+            break;
+        case bridge_channel::call::earlier::none: break;
+    }
+    // The plug-in may write the whole block it was told into each output.
+    const std::uint32_t writable = std::max(count, told_block_.load());
+    if (!fit_audio(call, ins + outs, writable, fault)) {
+        if (!fault) note_audio_trouble("the memory its audio travels in could not be made");
+        return skip_block(outputs, outs, count);
+    }
+    if (!run_block(call, inputs, outputs, ins, outs, count, fault)) skip_block(outputs, outs, count);
+}
+
+bool plugin_bridge::run_block(bridge_channel::call& call, float** inputs, float** outputs, std::uint32_t ins,
+                              std::uint32_t outs, std::uint32_t count, std::uint32_t& fault) {
     const std::size_t bytes = std::size_t{count} * sizeof(float);
+    const std::uint32_t writable = std::max(count, told_block_.load());
     // The zones hold their pattern until a plug-in writes into them (and is
-    // switched off): they are set again only for a new block length.
-    if (armed_frames_ != count) {
-        arm_guard_zones(audio_, ins + outs, audio_stride_, count);
-        armed_frames_ = count;
+    // switched off): they are set again only for a new writable length.
+    if (armed_frames_ != writable) {
+        arm_guard_zones(audio_, ins + outs, audio_stride_, writable);
+        armed_frames_ = writable;
     }
     for (std::uint32_t i = 0; i < ins; ++i)
         if (inputs && inputs[i]) std::memcpy(audio_ + std::size_t{i} * audio_stride_, inputs[i], bytes);
@@ -101,14 +138,22 @@ void plugin_bridge::process(float** inputs, float** outputs, std::int32_t frames
     m.audio_outputs = outs;
     m.audio_stride = audio_stride_;
     m.audio_frames = count;
-    block_frames_ = count;
-    fault = settle(call.exchange(audio_deadline_ms(count)), m);
-    if (fault || m.status != bridge::status_ok) return;
-    if (!guard_zones_intact(audio_, ins + outs, audio_stride_, count)) {
+    const bridge_deadlines limits = current_bridge_deadlines();
+    const call_outcome outcome =
+        audio_offline() ? call.exchange(limits.call_ms)
+                        : call.exchange_or_late(late_after_ms(limits, count, sample_rate_.load()), limits.call_ms);
+    if (outcome == call_outcome::late) {
+        late_blocks_.fetch_add(1, std::memory_order_relaxed);
+        return false;
+    }
+    fault = settle(outcome, m);
+    if (fault || outcome != call_outcome::answered || m.status != bridge::status_ok) return false;
+    if (!guard_zones_intact(audio_, ins + outs, audio_stride_, writable)) {
         fault = k_fault_wrote_past_buffers;
         armed_frames_ = 0;
-        return;
+        return false;
     }
     for (std::uint32_t i = 0; i < outs; ++i)
         if (outputs && outputs[i]) std::memcpy(outputs[i], audio_ + (std::size_t{ins} + i) * audio_stride_, bytes);
+    return true;
 }

@@ -6,50 +6,49 @@
 #include <cstring>
 
 #include "../bridge/message_text.h"
-#include "isolation.h"
+#include "hang_limits.h"
 #include "plugin_bridge.h"
 #include "plugin_memory.h"
 #include "vst.h"
 
 namespace {
 
-enum class deadline_kind { open, chunk, audio, other };
-
 struct route {
     bridge::pointer_kind pointer;
     bridge::lane_index lane;
-    deadline_kind deadline;
+    hang_limit limit;
 };
 
 bool known_route(std::int32_t opcode, route& r) {
     using namespace bridge;
     switch (opcode) {
-        case effOpen: r = {pointer_none, lane_control, deadline_kind::open}; return true;
-        case effEditOpen: r = {pointer_window, lane_control, deadline_kind::open}; return true;
+        case effOpen: r = {pointer_none, lane_control, hang_limit::open}; return true;
+        case effEditOpen: r = {pointer_window, lane_control, hang_limit::open}; return true;
         case effSetProgramName:
-        case effCanDo: r = {pointer_text_in, lane_control, deadline_kind::other}; return true;
+        case effCanDo: r = {pointer_text_in, lane_control, hang_limit::call}; return true;
         case effGetProgramName:
         case effGetParamLabel:
         case effGetParamDisplay:
         case effGetParamName:
         case effGetEffectName:
         case effGetVendorString:
-        case effGetProductString: r = {pointer_text_out, lane_control, deadline_kind::other}; return true;
-        case effEditGetRect: r = {pointer_rect_out, lane_control, deadline_kind::other}; return true;
-        case effGetChunk: r = {pointer_chunk_out, lane_control, deadline_kind::chunk}; return true;
-        case effSetChunk: r = {pointer_chunk_in, lane_control, deadline_kind::chunk}; return true;
+        case effGetProductString: r = {pointer_text_out, lane_control, hang_limit::call}; return true;
+        case effEditGetRect: r = {pointer_rect_out, lane_control, hang_limit::call}; return true;
+        case effGetChunk: r = {pointer_chunk_out, lane_control, hang_limit::chunk}; return true;
+        case effSetChunk: r = {pointer_chunk_in, lane_control, hang_limit::chunk}; return true;
         // Sent by the audio thread around its blocks: they go with the audio,
-        // not behind an editor or a chunk on the control lane.
+        // not behind an editor or a chunk on the control lane. A plug-in may
+        // take its time with them (a reverb loads its impulse on resume).
         case effSetSampleRate:
         case effSetBlockSize:
-        case effMainsChanged: r = {pointer_none, lane_audio, deadline_kind::audio}; return true;
+        case effMainsChanged: r = {pointer_none, lane_audio, hang_limit::open}; return true;
         case effClose:
         case effSetProgram:
         case effGetProgram:
         case effEditClose:
         case effEditIdle:
         case effGetPlugCategory:
-        case effGetVendorVersion: r = {pointer_none, lane_control, deadline_kind::other}; return true;
+        case effGetVendorVersion: r = {pointer_none, lane_control, hang_limit::call}; return true;
         default: return false;
     }
 }
@@ -59,21 +58,13 @@ static_assert(k_plugin_text_buffer == bridge::k_payload_bytes,
 
 }  // namespace
 
-std::uint32_t plugin_bridge::audio_deadline_ms(std::uint32_t frames) const {
-    const bridge_deadlines d = current_bridge_deadlines();
-    const float rate = sample_rate_.load();
-    const double period_ms = rate > 0.0f ? 1000.0 * frames / rate : 0.0;
-    const double wanted = period_ms * d.audio_chunk_periods;
-    return wanted > d.audio_minimum_ms ? static_cast<std::uint32_t>(wanted) : d.audio_minimum_ms;
-}
-
 std::intptr_t plugin_bridge::dispatch(std::int32_t opcode, std::int32_t index, std::intptr_t value, void* ptr,
                                       float opt, std::uint32_t& fault) {
-    route r{bridge::pointer_none, bridge::lane_control, deadline_kind::other};
+    route r{bridge::pointer_none, bridge::lane_control, hang_limit::call};
     if (!known_route(opcode, r) && ptr) return 0;
     if (r.pointer == bridge::pointer_chunk_in && (value < 0 || value > k_max_plugin_chunk)) return 0;
     if (opcode == effSetSampleRate) sample_rate_ = opt;
-    if (opcode == effSetBlockSize && value > 0) block_frames_ = static_cast<std::uint32_t>(value);
+    if (opcode == effSetBlockSize && value > 0 && value <= (1 << 24)) told_block_ = static_cast<std::uint32_t>(value);
 
     bridge_channel::call call(*channel_, r.lane);
     if (!call.usable()) return 0;
@@ -111,12 +102,7 @@ std::intptr_t plugin_bridge::dispatch(std::int32_t opcode, std::int32_t index, s
         default: break;
     }
 
-    const bridge_deadlines d = current_bridge_deadlines();
-    const std::uint32_t deadline = r.deadline == deadline_kind::open    ? d.open_ms
-                                   : r.deadline == deadline_kind::chunk ? d.chunk_ms
-                                   : r.deadline == deadline_kind::audio ? audio_deadline_ms(block_frames_)
-                                                                        : d.other_ms;
-    const call_outcome outcome = call.exchange(deadline);
+    const call_outcome outcome = call.exchange(current_limit_ms(r.limit));
     const bool chunk_came = outcome == call_outcome::answered && r.pointer == bridge::pointer_chunk_out && m.handle;
     // The bridge's chunk mapping is ours once it says so, taken even when
     // the reply is of no use, so that its handle is not left open there.

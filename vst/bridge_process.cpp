@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstring>
 
+#include "../Helpers/utf.h"
+#include "../host/exception_win32.h"
 #include "pe_machine.h"
 
 namespace {
@@ -40,22 +42,32 @@ std::wstring block_name() {
 
 }  // namespace
 
-std::wstring bridge_process::executable_for(std::uint16_t machine) {
+std::string bridge_process::executable_name(std::uint16_t machine) {
     // A file of no known architecture goes to our own, which tells why it
     // does not load.
     const std::uint16_t arch = machine == k_machine_x86 || machine == k_machine_x64 ? machine : own_machine();
-    return module_folder() + (arch == k_machine_x86 ? L"orvane_bridge32.exe" : L"orvane_bridge64.exe");
+    return arch == k_machine_x86 ? "orvane_bridge32.exe" : "orvane_bridge64.exe";
 }
 
-std::unique_ptr<bridge_process> bridge_process::start(std::uint16_t machine, std::uint32_t deadline_ms) {
+std::wstring bridge_process::executable_for(std::uint16_t machine) {
+    return module_folder() + utf8_to_wide(executable_name(machine));
+}
+
+std::unique_ptr<bridge_process> bridge_process::start(std::uint16_t machine, std::uint32_t deadline_ms,
+                                                      std::string& why) {
+    const auto failed = [&why](std::string text) {
+        why = std::move(text);
+        return nullptr;
+    };
+    const auto system_error = [&failed](DWORD code) { return failed(format_win32_error(code)); };
     std::unique_ptr<bridge_process> p(new bridge_process);
     const std::wstring base = block_name();
     p->mapping_.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                          sizeof(bridge::shared_block), base.c_str()));
-    if (!p->mapping_) return nullptr;
+    if (!p->mapping_) return system_error(GetLastError());
     p->block_ = static_cast<bridge::shared_block*>(
         MapViewOfFile(p->mapping_.get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, sizeof(bridge::shared_block)));
-    if (!p->block_) return nullptr;
+    if (!p->block_) return system_error(GetLastError());
     bridge::block_header& h = p->block_->header;
     h.magic = bridge::k_magic;
     h.version = bridge::k_protocol_version;
@@ -69,7 +81,7 @@ std::unique_ptr<bridge_process> bridge_process::start(std::uint16_t machine, std
     for (std::uint32_t l = 0; l < bridge::k_lane_count; ++l) {
         p->to_player_[l].reset(CreateEventW(nullptr, FALSE, FALSE, bridge::lane_event_name(base, l, L'p').c_str()));
         p->to_bridge_[l].reset(CreateEventW(nullptr, FALSE, FALSE, bridge::lane_event_name(base, l, L'b').c_str()));
-        if (!p->to_player_[l] || !p->to_bridge_[l]) return nullptr;
+        if (!p->to_player_[l] || !p->to_bridge_[l]) return system_error(GetLastError());
     }
 
     const std::wstring exe = executable_for(machine);
@@ -79,7 +91,7 @@ std::unique_ptr<bridge_process> bridge_process::start(std::uint16_t machine, std
     PROCESS_INFORMATION info{};
     if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED | CREATE_NO_WINDOW,
                         nullptr, nullptr, &startup, &info))
-        return nullptr;
+        return system_error(GetLastError());
     p->process_.reset(info.hProcess);
     unique_handle thread(info.hThread);
     p->id_ = info.dwProcessId;
@@ -96,23 +108,23 @@ std::unique_ptr<bridge_process> bridge_process::start(std::uint16_t machine, std
         const DWORD r = WaitForMultipleObjects(2, handles, FALSE, static_cast<DWORD>(end - now));
         if (r != WAIT_OBJECT_0) break;
     }
-    if (h.state.load() != bridge::state_ready) {
-        p->end();
-        return nullptr;
-    }
-    return p;
+    const std::uint32_t state = h.state.load();
+    if (state == bridge::state_ready) return p;
+    DWORD exit_code = STILL_ACTIVE;
+    GetExitCodeProcess(p->process_.get(), &exit_code);
+    p->end();
+    if (state == bridge::state_refused) return failed("it was built for another version of the component");
+    if (exit_code != STILL_ACTIVE) return failed("it ended at its start with exit code " + std::to_string(exit_code));
+    return failed("it did not answer within " + std::to_string(deadline_ms / 1000) + " s");
 }
 
 bridge_process::~bridge_process() {
-    if (process_) end();
+    if (process_ && !let_run_) end();
     if (block_) UnmapViewOfFile(block_);
 }
 
 void bridge_process::end() {
-    if (!process_) return;
-    TerminateProcess(process_.get(), 1);
-    // Bounded: a process the system was told to end is gone at once.
-    WaitForSingleObject(process_.get(), 5000);
+    if (process_) TerminateProcess(process_.get(), 1);
 }
 
 void bridge_process::finish(std::uint32_t ms) {

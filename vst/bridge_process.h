@@ -16,9 +16,10 @@ public:
     // Starts the bridge of `machine`'s architecture and waits, up to
     // `deadline_ms`, until it has checked the block. Null when it cannot be
     // started (no executable, no architecture the system runs), refuses the
-    // block, or does not answer in time; nothing is left running then.
-    static std::unique_ptr<bridge_process> start(std::uint16_t machine, std::uint32_t deadline_ms);
-    // Ends the process if it still runs.
+    // block, or does not answer in time; nothing is left running then, and
+    // `why` says which of these it was, in words for the user.
+    static std::unique_ptr<bridge_process> start(std::uint16_t machine, std::uint32_t deadline_ms, std::string& why);
+    // Ends the process if it still runs, unless let_run() was called.
     ~bridge_process();
     bridge_process(const bridge_process&) = delete;
     bridge_process& operator=(const bridge_process&) = delete;
@@ -31,10 +32,13 @@ public:
     DWORD id() const { return id_; }
     bool running() const { return WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
 
-    // Ends it now.
+    // Ends it now. Does not wait: a process the system was told to end
+    // holds nothing of ours that we need back.
     void end();
     // Gives it up to `ms` to end by itself (after command_quit), then ends it.
     void finish(std::uint32_t ms);
+    // It ends by itself: destroying this object closes the handles only.
+    void let_run() { let_run_ = true; }
 
     // A handle of ours duplicated into the bridge: its value there, 0 when it
     // could not be handed over.
@@ -44,6 +48,8 @@ public:
 
     // The executable for `machine` beside the component's module.
     static std::wstring executable_for(std::uint16_t machine);
+    // Its file name alone, for messages.
+    static std::string executable_name(std::uint16_t machine);
 
 private:
     bridge_process() = default;
@@ -54,4 +60,5 @@ private:
     unique_handle to_bridge_[bridge::k_lane_count];
     unique_handle process_;
     DWORD id_ = 0;
+    bool let_run_ = false;
 };

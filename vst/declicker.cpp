@@ -50,26 +50,45 @@ public:
         if (!plugin.usable() || !effect || block_count == 0) return;
         std::size_t ports = std::max<std::int32_t>({effect->numInputs, effect->numOutputs, 0});
         if (ports > static_cast<std::size_t>(k_max_plugin_ports)) return;
+        // A plug-in may write the whole block size it was told into every
+        // output, whatever a block holds: the buffers hold that much, then
+        // the guard zone.
+        const std::size_t writable = std::max<std::size_t>(k_block, plugin.block_size);
+        float* input = silent_input.data();
+        float* output = silent_output.data();
+        std::size_t pitch = k_pitch;
+        std::vector<float> wide_input, wide_output;
+        if (writable > k_block) {
+            pitch = writable + guard_zone_size(static_cast<std::uint32_t>(writable));
+            wide_input.assign(pitch, 0.0f);
+            wide_output.assign(pitch, 0.0f);
+            input = wide_input.data();
+            output = wide_output.data();
+            arm_guard_zones(input, 1, pitch, writable);
+            arm_guard_zones(output, 1, pitch, writable);
+        }
         float** in = input_pointers.data();
         float** out = output_pointers.data();
-        // More ports than the arrays serve: arrays of the plug-in's size.
-        std::vector<float*> wide_in, wide_out;
-        if (ports > input_pointers.size()) {
-            wide_in.assign(ports, silent_input.data());
-            wide_out.assign(ports, silent_output.data());
-            in = wide_in.data();
-            out = wide_out.data();
+        // More ports than the arrays serve, or buffers of the plug-in's own
+        // size: arrays of their own.
+        std::vector<float*> own_in, own_out;
+        if (ports > input_pointers.size() || writable > k_block) {
+            own_in.assign(std::max(ports, input_pointers.size()), input);
+            own_out.assign(std::max(ports, output_pointers.size()), output);
+            in = own_in.data();
+            out = own_out.data();
         }
         for (std::uint32_t b = 0; b < block_count; ++b) {
-            std::fill_n(silent_input.begin(), k_block, 0.0f);
+            std::fill_n(input, writable, 0.0f);
             if (!plugin.process_replacing(in, static_cast<std::uint32_t>(ports), out, static_cast<std::uint32_t>(ports),
                                           static_cast<std::int32_t>(k_block)))
                 return;
-            if (!guard_zones_intact(silent_input.data(), 1, k_pitch, k_block) ||
-                !guard_zones_intact(silent_output.data(), 1, k_pitch, k_block)) {
+            if (!guard_zones_intact(input, 1, pitch, writable) || !guard_zones_intact(output, 1, pitch, writable)) {
                 plugin.report_fault(k_call_process_replacing, plugin_fault{k_fault_wrote_past_buffers});
-                arm_guard_zones(silent_input.data(), 1, k_pitch, k_block);
-                arm_guard_zones(silent_output.data(), 1, k_pitch, k_block);
+                if (input == silent_input.data()) {
+                    arm_guard_zones(silent_input.data(), 1, k_pitch, k_block);
+                    arm_guard_zones(silent_output.data(), 1, k_pitch, k_block);
+                }
                 return;
             }
         }

@@ -11,6 +11,10 @@ enum class plugin_place {
     as_chosen,    // its architecture and the user's choice decide (isolation_wanted)
     in_process,   // in this process, whatever the choice
     own_process,  // in a bridge process of its own, whatever the choice
+    // In a bridge process of its own where nobody can answer a window the
+    // plug-in shows (a check of many files at once): each call's hang limit
+    // counts from its start, whatever the plug-in's windows do.
+    own_process_unattended,
 };
 
 // Whether the user wants this configured plug-in in a process of its own:
@@ -27,16 +31,3 @@ std::uint16_t foreign_machine(const entry& configured);
 
 // Whether the DLL at `resolved_path` runs in a bridge process.
 bool runs_in_own_process(const std::string& resolved_path, const entry& configured, plugin_place place);
-
-// How long each kind of call may take before the plug-in is treated as
-// hung: its process is ended and it is switched off.
-struct bridge_deadlines {
-    std::uint32_t audio_minimum_ms = 200;  // audio calls: at least this,
-    std::uint32_t audio_chunk_periods = 2; // or this many periods of the chunk being processed
-    std::uint32_t open_ms = 10000;         // starting the process, loading the DLL, its entry, effOpen, effEditOpen
-    std::uint32_t chunk_ms = 60000;        // effGetChunk, effSetChunk
-    std::uint32_t other_ms = 5000;         // every other call
-};
-
-bridge_deadlines current_bridge_deadlines();
-void set_bridge_deadlines(const bridge_deadlines& deadlines);

@@ -51,6 +51,7 @@ plugin_activity describe(vst& plugin) {
         }
     }
     a.non_finite_samples = plugin.non_finite_samples.load();
+    a.late_blocks = plugin.late_blocks.load();
     return a;
 }
 

@@ -4,7 +4,8 @@
 
 #include "../Helpers/utf.h"
 #include "bridge_faults.h"
-#include "isolation.h"
+#include "hang_limits.h"
+#include "opcode_names.h"
 #include "pe_machine.h"
 
 namespace {
@@ -15,15 +16,29 @@ constexpr std::uint32_t k_unload_ms = 2000;
 }  // namespace
 
 plugin_bridge::~plugin_bridge() {
-    if (channel_ && !channel_->end_code()) {
+    if (!let_go_ && channel_ && !channel_->end_code()) {
         bridge_channel::call quit(*channel_, bridge::lane_control);
         if (quit.usable()) quit.msg().command = bridge::command_quit;
-        if (quit.exchange(current_bridge_deadlines().other_ms) == call_outcome::answered)
+        if (quit.exchange(current_limit_ms(hang_limit::call)) == call_outcome::answered)
             process_->finish(k_unload_ms);
     }
     channel_.reset();
+    // A process let go of ends by itself; only its handles close here.
+    if (let_go_ && process_) process_->let_run();
     process_.reset();
     unmap_views();
+}
+
+void plugin_bridge::let_go() {
+    if (!channel_ || channel_->end_code()) return;
+    let_go_ = true;
+    process_->block().header.detached.store(1);
+    bridge_channel::call quit(*channel_, bridge::lane_control);
+    if (!quit.usable()) return;
+    quit.msg().command = bridge::command_quit;
+    // Sent, not waited for: the bridge closes the plug-in and ends, and
+    // answers its host calls itself meanwhile.
+    quit.exchange_or_late(0, current_limit_ms(hang_limit::call));
 }
 
 void plugin_bridge::unmap_views() {
@@ -33,24 +48,25 @@ void plugin_bridge::unmap_views() {
     chunk_view_ = nullptr;
 }
 
-plugin_bridge::opened plugin_bridge::open(const std::string& resolved_path, std::uint16_t machine) {
-    const opened first = open_once(resolved_path, machine);
+plugin_bridge::opened plugin_bridge::open(const std::string& resolved_path, std::uint16_t machine, bool unattended) {
+    const opened first = open_once(resolved_path, machine, unattended);
     // An image one of our bridges can host that did not load is given one
     // more, fresh process: a start that went wrong once (seen under heavy
     // load) must not cost the user a plug-in they have to add again. A
     // file that is no image at all is refused at once.
     if (first != opened::refused_loading || (machine != k_machine_x86 && machine != k_machine_x64)) return first;
-    return open_once(resolved_path, machine);
+    return open_once(resolved_path, machine, unattended);
 }
 
-plugin_bridge::opened plugin_bridge::open_once(const std::string& resolved_path, std::uint16_t machine) {
-    const bridge_deadlines deadlines = current_bridge_deadlines();
+plugin_bridge::opened plugin_bridge::open_once(const std::string& resolved_path, std::uint16_t machine,
+                                               bool unattended) {
+    const std::uint32_t open_ms = current_limit_ms(hang_limit::open);
     const std::wstring path = utf8_to_wide(resolved_path);
     const std::size_t bytes = (path.size() + 1) * sizeof(wchar_t);
     if (bytes > bridge::k_payload_bytes) return opened::refused_loading;
-    process_ = bridge_process::start(machine, deadlines.open_ms);
-    if (!process_) return opened::refused_loading;
-    channel_ = std::make_unique<bridge_channel>(*process_, static_cast<host_call_server&>(*this));
+    process_ = bridge_process::start(machine, open_ms, start_failure_);
+    if (!process_) return opened::cannot_start;
+    channel_ = std::make_unique<bridge_channel>(*process_, static_cast<host_call_server&>(*this), unattended);
 
     opened result = opened::refused_loading;
     {
@@ -59,7 +75,7 @@ plugin_bridge::opened plugin_bridge::open_once(const std::string& resolved_path,
         m.command = bridge::command_open_module;
         std::memcpy(m.payload, path.c_str(), bytes);
         m.payload_size = static_cast<std::uint32_t>(bytes);
-        if (call.exchange(deadlines.open_ms) == call_outcome::answered) {
+        if (call.exchange(open_ms) == call_outcome::answered) {
             if (m.status == bridge::status_ok) result = opened::ready;
             if (m.status == bridge::status_no_entry) result = opened::no_entry;
         }
@@ -78,14 +94,15 @@ AEffect* plugin_bridge::enter(std::uint32_t& fault) {
     if (!call.usable()) return {};
     bridge::message& m = call.msg();
     m.command = bridge::command_call_entry;
-    fault = settle(call.exchange(current_bridge_deadlines().open_ms), m);
+    fault = settle(call.exchange(current_limit_ms(hang_limit::open)), m);
     if (fault || m.status != bridge::status_ok || !m.answer) return nullptr;
     return &record_;
 }
 
 std::uint32_t plugin_bridge::settle(call_outcome outcome, const bridge::message& m) {
     switch (outcome) {
-        case call_outcome::refused: return 0;
+        case call_outcome::refused:
+        case call_outcome::late: return 0;
         case call_outcome::gone: return channel_->end_code();
         case call_outcome::answered: break;
     }
@@ -105,7 +122,7 @@ void plugin_bridge::set_parameter(std::int32_t index, float value, std::uint32_t
     m.command = bridge::command_set_parameter;
     m.index = index;
     m.opt = value;
-    fault = settle(call.exchange(current_bridge_deadlines().other_ms), m);
+    fault = settle(call.exchange(current_limit_ms(hang_limit::call)), m);
 }
 
 float plugin_bridge::get_parameter(std::int32_t index, std::uint32_t& fault) {
@@ -115,10 +132,20 @@ float plugin_bridge::get_parameter(std::int32_t index, std::uint32_t& fault) {
     m.command = bridge::command_get_parameter;
     m.index = index;
     m.float_answer = 0.0f;
-    fault = settle(call.exchange(current_bridge_deadlines().other_ms), m);
+    fault = settle(call.exchange(current_limit_ms(hang_limit::call)), m);
     return fault || m.status != bridge::status_ok ? 0.0f : m.float_answer;
 }
 
 std::uint32_t plugin_bridge::audio_allocations() const {
     return process_ ? process_->block().header.audio_allocations.load() : 0;
+}
+
+const char* plugin_bridge::fault_place() const {
+    if (!process_) return nullptr;
+    switch (process_->block().header.fault_place.load()) {
+        case bridge::place_window_procedure: return k_call_editor_window;
+        case bridge::place_window_timer: return k_call_editor_timer;
+        case bridge::place_own_thread: return k_call_own_thread;
+        default: return nullptr;
+    }
 }

@@ -1,5 +1,6 @@
 #include "plugin_fault_report.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "../host/dsp_config.h"
@@ -8,6 +9,7 @@
 #include "../shell/popups.h"
 #include "instance_lock.h"
 #include "bridge_faults.h"
+#include "plugin_memory.h"
 #include "vst.h"
 
 namespace {
@@ -108,6 +110,13 @@ void tell(const vst& plugin, std::string before, std::string after) {
     show(message->text());
 }
 
+// "65.0 MB": sizes as a user reads them.
+std::string megabytes(std::uint64_t bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / (1024.0 * 1024.0));
+    return text;
+}
+
 // A plug-in whose process stopped answering did not crash: it was ended.
 const char* what_happened(const plugin_fault& fault) {
     return fault.code == k_fault_process_hung ? "stopped answering in " : "crashed in ";
@@ -123,6 +132,22 @@ void report_plugin_fault(const vst& plugin, const char* call, const plugin_fault
     tell(plugin, "The VST plug-in ",
          std::string(" ") + what_happened(fault) + call + " (" + describe_fault(fault.code) +
              ") and has been switched off. Its audio passes through unchanged from now on.");
+}
+
+void report_chunk_too_large(const vst& plugin, std::uint64_t bytes, chunk_direction direction) {
+    const std::string limit = megabytes(static_cast<std::uint64_t>(k_max_plugin_chunk));
+    if (direction == chunk_direction::from_plugin)
+        tell(plugin, "The VST plug-in ",
+             " gave a state of " + megabytes(bytes) + ", more than the " + limit +
+                 " the component keeps. It was not kept; the state saved before stays.");
+    else
+        tell(plugin, "A state of " + megabytes(bytes) + " was not given to the VST plug-in ",
+             ": it is more than the " + limit + " the component hands to a plug-in. The plug-in keeps its state.");
+}
+
+void report_audio_not_given(const vst& plugin, const char* why) {
+    tell(plugin, "The VST plug-in ",
+         std::string(" could not be given a chunk of audio (") + why + "). That chunk passed through unchanged.");
 }
 
 void report_non_finite_output(const vst& plugin) {

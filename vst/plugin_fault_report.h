@@ -1,6 +1,7 @@
 #pragma once
 // What the user is told when a plug-in faults inside a call, or puts out
 // samples that had to be replaced.
+#include <cstdint>
 #include <string>
 
 #include "plugin_guard.h"
@@ -17,3 +18,10 @@ void report_plugin_fault(const vst& plugin, const char* call, const plugin_fault
 // Tells the user once that a plug-in's output held samples that were not
 // finite numbers, which were replaced with silence. Any thread, as above.
 void report_non_finite_output(const vst& plugin);
+// A plug-in state larger than the component keeps: told once for each
+// time, with the plug-in's name and the size. Any thread, as above.
+enum class chunk_direction { from_plugin, to_plugin };
+void report_chunk_too_large(const vst& plugin, std::uint64_t bytes, chunk_direction direction);
+// A block that could not be handed to a plug-in in a process of its own at
+// all (not a late one): told once, the chunk passes through.
+void report_audio_not_given(const vst& plugin, const char* why);

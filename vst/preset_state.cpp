@@ -14,12 +14,17 @@ bool is_chunk_plugin(const vst& plugin) { return (plugin.effect->flags & effFlag
 
 void apply_preset(vst& plugin, const dsp_preset& preset) {
     plugin.current_preset.assign(preset);
+    restore_preset_state(plugin, preset);
+}
+
+void restore_preset_state(vst& plugin, const dsp_preset& preset) {
     if (!plugin.usable() || !plugin.effect) return;
     critical_section_scope guard(plugin.state_lock);
     const auto* data = static_cast<const unsigned char*>(preset.get_data());
     const std::size_t size = preset.get_data_size();
     if (size <= 8) return;
     if (is_chunk_plugin(plugin)) {
+        if (!chunk_fits(plugin, size - 8)) return;
         // The plug-in gets its own copy: it may keep or change the bytes.
         std::vector<unsigned char> chunk(data + 8, data + size);
         plugin.dispatch(effSetChunk, 0, static_cast<std::intptr_t>(chunk.size()), chunk.data());
@@ -41,9 +46,12 @@ bool capture_preset(vst& plugin, const GUID& owner, dsp_preset& out) {
     stream_writer_buffer_simple w;
     abort_callback_dummy abort;
     w.write_lendian<std::uint32_t>(make_instance_key(), abort);
+    bool refused = false;
     if (plugin.usable() && plugin.effect) {
         if (is_chunk_plugin(plugin)) {
-            std::vector<unsigned char> chunk = take_plugin_chunk(plugin, 0);
+            std::vector<unsigned char> chunk;
+            // A state too large to keep is not half kept: the caller keeps the one before.
+            refused = take_plugin_chunk(plugin, 0, chunk) == chunk_taken::refused;
             if (!chunk.empty()) {
                 w.write_lendian<std::uint32_t>(static_cast<std::uint32_t>(chunk.size()), abort);
                 w.write(chunk.data(), chunk.size(), abort);
@@ -60,5 +68,5 @@ bool capture_preset(vst& plugin, const GUID& owner, dsp_preset& out) {
     }
     out.set_owner(owner);
     out.set_data(w.data.data(), w.data.size());
-    return plugin.usable();
+    return plugin.usable() && !refused;
 }

@@ -9,6 +9,9 @@ class vst;
 
 // Copies the preset into the vst and restores the plug-in's state from it.
 void apply_preset(vst& plugin, const dsp_preset& preset);
+// Restores the plug-in's state from the preset, leaving the vst's own
+// copy (and so its instance key) as it is.
+void restore_preset_state(vst& plugin, const dsp_preset& preset);
 // Captures the plug-in's state, with a fresh instance key. Answers false
 // when the plug-in had no state to give: not loaded, or switched off after a
 // crash (before or during the capture); `out` then holds the key alone.

@@ -71,6 +71,17 @@ void load_fxp(vst& plugin, const std::string& path) {
                    popup_message::icon_error);
         return;
     }
+    // Trust a chunk's declared size only as far as the file holds bytes; a
+    // state too large to hand over changes nothing, not even the name.
+    std::size_t size = 0;
+    if (fx_magic == k_opaque_magic) {
+        const std::int32_t declared = read_be32(*f, abort);
+        const std::uint64_t left = f->size(abort) - f->position(abort);
+        const std::uint64_t wanted = declared <= 0 ? 0 : static_cast<std::uint64_t>(declared);
+        const std::uint64_t held = wanted < left ? wanted : left;
+        if (!chunk_fits(plugin, held)) return;
+        size = static_cast<std::size_t>(held);
+    }
     plugin.dispatch(effSetProgramName, 0, 0, name);
 
     if (fx_magic == k_params_magic) {
@@ -81,12 +92,6 @@ void load_fxp(vst& plugin, const std::string& path) {
             plugin.set_parameter(i, value);
         }
     } else if (fx_magic == k_opaque_magic) {
-        std::int32_t declared = read_be32(*f, abort);
-        // Trust the declared size only as far as the file holds bytes.
-        std::uint64_t left = f->size(abort) - f->position(abort);
-        std::size_t size = declared <= 0 ? 0
-                           : static_cast<std::uint64_t>(declared) < left ? static_cast<std::size_t>(declared)
-                                                                         : static_cast<std::size_t>(left);
         // Never a null pointer, even for an empty chunk: plug-ins read it.
         std::vector<unsigned char> chunk(size ? size : 1, 0);
         std::size_t got = size ? f->read(chunk.data(), size, abort) : 0;
@@ -106,7 +111,9 @@ void save_fxp(vst& plugin, const std::string& path) {
     const std::int32_t params = plugin.parameter_count();
     std::vector<unsigned char> body;
     if (chunked) {
-        const std::vector<unsigned char> chunk = take_plugin_chunk(plugin, 1);
+        std::vector<unsigned char> chunk;
+        // Nothing is written for a state the component does not keep.
+        if (take_plugin_chunk(plugin, 1, chunk) == chunk_taken::refused) return;
         put_be32(body, static_cast<std::int32_t>(chunk.size()));
         body.insert(body.end(), chunk.begin(), chunk.end());
     } else {

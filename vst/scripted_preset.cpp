@@ -71,9 +71,13 @@ void scripted_preset::load_program(const std::string& path) {
 
 dsp_preset_impl scripted_preset::capture() {
     dsp_preset_impl captured;
-    // A plug-in that crashed has no state to give; the stored one stays.
-    if (!capture_preset(*plugin_, owner_, captured))
-        throw script_error(vst_script_refused,
-                           product_name() + " crashed and was switched off; " + subject_ + " keeps its settings");
-    return captured;
+    const std::size_t shown_before = popups_.messages().size();
+    if (capture_preset(*plugin_, owner_, captured)) return captured;
+    // A plug-in that crashed has no state to give, one whose state is too
+    // large gives none we keep; the stored one stays.
+    const auto& shown = popups_.messages();
+    if (!plugin_->faulted && shown.size() > shown_before)
+        throw script_error(vst_script_refused, shown.back().text + " " + subject_ + " keeps its settings.");
+    throw script_error(vst_script_refused,
+                       product_name() + " crashed and was switched off; " + subject_ + " keeps its settings");
 }

@@ -6,6 +6,8 @@
 #include "../host/main_thread.h"
 #include "../shell/component.h"
 #include "../shell/popups.h"
+#include "isolation.h"
+#include "module_path.h"
 #include "preset_state.h"
 #include "vst.h"
 
@@ -43,33 +45,64 @@ void show_diagnosis(const vst& plugin) {
     }
 }
 
+// The live vst whose current preset carries the preset's instance key.
+// Under the instance lock. A request without a key never shares.
+vst* find_keyed(const dsp_preset& preset) {
+    std::uint32_t wanted;
+    if (!key_of(preset.get_data(), preset.get_data_size(), wanted)) return nullptr;
+    for (vst* candidate : vst::live_set()) {
+        std::uint32_t key;
+        if (candidate->deletion_pending ||
+            !key_of(candidate->current_preset.get_data(), candidate->current_preset.get_data_size(), key))
+            continue;
+        if (key == wanted) return candidate;
+    }
+    return nullptr;
+}
+
+bool starts_a_process(const entry& configured) {
+    return runs_in_own_process(resolve_module_path(configured.module_path), configured, plugin_place::as_chosen);
+}
+
+// A plug-in in a process of its own is loaded and given its state outside
+// the lock: no thread waits on the lock while a process starts. It carries
+// no key until it is published, so nothing finds it half made; a thread
+// that made one for the same key meanwhile wins, and ours is closed.
+vst* acquire_in_own_process(const entry& configured, const dsp_preset& preset) {
+    auto fresh = std::make_unique<vst>(configured, false);
+    if (!fresh->loaded) show_diagnosis(*fresh);
+    restore_preset_state(*fresh, preset);
+    {
+        critical_section_scope guard(instance_lock());
+        if (vst* found = find_keyed(preset)) {
+            ++found->ref_count;
+            return found;  // ours is closed once the lock is left
+        }
+        fresh->current_preset.assign(preset);
+        ++fresh->ref_count;
+        return fresh.release();  // owned by its reference count from here on
+    }
+}
+
 }  // namespace
 
 vst* acquire_vst(const entry& configured, const dsp_preset& preset) {
-    critical_section_scope guard(instance_lock());
-    vst* found = nullptr;
-    std::uint32_t wanted;
-    // A request without a key never shares: it gets an instance of its own.
-    if (key_of(preset.get_data(), preset.get_data_size(), wanted)) {
-        for (vst* candidate : vst::live_set()) {
-            std::uint32_t key;
-            if (candidate->deletion_pending ||
-                !key_of(candidate->current_preset.get_data(), candidate->current_preset.get_data_size(), key))
-                continue;
-            if (key == wanted) {
-                found = candidate;
-                break;
-            }
+    {
+        critical_section_scope guard(instance_lock());
+        if (vst* found = find_keyed(preset)) {
+            ++found->ref_count;
+            return found;
+        }
+        if (!starts_a_process(configured)) {
+            std::unique_ptr<vst> fresh = std::make_unique<vst>(configured, false);
+            if (!fresh->loaded) show_diagnosis(*fresh);
+            apply_preset(*fresh, preset);
+            vst* made = fresh.release();  // owned by its reference count from here on
+            ++made->ref_count;
+            return made;
         }
     }
-    if (!found) {
-        std::unique_ptr<vst> fresh = std::make_unique<vst>(configured, false);
-        if (!fresh->loaded) show_diagnosis(*fresh);
-        apply_preset(*fresh, preset);
-        found = fresh.release();  // owned by its reference count from here on
-    }
-    ++found->ref_count;
-    return found;
+    return acquire_in_own_process(configured, preset);
 }
 
 void add_vst_reference(vst& plugin) {

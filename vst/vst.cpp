@@ -11,6 +11,7 @@
 #include "host_callback.h"
 #include "instance_lock.h"
 #include "module_path.h"
+#include "module_unload.h"
 #include "opcode_names.h"
 #include "open_records.h"
 #include "pe_machine.h"
@@ -77,20 +78,35 @@ bool vst::fail(const std::string& text) {
     return false;
 }
 
+bool vst::fail_to_start_bridge(std::uint16_t machine) {
+    const std::string why = bridge_process::executable_name(machine) + ": " + bridge_->start_failure();
+    bridge_.reset();
+    if ((machine == k_machine_x86 || machine == k_machine_x64) && machine != own_machine())
+        return fail(std::string("The VST DLL is a ") + (machine == k_machine_x86 ? "32-bit (x86)" : "64-bit (x64)") +
+                    " DLL, which runs only in a process of its own, and that process could not be started. " + why);
+    return fail("The VST plug-in's own process could not be started. " + why);
+}
+
 bool vst::load_and_enter(AEffect*& record, plugin_place place) {
     if (runs_in_own_process(resolved_path_, *this, place)) {
         isolated_ = true;
         bridge_ = std::make_unique<plugin_bridge>();
-        switch (bridge_->open(resolved_path_, pe_machine(utf8_to_wide(resolved_path_)))) {
-            case plugin_bridge::opened::refused_loading: return fail("The VST DLL refused loading.");
+        const std::uint16_t machine = pe_machine(utf8_to_wide(resolved_path_));
+        switch (bridge_->open(resolved_path_, machine, place == plugin_place::own_process_unattended)) {
+            case plugin_bridge::opened::refused_loading:
+                bridge_.reset();
+                return fail("The VST DLL refused loading.");
             case plugin_bridge::opened::no_entry:
+                bridge_.reset();
                 return fail("The file doesn't appear to be VST DLL (no entry procedure).");
+            case plugin_bridge::opened::cannot_start: return fail_to_start_bridge(machine);
             case plugin_bridge::opened::ready: break;
         }
         plugin_bridge* bridged = bridge_.get();
         return guarded(k_call_entry_function, [&] { record = bridged->call_entry(); });
     }
 
+    threads_mark_ = threads_started_so_far();
     module_.reset(LoadLibraryW(utf8_to_wide(resolved_path_).c_str()));
     if (!module_) return fail("The VST DLL refused loading.");
 
@@ -182,10 +198,19 @@ void vst::close_plugin() {
         effect->resvd1 = 0;
         effect->resvd2 = 0;
     }
+    // A thread that holds the instance lock (the last reference went) must
+    // not wait for a process: the bridge closes the plug-in and ends by
+    // itself.
+    if (bridge_ && !faulted && instance_lock().held_by_this_thread()) {
+        effect = nullptr;
+        bridge_->let_go();
+        bridge_.reset();
+        return;
+    }
     if (effect) dispatch(effClose);
     effect = nullptr;
     if (faulted) return;
-    module_.reset();
+    unload_plugin_module(std::move(module_), threads_mark_);
     bridge_.reset();
 }
 
@@ -216,7 +241,11 @@ bool vst::process_replacing(float** inputs, std::uint32_t input_ports, float** o
     if (!record_valid_ || !effect || !effect->processReplacing) return false;
     if (bridge_) bridge_->limit_ports(input_ports, output_ports);
     AEffect* e = effect;
-    return guarded(k_call_process_replacing, [&] { e->processReplacing(e, inputs, outputs, frames); });
+    if (!guarded(k_call_process_replacing, [&] { e->processReplacing(e, inputs, outputs, frames); })) return false;
+    if (!bridge_) return true;
+    late_blocks.store(bridge_->late_blocks(), std::memory_order_relaxed);
+    if (const char* why = bridge_->take_audio_trouble()) report_audio_not_given(*this, why);
+    return !bridge_->block_skipped();
 }
 
 std::int32_t vst::parameter_count() const {
@@ -239,6 +268,10 @@ std::string vst::ask_text(std::int32_t opcode, std::int32_t index, std::size_t l
 
 void vst::on_fault(const char* call, const plugin_fault& fault) {
     if (faulted.exchange(true)) return;
+    // A process of its own that a fault outside every call of ours ended
+    // (in its editor's window, on a thread of its own) says where.
+    if (bridge_)
+        if (const char* place = bridge_->fault_place()) call = place;
     fault_call_ = call;
     fault_ = fault;
     // During validation the diagnosis carries it; afterwards the user is

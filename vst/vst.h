@@ -64,9 +64,11 @@ public:
                            void* ptr = nullptr, float opt = 0.0f);
     void set_parameter(std::int32_t index, float value);
     float get_parameter(std::int32_t index);
-    // False when the plug-in has no replacing process function or faulted.
-    // The arrays hold `input_ports` and `output_ports` pointers: a bridged
-    // plug-in's record may say more by the time the call is made.
+    // False when the plug-in has no replacing process function, faulted, or
+    // (in a process of its own) did not give the block back in time: the
+    // outputs then hold nothing to use. The arrays hold `input_ports` and
+    // `output_ports` pointers: a bridged plug-in's record may say more by
+    // the time the call is made.
     bool process_replacing(float** inputs, std::uint32_t input_ports, float** outputs, std::uint32_t output_ports,
                            std::int32_t frames);
     // Runs f, which reads memory the plug-in handed us, under the same guard:
@@ -104,6 +106,9 @@ public:
     // and were replaced with silence; the user is told the first time.
     void count_non_finite(std::uint32_t samples);
     std::atomic<std::uint64_t> non_finite_samples{0};
+    // Chunks that passed a plug-in in a process of its own by, because it
+    // was late with a block (a process of its own only).
+    std::atomic<std::uint64_t> late_blocks{0};
 
     // Loaded and not switched off after a fault: may be given audio.
     bool usable() const { return loaded && !faulted; }
@@ -163,9 +168,11 @@ private:
     // false with the diagnosis written.
     bool load_and_enter(AEffect*& record, plugin_place place);
     bool fail(const std::string& text);
+    bool fail_to_start_bridge(std::uint16_t machine);
     void on_fault(const char* call, const plugin_fault& fault);
 
     unique_module module_;
+    std::uint32_t threads_mark_ = 0;  // module_unload.h
     std::unique_ptr<plugin_bridge> bridge_;
     bool isolated_ = false;
     const char* fault_call_ = nullptr;  // what faulted, for the diagnosis

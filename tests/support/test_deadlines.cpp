@@ -2,9 +2,9 @@
 
 bridge_deadlines generous_test_deadlines() {
     bridge_deadlines d;
-    d.audio_minimum_ms = 5000;
+    d.late_minimum_ms = 5000;
     d.open_ms = 30000;
-    d.other_ms = 30000;
+    d.call_ms = 30000;
     return d;
 }
 

@@ -1,9 +1,9 @@
 #pragma once
-// The deadlines of bridged plug-ins in the unit tests. The tests of other
+// The hang limits of bridged plug-ins in the unit tests. The tests of other
 // behaviour must not fail because a loaded build machine held a process
 // back for a fifth of a second: they run with generous ones, and the tests
-// of the deadlines themselves set the component's own for their duration.
-#include "../../vst/isolation.h"
+// of the limits themselves set the component's own for their duration.
+#include "../../vst/hang_limits.h"
 
 bridge_deadlines generous_test_deadlines();
 
