@@ -33,12 +33,16 @@ part_file create_part_file(const std::wstring& output) {
         std::swprintf(suffix, 16, L".%08x.part", static_cast<unsigned>(seed));
         std::wstring path = output + suffix;
         // Deletable while open, so that an interrupted run can remove it.
-        HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
             error = GetLastError();
             continue;
         }
+        // The system deletes it as the last handle closes, however the
+        // process ends, unless the run is complete (keep_part_file).
+        FILE_DISPOSITION_INFO gone{TRUE};
+        SetFileInformationByHandle(h, FileDispositionInfo, &gone, sizeof gone);
         int fd = _open_osfhandle(reinterpret_cast<std::intptr_t>(h), _O_BINARY | _O_WRONLY);
         std::FILE* file = fd >= 0 ? _fdopen(fd, "wb") : nullptr;
         if (!file) {
@@ -47,7 +51,12 @@ part_file create_part_file(const std::wstring& output) {
             DeleteFileW(path.c_str());
             break;
         }
-        return {path, file};
+        return {path, file, h};
     }
     throw cli_error("cannot create a file beside the output " + wide_to_utf8(output));
+}
+
+bool keep_part_file(const part_file& part) {
+    FILE_DISPOSITION_INFO stays{FALSE};
+    return part.handle && SetFileInformationByHandle(part.handle, FileDispositionInfo, &stays, sizeof stays);
 }

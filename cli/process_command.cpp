@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <thread>
 
 #include "../Helpers/utf.h"
 #include "../host_standin/playback.h"
@@ -188,7 +189,11 @@ process_result run_process_job(session& s, const std::wstring& input, const std:
     progress_bar progress(reader.frames(), !s.options().quiet);
 
     playback_callbacks cb;
+    // As played, the chunks come at the pace the player plays them.
+    const auto paced_from = std::chrono::steady_clock::now();
     cb.produce = [&](dsp_chunk_list& list) {
+        if (s.options().as_played && reader.sample_rate())
+            std::this_thread::sleep_until(paced_from + std::chrono::microseconds(read * 1000000 / reader.sample_rate()));
         std::size_t n = reader.read(buffer.data(), chunk_frames);
         if (n == 0) return false;
         auto* chunk = static_cast<audio_chunk_impl*>(list.insert_item(0));
@@ -229,6 +234,7 @@ process_result run_process_job(session& s, const std::wstring& input, const std:
         if (!writer)
             writer = std::make_unique<wav_writer>(part_stream.release(), temp, channels, reader.sample_rate(), format);
         result.output_channels = writer->channels();
+        if (!keep_part_file(part)) throw cli_error("cannot keep the output file " + wide_to_utf8(output));
         writer->finish();
         writer.reset();
         if (!MoveFileExW(temp.c_str(), output.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))

@@ -145,6 +145,12 @@ public:
         if (FAULT_AT == FAULT_LOOP_HOST_EDIT_OPEN && opcode == effEditOpen) loop_calling_host(host_, &effect_);
         if (FAULT_AT == FAULT_LOOP_GET_CHUNK && opcode == effGetChunk) loop_forever();
         if (FAULT_AT == FAULT_LOOP_SET_CHUNK && opcode == effSetChunk) loop_forever();
+        if (FAULT_AT == FAULT_LOOP_SET_CHUNK && opcode == effGetChunk) {
+            // A state to capture, so that a preset gives it back.
+            static char state[] = "OLSC";
+            *static_cast<void**>(ptr) = state;
+            return 4;
+        }
         if (FAULT_AT == FAULT_EDITOR_TIMER || FAULT_AT == FAULT_EDIT_CLOSE) {
             if (opcode == effEditOpen) return open_view(static_cast<HWND>(ptr));
             if (FAULT_AT == FAULT_EDIT_CLOSE && opcode == effEditClose) {

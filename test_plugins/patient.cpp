@@ -24,9 +24,6 @@ constexpr DWORD k_dialog_ms = 8000;
 constexpr std::int32_t k_state_megabytes = 0x4F53744D;  // "OStM"
 constexpr float k_dialog_gain = 0.75f;
 
-// What the dialog saw, for its lines in the log.
-std::atomic<int> g_idles_during_dialog{0};
-std::atomic<int> g_dialog_state{0};  // 0 not shown, 1 showing, 2 closed
 std::atomic<std::uint32_t> g_state_megabytes{65};
 
 const wchar_t k_view_class[] = L"OrvanePatientView";
@@ -40,9 +37,15 @@ HINSTANCE this_module() {
     return m;
 }
 
+// What an instance's dialog saw, for its lines in the log.
+struct dialog_watch {
+    std::atomic<int> state{0};  // 0 not shown, 1 showing, 2 closed
+    std::atomic<int> idles{0};  // editor idle calls while it showed
+};
+
 // Runs a window of its own modally, as a file chooser or message box does:
 // a message loop of its own on the editor's thread for k_dialog_ms.
-void show_modal_window(HWND owner) {
+void show_modal_window(HWND owner, dialog_watch& watch) {
     WNDCLASSW wc{};
     wc.lpfnWndProc = DefWindowProcW;
     wc.hInstance = this_module();
@@ -50,7 +53,7 @@ void show_modal_window(HWND owner) {
     RegisterClassW(&wc);
     HWND dialog = CreateWindowExW(0, k_dialog_class, L"Orvane Patient Dialog", WS_POPUP | WS_CAPTION | WS_VISIBLE,
                                   40, 40, 240, 120, owner, nullptr, this_module(), nullptr);
-    g_dialog_state = 1;
+    watch.state = 1;
     test_plugin_note("dialog shown");
     const DWORD end = GetTickCount() + k_dialog_ms;
     for (DWORD now = GetTickCount(); static_cast<LONG>(end - now) > 0; now = GetTickCount()) {
@@ -62,9 +65,9 @@ void show_modal_window(HWND owner) {
         }
     }
     if (dialog) DestroyWindow(dialog);
-    g_dialog_state = 2;
+    watch.state = 2;
     char line[64];
-    std::snprintf(line, sizeof line, "dialog closed after %d editor idle calls", g_idles_during_dialog.load());
+    std::snprintf(line, sizeof line, "dialog closed after %d editor idle calls", watch.idles.load());
     test_plugin_note(line);
 }
 
@@ -88,7 +91,7 @@ public:
         if (opcode == effSetBlockSize) told_ = static_cast<std::int32_t>(value);
         if (PATIENCE == BUSY_DIALOG) {
             if (opcode == effEditOpen) return open_view(static_cast<HWND>(ptr));
-            if (opcode == effEditIdle && g_dialog_state == 1) ++g_idles_during_dialog;
+            if (opcode == effEditIdle && dialog_.state == 1) ++dialog_.idles;
             if (opcode == effEditClose && view_) {
                 DestroyWindow(view_);
                 view_ = nullptr;
@@ -158,10 +161,10 @@ private:
         if (message == WM_TIMER && wparam == k_view_timer) {
             KillTimer(hwnd, k_view_timer);
             auto* self = reinterpret_cast<patient_plugin*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-            if (self && g_dialog_state == 0) {
+            if (self && self->dialog_.state == 0) {
                 self->params_[0] = k_dialog_gain;
                 self->call_host(audioMasterAutomate, 0, 0, nullptr, k_dialog_gain);
-                show_modal_window(GetAncestor(hwnd, GA_ROOT));
+                show_modal_window(GetAncestor(hwnd, GA_ROOT), self->dialog_);
             }
             return 0;
         }
@@ -171,6 +174,7 @@ private:
     int blocks_ = 0;
     std::int32_t told_ = 0;
     HWND view_ = nullptr;
+    dialog_watch dialog_;
     unsigned char* state_ = nullptr;
 };
 

@@ -39,6 +39,10 @@ plugin_activity describe(vst& plugin) {
         if (a.keyed) std::memcpy(&a.key, plugin.current_preset.get_data(), sizeof a.key);
         instance_lock().leave();
     }
+    if (!a.keyed) {
+        a.key = plugin.key_being_restored.load();
+        a.keyed = a.key != 0;
+    }
     // The longer running of the audio thread's call and any other's.
     const std::uint32_t now = GetTickCount();
     for (const vst::call_record& record : plugin.calls_in_progress) {

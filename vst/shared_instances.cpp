@@ -71,6 +71,8 @@ bool starts_a_process(const entry& configured) {
 vst* acquire_in_own_process(const entry& configured, const dsp_preset& preset) {
     auto fresh = std::make_unique<vst>(configured, false);
     if (!fresh->loaded) show_diagnosis(*fresh);
+    std::uint32_t key = 0;
+    if (key_of(preset.get_data(), preset.get_data_size(), key)) fresh->key_being_restored = key;
     restore_preset_state(*fresh, preset);
     {
         critical_section_scope guard(instance_lock());

@@ -109,6 +109,10 @@ public:
     // Chunks that passed a plug-in in a process of its own by, because it
     // was late with a block (a process of its own only).
     std::atomic<std::uint64_t> late_blocks{0};
+    // The instance key of the preset a plug-in in a process of its own is
+    // being given before it is published with it (0: none), so that a
+    // watchdog can name its chain position meanwhile.
+    std::atomic<std::uint32_t> key_being_restored{0};
 
     // Loaded and not switched off after a fault: may be given audio.
     bool usable() const { return loaded && !faulted; }

@@ -176,19 +176,57 @@ TEST_F(OrvaneTool, BadInputsFailCleanlyAndChangeNothing) {
     }
 }
 
-TEST_F(OrvaneTool, DamagedProfileIsRefusedAndLeftAlone) {
+// A state file of which nothing can be read is refused and left alone. A
+// damaged chain position costs that position alone: the rest loads, and
+// the tool says which was left out.
+TEST_F(OrvaneTool, ADamagedProfileCostsOnlyWhatIsDamaged) {
     ok({L"add", plugin_dll("gain")});
     ok({L"chain", L"add", L"Orvane Gain"});
-    std::vector<unsigned char> state = read_file_bytes(profile.file(L"velmora-state.bin"));
-    ASSERT_GT(state.size(), 12u);
-    for (std::size_t cut : {state.size() - 1, std::size_t{6}}) {
-        std::vector<unsigned char> damaged(state.begin(), state.begin() + static_cast<std::ptrdiff_t>(cut));
-        write_file_bytes(profile.file(L"velmora-state.bin"), damaged);
-        tool_run r = orvane({L"process", input(stereo16(10)), files.file(L"out.wav")});
-        EXPECT_EQ(r.exit_code, 1);
-        EXPECT_NE(r.err.find("the profile's saved state is damaged"), std::string::npos) << r.err;
-        EXPECT_EQ(read_file_bytes(profile.file(L"velmora-state.bin")), damaged);
-        EXPECT_FALSE(file_exists(files.file(L"out.wav")));
+    ok({L"param", L"1", L"Gain", L"0.375"});  // -6 dB; position 2 keeps 0 dB
+    ok({L"chain", L"add", L"Orvane Gain"});
+    const std::vector<unsigned char> state = read_file_bytes(profile.file(L"velmora-state.bin"));
+    ASSERT_GT(state.size(), 20u);
+    // Where the positions' bytes start: after the header, the settings and
+    // the table of two positions.
+    const std::size_t settings = state[8] | state[9] << 8 | state[10] << 16 | std::size_t{state[11]} << 24;
+    const std::size_t first_position = 16 + settings + 4 + 2 * 28;
+    ASSERT_LT(first_position, state.size());
+    const wav_data in = stereo16(300);
+    const double minus_six = std::pow(10.0, -6.0 / 20.0);
+    struct damage_case {
+        const char* what;
+        std::vector<unsigned char> bytes;
+        std::string warning;  // empty: refused as a whole
+        double factor;
+    };
+    std::vector<unsigned char> flipped = state;
+    flipped[first_position] ^= 0x5A;
+    const damage_case cases[] = {
+        {"cut in its header", std::vector<unsigned char>(state.begin(), state.begin() + 6), "", 0.0},
+        {"position 1 damaged", flipped, "chain position 1's settings are damaged and were left out", 1.0},
+        {"position 2 cut short", std::vector<unsigned char>(state.begin(), state.end() - 1),
+         "chain position 2's settings are damaged and were left out", minus_six},
+    };
+    for (const damage_case& c : cases) {
+        SCOPED_TRACE(c.what);
+        write_file_bytes(profile.file(L"velmora-state.bin"), c.bytes);
+        DeleteFileW(files.file(L"out.wav").c_str());
+        tool_run r = orvane({L"process", input(in), files.file(L"out.wav")});
+        EXPECT_EQ(read_file_bytes(profile.file(L"velmora-state.bin")), c.bytes);
+        if (c.warning.empty()) {
+            EXPECT_EQ(r.exit_code, 1);
+            EXPECT_NE(r.err.find("the profile's saved state is damaged"), std::string::npos) << r.err;
+            EXPECT_FALSE(file_exists(files.file(L"out.wav")));
+            continue;
+        }
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        r.err.erase(std::remove(r.err.begin(), r.err.end(), '\r'), r.err.end());
+        EXPECT_EQ(r.err, "orvane: warning: the profile's saved state is damaged: " + c.warning + " (" +
+                             wide_to_utf8(profile.file(L"velmora-state.bin")) + ")\n");
+        const wav_data out = read_wav(files.file(L"out.wav"));
+        ASSERT_EQ(out.samples.size(), in.samples.size());
+        for (std::size_t i = 0; i < in.samples.size(); ++i)
+            ASSERT_NEAR(out.samples[i], in.samples[i] * c.factor, 1e-6) << i;
     }
 }
 

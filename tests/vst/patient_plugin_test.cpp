@@ -168,6 +168,7 @@ TEST_P(PatientPlugins, ADialogOfItsOwnKeepsItsPlaceAndItsEdits) {
                                                                       reinterpret_cast<const unsigned char*>(&key) + 4));
     vst* plugin = acquire_vst(slot, preset);
     ASSERT_TRUE(plugin->loaded) << plugin->diagnosis;
+    dll.clear();
     struct preset_log final : dsp_preset_edit_callback {
         void on_preset_changed(const dsp_preset& p) override { presets.emplace_back(p); }
         std::vector<dsp_preset_impl> presets;
