@@ -41,6 +41,7 @@ std::atomic<std::uint32_t> g_closed_at{0};
 // The stray thread: its calls after effClose, and whether it ran to its end.
 std::atomic<int> g_stray_calls_after_close{0};
 std::atomic<bool> g_stray_done{false};
+std::atomic<bool> g_stray_started{false};
 constexpr DWORD k_stray_after_close_ms = 1500;
 struct stray_start {
     AEffect* record;
@@ -114,14 +115,18 @@ private:
         --g_idle_depth;
     }
 
+    // The thread is running when effOpen returns, as a worker that a
+    // plug-in waits for at its start is.
     void start_stray() {
         CloseHandle(CreateThread(nullptr, 0, &misbehaving::stray, new stray_start{record(), host_}, 0, nullptr));
+        for (int i = 0; i < 2000 && !g_stray_started; ++i) Sleep(1);
     }
 
     // Runs on in this DLL's code well after the host closed the instance.
     static DWORD WINAPI stray(void* what) {
         const stray_start s = *static_cast<stray_start*>(what);
         delete static_cast<stray_start*>(what);
+        g_stray_started = true;
         for (;;) {
             const bool closed = g_closed.load();
             if (closed && GetTickCount() - g_closed_at.load() > k_stray_after_close_ms) break;

@@ -34,34 +34,26 @@ image_range range_of(HMODULE module) {
     return {base, base + nt->OptionalHeader.SizeOfImage};
 }
 
-// Ours, not the system headers': the call is not in every import library.
-struct thread_basic_information {
-    LONG exit_status;
-    void* teb;
-    void* client_process;
-    void* client_thread;
-    ULONG_PTR affinity_mask;
-    LONG priority;
-    LONG base_priority;
-};
-using query_thread_proc = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
-constexpr int k_thread_basic_information = 0;
-
-const void* stack_base_of(HANDLE thread) {
-    static const auto query = reinterpret_cast<query_thread_proc>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationThread")));
-    thread_basic_information info{};
-    if (!query || query(thread, k_thread_basic_information, &info, sizeof info, nullptr) < 0 || !info.teb) return nullptr;
-    return static_cast<const NT_TIB*>(info.teb)->StackBase;
+// The end of the stack that holds `sp`: its committed pages run from the
+// stack pointer up to the top of the stack's reservation.
+std::uintptr_t stack_top_above(std::uintptr_t sp) {
+    MEMORY_BASIC_INFORMATION region{};
+    if (!VirtualQuery(reinterpret_cast<const void*>(sp), &region, sizeof region) || region.State != MEM_COMMIT) return 0;
+    const void* reservation = region.AllocationBase;
+    std::uintptr_t end = reinterpret_cast<std::uintptr_t>(region.BaseAddress) + region.RegionSize;
+    while (VirtualQuery(reinterpret_cast<const void*>(end), &region, sizeof region) &&
+           region.AllocationBase == reservation && region.State == MEM_COMMIT)
+        end += region.RegionSize;
+    return end;
 }
 
 // The live stack runs from the stack pointer up to the stack's base. A
 // stale value in a live frame can only make a DLL stay loaded, never the
 // other way round.
-bool stack_returns_into(const image_range& image, std::uintptr_t sp, const void* base) {
+bool stack_returns_into(const image_range& image, std::uintptr_t sp) {
     constexpr std::uintptr_t k_scan_limit = 16u << 20;
-    const auto top = reinterpret_cast<std::uintptr_t>(base);
-    if (!base || sp == 0 || sp >= top || top - sp > k_scan_limit) return false;
+    const std::uintptr_t top = stack_top_above(sp);
+    if (sp == 0 || sp >= top || top - sp > k_scan_limit) return false;
     bool found = false;
     plugin_fault fault;
     call_guarded(fault, [&] {
@@ -75,20 +67,25 @@ bool stack_returns_into(const image_range& image, std::uintptr_t sp, const void*
 // Nothing here allocates while the thread is suspended: it may hold the
 // heap's lock.
 bool thread_in_image(DWORD id, const image_range& image) {
-    unique_handle thread(OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_QUERY_INFORMATION, FALSE, id));
+    unique_handle thread(OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT, FALSE, id));
     if (!thread) return false;
-    const void* base = stack_base_of(thread.get());
     if (SuspendThread(thread.get()) == static_cast<DWORD>(-1)) return false;
     CONTEXT context{};
-    context.ContextFlags = CONTEXT_CONTROL;
+    context.ContextFlags = CONTEXT_CONTROL | CONTEXT_INTEGER;
     bool in_image = false;
     if (GetThreadContext(thread.get(), &context)) {
+        // A thread about to start has its start routine in a register.
 #if defined(_WIN64)
-        const std::uintptr_t pc = context.Rip, sp = context.Rsp;
+        const std::uintptr_t sp = context.Rsp;
+        const std::uintptr_t registers[] = {context.Rip, context.Rax, context.Rbx, context.Rcx, context.Rdx,
+                                            context.Rsi, context.Rdi, context.R8,  context.R9};
 #else
-        const std::uintptr_t pc = context.Eip, sp = context.Esp;
+        const std::uintptr_t sp = context.Esp;
+        const std::uintptr_t registers[] = {context.Eip, context.Eax, context.Ebx, context.Ecx,
+                                            context.Edx, context.Esi, context.Edi};
 #endif
-        in_image = image.holds(pc) || stack_returns_into(image, sp, base);
+        for (std::uintptr_t value : registers) in_image = in_image || image.holds(value);
+        in_image = in_image || stack_returns_into(image, sp);
     }
     ResumeThread(thread.get());
     return in_image;
@@ -117,6 +114,9 @@ bool image_in_use_by_other_threads(HMODULE module) {
 
 void unload_plugin_module(unique_module module, std::uint32_t mark) {
     if (!module) return;
+    // A thread made just now may not have started yet (a thread counts once
+    // it starts): it is given the chance to before the count is believed.
+    if (threads_started_so_far() == mark) SwitchToThread();
     if (threads_started_so_far() != mark && image_in_use_by_other_threads(module.get())) {
         // Kept for good: the reference is simply never given back.
         static_cast<void>(module.release());

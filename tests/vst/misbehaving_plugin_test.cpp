@@ -8,6 +8,7 @@
 #include <cmath>
 #include <thread>
 
+#include "../../Helpers/utf.h"
 #include "../../vst/audio_processing.h"
 #include "../../vst/editor_link.h"
 #include "../../vst/fp_state.h"
@@ -17,6 +18,8 @@
 #include "../support/loaded_plugin.h"
 #include "../support/plugin_hooks.h"
 #include "../support/signals.h"
+#include "../support/test_paths.h"
+#include "../support/window_probe.h"
 
 void PrintTo(const fp_state& s, std::ostream* out) {
     *out << std::hex << "MXCSR " << s.mxcsr << ", x87 " << s.x87_control << std::dec;
@@ -126,6 +129,25 @@ TEST_F(MisbehavingPlugins, CallsBackAfterCloseFindNothingOfOurs) {
     EXPECT_EQ(late_calls(), 200);
     EXPECT_EQ(dll.hook<std::intptr_t (*)()>("misbehaving_late_nonzero_answer")(), 0);
     dll.hook<void (*)()>("misbehaving_stop")();
+}
+
+// A thread of the plug-in's own that still runs its code when the plug-in
+// is closed keeps the DLL loaded: unloaded under it, it would take the
+// player down at its next instruction. (No test object holds the DLL here.)
+TEST_F(MisbehavingPlugins, ADllWhoseOwnThreadRunsOnAfterEffCloseStaysLoaded) {
+    const std::wstring path = plugin_dll("misbehaving_stray_thread");
+    {
+        vst v(entry(wide_to_utf8(path)), false, plugin_place::in_process);
+        ASSERT_TRUE(v.loaded) << v.diagnosis;
+    }
+    const HMODULE kept = GetModuleHandleW(path.c_str());
+    ASSERT_NE(kept, nullptr);
+    const auto done = reinterpret_cast<int (*)()>(reinterpret_cast<void*>(GetProcAddress(kept, "misbehaving_stray_done")));
+    const auto calls = reinterpret_cast<int (*)()>(
+        reinterpret_cast<void*>(GetProcAddress(kept, "misbehaving_stray_calls_after_close")));
+    ASSERT_TRUE(done && calls);
+    EXPECT_TRUE(wait_until([&] { return done() == 1; }, 10000));
+    EXPECT_GT(calls(), 0);
 }
 
 TEST_F(MisbehavingPlugins, ARecordThatIsNotOneOfOursFindsNothing) {
