@@ -71,7 +71,18 @@ void idle(vst* owner) {
     t_in_idle = false;
 }
 
+thread_local int t_callback_depth = 0;
+
+struct callback_depth_scope {
+    callback_depth_scope() { ++t_callback_depth; }
+    ~callback_depth_scope() { --t_callback_depth; }
+    callback_depth_scope(const callback_depth_scope&) = delete;
+    callback_depth_scope& operator=(const callback_depth_scope&) = delete;
+};
+
 }  // namespace
+
+bool inside_host_callback() { return t_callback_depth > 0; }
 
 // Any thread: plug-ins call back from audio, editor and their own threads,
 // with whatever record they like. Only a record of an open instance of ours
@@ -79,6 +90,7 @@ void idle(vst* owner) {
 std::intptr_t VSTCALL host_callback(AEffect* effect, std::int32_t opcode, std::int32_t index, std::intptr_t value,
                                     void* ptr, float) {
     callback_fp_scope host_state;
+    const callback_depth_scope inside;
     // First what needs no instance. These read or write memory the plug-in
     // names, and a bad pointer faults back into the plug-in's call: nothing
     // of ours may be held then (the crash guard does not unwind).

@@ -13,12 +13,22 @@
 // A mark to take before the plug-in's code first runs.
 std::uint32_t threads_started_so_far();
 
-// Unloads the module, unless a thread other than the calling one still
-// runs its code or will return into it: its instruction pointer, or a
-// return address on its live stack, lies in the module's image. Then the
-// module stays loaded until the process ends. When no thread at all was
-// started since `mark`, no thread can be the plug-in's, and none is looked at.
-void unload_plugin_module(unique_module module, std::uint32_t mark);
+// The calling thread calls into plug-ins on the host's behalf (audio, main,
+// editor threads): it runs a plug-in's code only inside such a call, never
+// on its own, so it is no reason to keep a DLL loaded (its stack may still
+// hold return addresses of calls that are long over). Once per thread is
+// enough; cheap after that. Not from inside a plug-in's call of the host.
+void note_host_thread();
+
+// Gives back this reference to the module. The last one unloads it, unless
+// a thread other than the calling one still runs its code or will return
+// into it (its instruction pointer, or a return address on its live stack,
+// lies in the module's code); then the unload waits, and is tried again at
+// every later unload, until no thread runs the module's code. When no thread at all was started since `mark`, no thread
+// can be the plug-in's, and none is looked at. `last`: no other reference
+// of ours holds the module (another instance of the same DLL may be running
+// its code on other threads, which is no reason to keep it).
+void unload_plugin_module(unique_module module, std::uint32_t mark, bool last);
 
 // Whether a thread other than the calling one runs or returns into the
 // image of `module`.

@@ -71,6 +71,20 @@ vst::vst(const entry& configured, bool check, plugin_place place)
     join_live_set();
 }
 
+void vst::note_calling_thread() {
+    if (!inside_host_callback()) note_host_thread();
+}
+
+// Whether another loaded instance holds this one's DLL too. This one is in
+// no live set any more (or not yet) when it closes.
+bool vst::module_held_elsewhere() const {
+    if (!module_) return false;
+    critical_section_scope guard(instance_lock());
+    for (const vst* other : live_set())
+        if (other != this && other->module() == module_.get()) return true;
+    return false;
+}
+
 bool vst::fail(const std::string& text) {
     diagnosis += text;
     diagnosis += k_line_break;
@@ -210,7 +224,7 @@ void vst::close_plugin() {
     if (effect) dispatch(effClose);
     effect = nullptr;
     if (faulted) return;
-    unload_plugin_module(std::move(module_), threads_mark_);
+    unload_plugin_module(std::move(module_), threads_mark_, !module_held_elsewhere());
     bridge_.reset();
 }
 

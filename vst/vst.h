@@ -173,6 +173,9 @@ private:
     bool load_and_enter(AEffect*& record, plugin_place place);
     bool fail(const std::string& text);
     bool fail_to_start_bridge(std::uint16_t machine);
+    bool module_held_elsewhere() const;
+    // This thread calls the plug-in on the host's behalf (module_unload.h).
+    static void note_calling_thread();
     void on_fault(const char* call, const plugin_fault& fault);
 
     unique_module module_;
@@ -203,6 +206,7 @@ private:
 template <class F>
 bool vst::guarded(const char* call, F&& f) {
     if (faulted) return false;
+    note_calling_thread();
     // Nested calls (a callback asks for idle) leave the outer one named.
     call_record& in_progress = calls_in_progress[audio_thread.load(std::memory_order_relaxed) == current_teb() ? 0 : 1];
     const char* outer = in_progress.name.load(std::memory_order_relaxed);
