@@ -51,6 +51,7 @@ plugin_activity describe(vst& plugin) {
         }
     }
     a.non_finite_samples = plugin.non_finite_samples.load();
+    a.delay_frames = plugin.usable() ? plugin.reported_delay.load(std::memory_order_relaxed) : 0;
     return a;
 }
 

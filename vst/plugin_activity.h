@@ -20,6 +20,7 @@ struct plugin_activity {
     const char* call = nullptr; // the call into the plug-in that has not returned, or null
     std::uint32_t call_ms = 0;  // how long it has been running
     std::uint64_t non_finite_samples = 0;
+    std::uint32_t delay_frames = 0;  // its reported delay; 0 while it passes audio through
 };
 
 // The vst's constructor joins, its destructor leaves (after its last call).

@@ -17,6 +17,7 @@
 #include "instance_tracker.h"
 #include "isolation.h"
 #include "plugin_guard.h"
+#include "stream_match.h"
 
 class plugin_bridge;
 
@@ -104,6 +105,9 @@ public:
     // and were replaced with silence; the user is told the first time.
     void count_non_finite(std::uint32_t samples);
     std::atomic<std::uint64_t> non_finite_samples{0};
+    // The delay the plug-in reported (its initial delay, in frames) as of
+    // its last chunk, for any thread to read.
+    std::atomic<std::uint32_t> reported_delay{0};
 
     // Loaded and not switched off after a fault: may be given audio.
     bool usable() const { return loaded && !faulted; }
@@ -149,6 +153,9 @@ public:
     std::unique_ptr<float*[]> input_pointers;
     std::unique_ptr<float*[]> output_pointers;
     std::uint16_t output_count = 0;
+    // How the stream's layout was matched to the plug-in, and its further
+    // instances when it runs once per channel (stream_match.h).
+    stream_match matching;
 
     // The answer to the plug-in's directory requests, made before the plug-in
     // can ask and never changed, so it outlives every callback.
