@@ -97,3 +97,11 @@ std::vector<instance_activity> component_scripting::activity() {
     check(service_->activity(seen, error), error);
     return std::move(seen.instances);
 }
+
+plugin_fit component_scripting::stream_fit(std::size_t position, const GUID& identifier, unsigned channels,
+                                           unsigned mask) {
+    vst_script_stream_fit fit{};
+    text_receiver error;
+    check(service_->stream_fit(static_cast<std::uint32_t>(position), identifier, channels, mask, fit, error), error);
+    return {fit.inputs, fit.outputs, fit.instances, (fit.flags & vst_script_fit_keeps_layout) != 0};
+}

@@ -35,6 +35,10 @@ public:
     // Any thread, also while another is stuck inside a plug-in.
     std::vector<instance_activity> activity();
 
+    // Loads the listed plug-in to find out how it meets a stream of that
+    // layout with "Match plug-in channels to the stream" on.
+    plugin_fit stream_fit(std::size_t position, const GUID& identifier, unsigned channels, unsigned mask);
+
 private:
     service_ptr_t<vst_scripting> service_;
 };

@@ -21,6 +21,11 @@ struct tool_options {
     unsigned load_seconds = 30;
     // add: the plug-in is checked in, and runs in, a process of its own.
     bool isolate = false;
+    // process: the chain's reported delay is taken out of the output, and
+    // this much silence after the input is run through it and kept.
+    bool delay_compensation = true;
+    double tail_seconds = 0.0;
+    bool process_options = false;  // either was given
 };
 
 class session {
@@ -38,6 +43,9 @@ public:
     // the component started with an empty chain, so that a list or preset
     // command does not load every chain position's plug-in.
     component_scripting& scripting();
+    // The component as scripting() runs it: the running player, else the
+    // component started with an empty chain.
+    component_host& component();
 
     // Saves the profile's state; a running player takes the new chain the
     // way the player takes a chain edit.

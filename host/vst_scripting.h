@@ -30,7 +30,7 @@
 
 #define VST_SCRIPTING_CALL __stdcall
 
-inline constexpr std::uint32_t k_vst_scripting_version = 3;
+inline constexpr std::uint32_t k_vst_scripting_version = 4;
 
 enum vst_script_status : std::int32_t {
     vst_script_ok = 0,
@@ -123,6 +123,9 @@ struct vst_script_activity {
     const char* product_name;         // empty while it is being loaded
     const char* module_path;          // as configured
     const char* call;                 // the call into the plug-in that has not returned ("effOpen", ...), or empty
+    // Version 4: the delay it adds to its audio now, in frames: its reported
+    // initial delay, 0 while it passes audio through.
+    std::uint32_t delay_frames;
 };
 
 // Receives the plug-in instances, in the order they were made.
@@ -132,6 +135,19 @@ public:
 
 protected:
     ~vst_script_activity_sink() = default;
+};
+
+// How a plug-in runs on a stream of some layout with "Match plug-in
+// channels to the stream" on (version 4).
+struct vst_script_stream_fit {
+    std::uint32_t inputs;     // each instance's ports then: taken from the stream's layout, or its own
+    std::uint32_t outputs;
+    std::uint32_t instances;  // 1, or one per channel (a mono plug-in)
+    std::uint32_t flags;      // vst_script_fit_* bits
+};
+
+enum : std::uint32_t {
+    vst_script_fit_keeps_layout = 1u << 0,  // the stream comes back with its own channels and layout
 };
 
 // Flags of add. A set bit this version does not know is refused as a bad
@@ -208,4 +224,15 @@ public:
     virtual vst_script_status VST_SCRIPTING_CALL set_own_process(std::uint32_t position, const GUID& identifier,
                                                                  std::uint32_t own, vst_script_entry_sink& changed,
                                                                  vst_script_text& error) noexcept = 0;
+
+    // 13 (version 4): how the entry at `position`, if it still has
+    // `identifier`, runs on a stream of `channels` channels in the layout
+    // `mask` when "Match plug-in channels to the stream" is on, whatever
+    // the setting is now: the plug-in is loaded where it runs, offered the
+    // layout as before a chunk, and closed again. A plug-in that fails to
+    // load is refused with its diagnosis.
+    virtual vst_script_status VST_SCRIPTING_CALL stream_fit(std::uint32_t position, const GUID& identifier,
+                                                            std::uint32_t channels, std::uint32_t mask,
+                                                            vst_script_stream_fit& fit,
+                                                            vst_script_text& error) noexcept = 0;
 };

@@ -16,6 +16,7 @@
 #include "factory_list.h"
 #include "script_error.h"
 #include "scripted_list.h"
+#include "scripted_stream_fit.h"
 
 namespace {
 
@@ -173,7 +174,8 @@ public:
         return answer(error, [&] {
             for_each_activity([&](const plugin_activity& a) {
                 out.on_instance({a.identifier, a.non_finite_samples, a.keyed ? 1u : 0u, a.key, a.call_ms,
-                                 a.product_name.c_str(), a.module_path.c_str(), a.call ? a.call : ""});
+                                 a.product_name.c_str(), a.module_path.c_str(), a.call ? a.call : "",
+                                 a.delay_frames});
             });
         });
     }
@@ -187,6 +189,13 @@ public:
                                    "own takes 1 (its own process) or 0 (the player's), not " + std::to_string(own));
             hand_entry(changed, position, *scripted_set_own_process(position, identifier, own == 1));
         });
+    }
+
+    vst_script_status VST_SCRIPTING_CALL stream_fit(std::uint32_t position, const GUID& identifier,
+                                                    std::uint32_t channels, std::uint32_t mask,
+                                                    vst_script_stream_fit& fit,
+                                                    vst_script_text& error) noexcept override {
+        return answer(error, [&] { fit = scripted_stream_fit(position, identifier, channels, mask); });
     }
 };
 

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "../../Helpers/utf.h"
+#include "../../host/vst_scripting.h"
 #include "../support/child_process.h"
 #include "../support/list_writer.h"
 #include "../support/signals.h"
@@ -144,15 +145,19 @@ TEST_F(OrvaneRobustness, ComponentWithoutAScriptingInterfaceItKnowsIsRefused) {
     ASSERT_TRUE(CopyFileW((bin_folder() + L"orvane.exe").c_str(), install.file(L"orvane.exe").c_str(), FALSE));
     ASSERT_TRUE(CopyFileW((bin_folder() + L"fake_component\\vel_vst.dll").c_str(),
                           install.file(L"vel_vst.dll").c_str(), FALSE));
-    struct { const wchar_t* version; std::string message; } cases[] = {
-        {L"4", "vel_vst.dll has scripting interface version 4; this orvane knows only version 3"},
-        {L"2", "vel_vst.dll has scripting interface version 2; this orvane knows only version 3"},
-        {nullptr, "vel_vst.dll has no scripting interface; this orvane needs version 3 of it"},
+    const std::string known = std::to_string(k_vst_scripting_version);
+    const std::string newer = std::to_string(k_vst_scripting_version + 1);
+    const std::string older = std::to_string(k_vst_scripting_version - 1);
+    struct { std::string version; std::string message; } cases[] = {
+        {newer, "vel_vst.dll has scripting interface version " + newer + "; this orvane knows only version " + known},
+        {older, "vel_vst.dll has scripting interface version " + older + "; this orvane knows only version " + known},
+        {"", "vel_vst.dll has no scripting interface; this orvane needs version " + known + " of it"},
     };
     for (const auto& c : cases) {
         run_place place;
         place.program = install.file(L"orvane.exe");
-        if (c.version) place.environment = {std::wstring(L"ORVANE_FAKE_SCRIPTING_VERSION=") + c.version};
+        if (!c.version.empty())
+            place.environment = {L"ORVANE_FAKE_SCRIPTING_VERSION=" + std::wstring(c.version.begin(), c.version.end())};
         for (const wchar_t* command : {L"plugins", L"import-legacy"}) {
             const auto before = folder_contents(profile.path());
             tool_run r = orvane({command}, place);
