@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "../vst/plugin_memory.h"
+#include "arrangement_payload.h"
 #include "message_text.h"
 
 namespace bridge {
@@ -245,6 +246,21 @@ void plugin_slot::dispatch_pointer(message& m, AEffect* e) {
             // Never a null pointer, even for an empty chunk: plug-ins read it.
             call(view ? view : &empty);
             if (view) UnmapViewOfFile(view);
+            break;
+        }
+        case pointer_arrangements: {
+            // The plug-in reads copies of its own, and gets both as pointers.
+            VstSpeakerArrangement input{}, output{};
+            if (!take_arrangements(m, input, output)) {
+                m.status = status_bad_request;
+                return;
+            }
+            guarded(m, [&] {
+                answer = e->dispatcher(e, opcode, index, reinterpret_cast<std::intptr_t>(&input), &output, opt);
+            });
+            m.answer_has_data = 0;
+            m.payload_size = 0;
+            m.handle = 0;
             break;
         }
         default:

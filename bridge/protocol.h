@@ -74,6 +74,7 @@ enum pointer_kind : std::uint32_t {
     pointer_chunk_out = 5,     // effGetChunk: the reply's `handle` is a mapping of `answer` bytes, in the bridge
     pointer_chunk_in = 6,      // effSetChunk: `handle` is a mapping of `value` bytes, duplicated into the bridge
     pointer_text_answer = 7,   // the answer is a pointer to a text: the reply's payload holds it (audioMasterGetDirectory)
+    pointer_arrangements = 8,  // effSetSpeakerArrangement: the payload holds both records (arrangement_payload.h); `value` is unused
 };
 
 // The plug-in's record as it is after a call, for the player's stand-in

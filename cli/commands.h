@@ -38,3 +38,6 @@ std::string guid_text(const GUID& g);
 void require_display(component_host& player);
 // Saves the player's current chain as the profile's.
 void keep_player_chain(session& s);
+// Whether the component's checkbox setting of that name is on.
+bool checkbox_setting_on(component_host& host, const char* name);
+inline constexpr char k_match_channels_setting[] = "Match plug-in channels to the stream";

@@ -4,6 +4,7 @@
 // the player starts; where a plug-in runs, the next time it is loaded.
 #include <cstdio>
 
+#include "../host/audio_chunk.h"
 #include "cli_error.h"
 #include "commands.h"
 #include "stuck_report.h"
@@ -39,6 +40,32 @@ std::size_t find_listed(const std::vector<listed_plugin>& list, const std::strin
     return index;
 }
 
+// How the plug-in runs on a stereo stream with "Match plug-in channels to
+// the stream" on: "2/2 matched" (it took the stream's layout), "1/1 x2"
+// (once per channel), its own ports when they already fit, "as is" when it
+// refused, "-" when it does not load now. Each plug-in is loaded to find out.
+std::string stereo_text(session& s, std::size_t index, const listed_plugin& e) {
+    component_scripting& script = s.scripting();
+    plugin_fit fit;
+    {
+        watchdog loading(s.options().load_seconds, [&](unsigned seconds) {
+            const std::vector<instance_activity> instances = script.activity();
+            const instance_activity* stuck = longest_call(instances);
+            return e.product_name + " did not finish loading in " + seconds_text(seconds) +
+                   (stuck ? ": it has not returned from " + stuck->call : "");
+        });
+        try {
+            fit = script.stream_fit(index, e.identifier, 2, audio_chunk::default_channel_mask(2));
+        } catch (const cli_error&) {
+            return "-";
+        }
+    }
+    const std::string ports = std::to_string(fit.inputs) + "/" + std::to_string(fit.outputs);
+    if (fit.instances > 1) return ports + " x" + std::to_string(fit.instances);
+    if (!fit.keeps_layout) return "as is";
+    return ports == e.channel_summary ? ports : ports + " matched";
+}
+
 }  // namespace
 
 void cmd_plugins(session& s, const args& a) {
@@ -48,12 +75,17 @@ void cmd_plugins(session& s, const args& a) {
         std::printf("No plug-ins listed. Add one with: orvane add PLUGIN.dll\n");
         return;
     }
-    std::printf("  #  %-24s %-18s %-6s %-10s %s\n", "Product", "Vendor", "I/O", "Process", "Module");
+    // With plug-ins matched to the stream: how each runs on stereo.
+    const bool matching = checkbox_setting_on(s.component(), k_match_channels_setting);
+    std::printf("  #  %-24s %-18s %-6s %s%-10s %s\n", "Product", "Vendor", "I/O", matching ? "Stereo       " : "",
+                "Process", "Module");
     for (std::size_t i = 0; i < list.size(); ++i) {
         const listed_plugin& e = list[i];
-        std::printf("%3zu  %-24s %-18s %-6s %-10s %s%s\n", i + 1, e.product_name.c_str(), e.vendor_name.c_str(),
-                    e.channel_summary.c_str(), process_text(e).c_str(), e.module_path.c_str(),
-                    i >= 20 ? "  (not offered: only 20 are)" : "");
+        const std::string stereo = matching ? stereo_text(s, i, e) : "";
+        std::printf("%3zu  %-24s %-18s %-6s %s%s%-10s %s%s\n", i + 1, e.product_name.c_str(), e.vendor_name.c_str(),
+                    e.channel_summary.c_str(), stereo.c_str(),
+                    matching ? std::string(stereo.size() < 13 ? 13 - stereo.size() : 1, ' ').c_str() : "",
+                    process_text(e).c_str(), e.module_path.c_str(), i >= 20 ? "  (not offered: only 20 are)" : "");
     }
 }
 

@@ -15,7 +15,8 @@ namespace {
 
 const char k_usage[] =
     "usage: orvane [--profile DIR] [--format float|16|24|32] [--chunk FRAMES] [--quiet]\n"
-    "              [--stall-timeout S] [--load-timeout S] COMMAND ...\n"
+    "              [--stall-timeout S] [--load-timeout S] [--no-delay-compensation] [--tail S]\n"
+    "              COMMAND ...\n"
     "       (options may also follow the command; -- ends them)\n"
     "       A process run with no chunk for S seconds (default 30), or an add whose plug-in\n"
     "       has not loaded in S seconds (default 30), says where it is stuck and stops (exit 124).\n"
@@ -24,6 +25,8 @@ const char k_usage[] =
     "  info                            the component, its DSP effects and its settings\n"
     "  set output-limit|declicker N    change a setting\n"
     "  set isolate-all on|off          run every plug-in in a process of its own, whatever each one's choice\n"
+    "  set match-channels on|off       offer plug-ins the stream's layout; run a mono plug-in once per channel\n"
+    "  set report-delay on|off         tell the player the delay each plug-in reports\n"
     "  plugins                         the plug-in list, and where each plug-in runs\n"
     "  add [--isolate] PLUGIN.dll      check a plug-in and add it to the list (--isolate: check it in, and\n"
     "                                  run it in, a process of its own)\n"
@@ -36,8 +39,11 @@ const char k_usage[] =
     "  param POS NAME|NUMBER VALUE     set a parameter (0 to 1)\n"
     "  fxp POS FILE.fxp                load a program file into a chain position\n"
     "  process [--as-played] INPUT.wav OUTPUT.wav\n"
-    "                                  run a file through the chain (--as-played: as the player plays it,\n"
-    "                                  where a plug-in in its own process that is late loses that chunk)\n"
+    "                                  run a file through the chain; the delay its plug-ins report is\n"
+    "                                  taken out (--no-delay-compensation keeps it), and --tail S runs\n"
+    "                                  S seconds of silence more through it and keeps them (--as-played:\n"
+    "                                  as the player plays it, where a plug-in in its own process that\n"
+    "                                  is late loses that chunk)\n"
     "  prefs                           manage the plug-in list on the player's preferences page\n"
     "  import-legacy                   replace the plug-in list with the one an older release kept\n"
     "                                  in the registry\n"
@@ -52,6 +58,20 @@ unsigned parse_seconds(const std::string& option, const std::string& text) {
     if (n < 1 || n > 86400)
         throw cli_error(option + " takes a number of seconds from 1 to 86400, not \"" + text + "\"", 2);
     return static_cast<unsigned>(n);
+}
+
+// Seconds with an optional fraction, 0 to an hour.
+double parse_tail(const std::string& text) {
+    const std::size_t dot = text.find('.');
+    const std::string whole = text.substr(0, dot), fraction = dot == std::string::npos ? "" : text.substr(dot + 1);
+    const bool digits = !whole.empty() && whole.size() <= 4 &&
+                        whole.find_first_not_of("0123456789") == std::string::npos &&
+                        (dot == std::string::npos || (!fraction.empty() && fraction.size() <= 6 &&
+                                                      fraction.find_first_not_of("0123456789") == std::string::npos));
+    const double seconds = digits ? std::stod(text) : -1.0;
+    if (seconds < 0.0 || seconds > 3600.0)
+        throw cli_error("--tail takes a number of seconds from 0 to 3600, not \"" + text + "\"", 2);
+    return seconds;
 }
 
 unsigned parse_chunk_size(const std::string& text) {
@@ -131,6 +151,12 @@ int wmain(int argc, wchar_t** argv) {
                 options.stall_seconds = parse_seconds("--stall-timeout", wide_to_utf8(value()));
             } else if (w == L"--load-timeout") {
                 options.load_seconds = parse_seconds("--load-timeout", wide_to_utf8(value()));
+            } else if (w == L"--no-delay-compensation") {
+                options.delay_compensation = false;
+                options.process_options = true;
+            } else if (w == L"--tail") {
+                options.tail_seconds = parse_tail(wide_to_utf8(value()));
+                options.process_options = true;
             } else if (w == L"--help" || w == L"-h") {
                 std::printf("%s", k_usage);
                 return 0;
@@ -145,6 +171,8 @@ int wmain(int argc, wchar_t** argv) {
         const args rest = words.empty() ? args{} : args(words.begin() + 1, words.end());
         if (options.isolate && command != "add") throw cli_error("--isolate goes with add only", 2);
         if (options.as_played && command != "process") throw cli_error("--as-played goes with process only", 2);
+        if (options.process_options && command != "process")
+            throw cli_error("--no-delay-compensation and --tail go with process only", 2);
         if (command == "demo") {
             cmd_demo(options, rest);
             return 0;

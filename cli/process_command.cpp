@@ -3,6 +3,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -14,6 +15,7 @@
 #include "audio_stats.h"
 #include "cli_error.h"
 #include "commands.h"
+#include "delay_compensation.h"
 #include "exit_cleanup.h"
 #include "part_file.h"
 #include "process_job.h"
@@ -187,6 +189,10 @@ process_result run_process_job(session& s, const std::wstring& input, const std:
     result.format = format;
     std::uint64_t read = 0;
     progress_bar progress(reader.frames(), !s.options().quiet);
+    // The chain's delay taken out and the tail let in (delay_compensation.h).
+    delay_compensation aligned(tail_frames(s.options().tail_seconds, reader.sample_rate()),
+                               s.options().delay_compensation);
+    bool input_over = false;
 
     playback_callbacks cb;
     // As played, the chunks come at the pace the player plays them.
@@ -194,15 +200,26 @@ process_result run_process_job(session& s, const std::wstring& input, const std:
     cb.produce = [&](dsp_chunk_list& list) {
         if (s.options().as_played && reader.sample_rate())
             std::this_thread::sleep_until(paced_from + std::chrono::microseconds(read * 1000000 / reader.sample_rate()));
-        std::size_t n = reader.read(buffer.data(), chunk_frames);
-        if (n == 0) return false;
+        std::size_t n = input_over ? 0 : reader.read(buffer.data(), chunk_frames);
+        if (n > 0) {
+            read += n;
+            progress.update(read);
+        } else {
+            if (!input_over) {
+                input_over = true;
+                aligned.input_ended(read);
+                std::fill(buffer.begin(), buffer.end(), 0.0f);
+            }
+            n = aligned.silence_to_feed(chunk_frames);
+            if (n == 0) return false;
+        }
         auto* chunk = static_cast<audio_chunk_impl*>(list.insert_item(0));
         chunk->set_data(buffer.data(), n, channels, reader.sample_rate(), audio_chunk::default_channel_mask(channels));
-        read += n;
-        progress.update(read);
         return true;
     };
     cb.consume = [&](dsp_chunk_list& list) {
+        // The plug-ins know their delays once they have had a chunk.
+        if (!aligned.delay_known()) aligned.set_delay(chain_delay(s.prof().state.chain, script.activity()));
         for (std::size_t i = 0; i < list.get_count(); ++i) {
             audio_chunk* c = list.get_item(i);
             if (!writer)
@@ -210,8 +227,10 @@ process_result run_process_job(session& s, const std::wstring& input, const std:
                                                       c->get_sample_rate(), format);
             if (c->get_channels() != writer->channels())
                 throw cli_error("the chain changed its channel count in the middle of the file");
-            writer->write(c->get_data(), c->get_sample_count());
-            result.stats.add(c->get_data(), c->get_sample_count(), c->get_channels());
+            const delay_compensation::span kept = aligned.take(c->get_sample_count());
+            const float* from = c->get_data() + kept.skip * c->get_channels();
+            writer->write(from, kept.keep);
+            result.stats.add(from, kept.keep, c->get_channels());
         }
         stalls->progress();
     };
@@ -249,6 +268,9 @@ process_result run_process_job(session& s, const std::wstring& input, const std:
     progress.finish();
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     result.frames = read;
+    result.delay_frames = aligned.delay();
+    result.delay_compensated = aligned.compensates();
+    result.output_frames = aligned.written();
     result.warning = non_finite_warning(s, script, result.stats, format);
     result.late = late_positions(s, script);
     return result;
@@ -266,6 +288,7 @@ void print_summary(const process_result& r, const std::wstring& output) {
                         odd == 1 ? "was" : "were", odd == 1 ? "" : "s");
         std::printf("\n");
     }
+    print_delay_summary(r);
     if (r.seconds > 0 && duration > 0) std::printf("Speed: %.1fx real time\n", duration / r.seconds);
     std::printf("Wrote %s, %s\n", shown_path(output).c_str(), format_name(r.format).c_str());
     if (!r.warning.empty()) {

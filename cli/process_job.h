@@ -19,8 +19,17 @@ struct process_result {
     std::string warning;
     // Played (--as-played): the chain positions that were late with blocks.
     std::vector<std::string> late;
+    // The delay the chain reported and whether it was taken out; the frames
+    // written (the input's, and the tail's).
+    std::uint64_t delay_frames = 0;
+    bool delay_compensated = true;
+    std::uint64_t output_frames = 0;
 };
 
 // The output is written to a temporary name and renamed only on success.
 process_result run_process_job(session& s, const std::wstring& input, const std::wstring& output);
 void print_summary(const process_result& r, const std::wstring& output);
+// The summary's lines about the chain's delay and the tail (delay_compensation.cpp).
+void print_delay_summary(const process_result& r);
+// Frames of the tail: `seconds` at `rate`, rounded.
+std::uint64_t tail_frames(double seconds, unsigned rate);

@@ -55,6 +55,15 @@ struct instance_activity {
     std::uint32_t call_ms = 0;
     std::uint64_t non_finite_samples = 0;
     std::uint64_t late_blocks = 0;
+    std::uint32_t delay_frames = 0;  // the delay it reports, while it processes
+};
+
+// How a plug-in runs on a stream with "Match plug-in channels to the stream" on.
+struct plugin_fit {
+    std::uint32_t inputs = 0;     // each instance's ports
+    std::uint32_t outputs = 0;
+    std::uint32_t instances = 1;  // one per channel for a mono plug-in
+    bool keeps_layout = false;    // the stream comes back in its own layout
 };
 
 class text_receiver final : public vst_script_text {
@@ -105,7 +114,7 @@ class activity_receiver final : public vst_script_activity_sink {
 public:
     void VST_SCRIPTING_CALL on_instance(const vst_script_activity& a) noexcept override {
         instances.push_back({a.identifier, a.has_key != 0, a.key, text(a.product_name), text(a.module_path),
-                             text(a.call), a.call_ms, a.non_finite_samples, a.late_blocks});
+                             text(a.call), a.call_ms, a.non_finite_samples, a.late_blocks, a.delay_frames});
     }
     std::vector<instance_activity> instances;
 

@@ -102,3 +102,11 @@ void component_scripting::set_offline(bool offline) {
     text_receiver error;
     check(service_->set_offline(offline ? 1u : 0u, error), error);
 }
+
+plugin_fit component_scripting::stream_fit(std::size_t position, const GUID& identifier, unsigned channels,
+                                           unsigned mask) {
+    vst_script_stream_fit fit{};
+    text_receiver error;
+    check(service_->stream_fit(static_cast<std::uint32_t>(position), identifier, channels, mask, fit, error), error);
+    return {fit.inputs, fit.outputs, fit.instances, (fit.flags & vst_script_fit_keeps_layout) != 0};
+}

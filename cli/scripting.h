@@ -37,6 +37,10 @@ public:
     // The audio is a file processed faster than real time (true), or played.
     void set_offline(bool offline);
 
+    // Loads the listed plug-in to find out how it meets a stream of that
+    // layout with "Match plug-in channels to the stream" on.
+    plugin_fit stream_fit(std::size_t position, const GUID& identifier, unsigned channels, unsigned mask);
+
 private:
     service_ptr_t<vst_scripting> service_;
 };

@@ -67,6 +67,11 @@ component_scripting& session::scripting() {
     return *scripting_;
 }
 
+component_host& session::component() {
+    scripting();
+    return *player_;
+}
+
 void session::commit_state() {
     profile_.save();
     if (player_ && runs_chain_) player_->chain().write_chain(profile_.state.chain);

@@ -25,6 +25,11 @@ struct tool_options {
     // process: the chain runs as the player plays it, not as a file job: a
     // plug-in in its own process that is late with a block loses that chunk.
     bool as_played = false;
+    // process: the chain's reported delay is taken out of the output, and
+    // this much silence after the input is run through it and kept.
+    bool delay_compensation = true;
+    double tail_seconds = 0.0;
+    bool process_options = false;  // either was given
 };
 
 class session {
@@ -46,6 +51,9 @@ public:
     // the component started with an empty chain, so that a list or preset
     // command does not load every chain position's plug-in.
     component_scripting& scripting();
+    // The component as scripting() runs it: the running player, else the
+    // component started with an empty chain.
+    component_host& component();
 
     // Saves the profile's state; a running player takes the new chain the
     // way the player takes a chain edit.

@@ -25,6 +25,7 @@ set(ORVANE_COMPONENT_SOURCES
   shell/plugin_list.cpp
   shell/popups.cpp
   shell/scripted_list.cpp
+  shell/scripted_stream_fit.cpp
   shell/scripting.cpp
   shell/signal_routing.cpp
   prefs/advanced_settings.cpp
@@ -47,6 +48,7 @@ set(ORVANE_COMPONENT_SOURCES
   vst/bridge_process.cpp
   vst/bridge_record.cpp
   vst/chain_instances.cpp
+  vst/channel_instances.cpp
   vst/declicker.cpp
   vst/fp_state.cpp
   vst/guard_zone.cpp
@@ -72,6 +74,8 @@ set(ORVANE_COMPONENT_SOURCES
   vst/sample_layout.cpp
   vst/scripted_preset.cpp
   vst/shared_instances.cpp
+  vst/speaker_arrangement.cpp
+  vst/stream_match.cpp
   vst/vst.cpp
   ui/dsp_cfg_mainthread.cpp
   ui/dsp_menu_callback.cpp

@@ -16,7 +16,9 @@ public:
         return answer_query<dsp_instance, dsp_v2, dsp>(this, out, guid);
     }
     void flush() override {}
-    double latency() override { return 0.0; }
+    // 0.0, or with "Report plug-in delay to the player" the plug-in's
+    // reported delay (any thread).
+    double latency() override;
     bool needs_track_change_marks() override { return true; }
     void on_end_of_track(abort_callback&) override {}
     void on_end_of_playback(abort_callback&) override {}

@@ -125,6 +125,9 @@ struct vst_script_activity {
     const char* call;                 // the call into the plug-in that has not returned ("effOpen", ...), or empty
     // Version 4.
     std::uint64_t late_blocks;        // chunks that passed it by because it was late with a block (own process)
+    // The delay it adds to its audio now, in frames: its reported
+    // initial delay, 0 while it passes audio through.
+    std::uint32_t delay_frames;
 };
 
 // Receives the plug-in instances, in the order they were made.
@@ -134,6 +137,19 @@ public:
 
 protected:
     ~vst_script_activity_sink() = default;
+};
+
+// How a plug-in runs on a stream of some layout with "Match plug-in
+// channels to the stream" on (version 4).
+struct vst_script_stream_fit {
+    std::uint32_t inputs;     // each instance's ports then: taken from the stream's layout, or its own
+    std::uint32_t outputs;
+    std::uint32_t instances;  // 1, or one per channel (a mono plug-in)
+    std::uint32_t flags;      // vst_script_fit_* bits
+};
+
+enum : std::uint32_t {
+    vst_script_fit_keeps_layout = 1u << 0,  // the stream comes back with its own channels and layout
 };
 
 // Flags of add. A set bit this version does not know is refused as a bad
@@ -216,6 +232,17 @@ public:
     // late: the component waits for a plug-in in a process of its own up to
     // its hang limit, so a slow plug-in costs time, never sound.
     virtual vst_script_status VST_SCRIPTING_CALL set_offline(std::uint32_t offline, vst_script_text& error) noexcept = 0;
+
+    // 14 (version 4): how the entry at `position`, if it still has
+    // `identifier`, runs on a stream of `channels` channels in the layout
+    // `mask` when "Match plug-in channels to the stream" is on, whatever
+    // the setting is now: the plug-in is loaded where it runs, offered the
+    // layout as before a chunk, and closed again. A plug-in that fails to
+    // load is refused with its diagnosis.
+    virtual vst_script_status VST_SCRIPTING_CALL stream_fit(std::uint32_t position, const GUID& identifier,
+                                                            std::uint32_t channels, std::uint32_t mask,
+                                                            vst_script_stream_fit& fit,
+                                                            vst_script_text& error) noexcept = 0;
 };
 
 // The largest plug-in state (a chunk) the component takes or hands on

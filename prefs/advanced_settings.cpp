@@ -9,6 +9,8 @@ constexpr GUID k_host_branch_guid = {0x34949F34, 0xE655, 0x4F09, {0xBA, 0x50, 0x
 constexpr GUID k_output_limit_guid = {0x0B845278, 0x89EA, 0x46FC, {0xBE, 0x6F, 0x6D, 0x11, 0x1F, 0xFE, 0x94, 0x8C}};
 constexpr GUID k_declicker_guid = {0xF0048EF8, 0x9EF0, 0x4D7E, {0xA2, 0x4C, 0x55, 0x63, 0xE0, 0xFF, 0xA0, 0x9E}};
 constexpr GUID k_every_plugin_guid = {0x85CE8811, 0xC1F5, 0x4461, {0x96, 0x70, 0xF7, 0x7D, 0x86, 0xAE, 0x2B, 0x6D}};
+constexpr GUID k_match_channels_guid = {0xF3ADE0D4, 0x5BF5, 0x4CB0, {0x9C, 0x2A, 0x71, 0x4F, 0x38, 0x0E, 0xCE, 0x8F}};
+constexpr GUID k_report_delay_guid = {0x99FB442E, 0xB065, 0x4298, {0x9B, 0x5D, 0x30, 0x88, 0xF5, 0xD2, 0xC0, 0x01}};
 
 registered_service<advconfig_branch_impl> g_branch("VST", k_branch_guid, k_host_branch_guid, 0.0);
 registered_service<advconfig_entry_integer_impl> g_output_limit("Output number limit", k_output_limit_guid,
@@ -17,12 +19,18 @@ registered_service<advconfig_entry_integer_impl> g_declicker_size("Declicker siz
                                                                   0.0, 4, 0, 1000);
 registered_service<advconfig_entry_checkbox_impl> g_every_plugin("Run every plug-in in its own process",
                                                                  k_every_plugin_guid, k_branch_guid, 0.0, false);
+registered_service<advconfig_entry_checkbox_impl> g_match_channels("Match plug-in channels to the stream",
+                                                                   k_match_channels_guid, k_branch_guid, 0.0, false);
+registered_service<advconfig_entry_checkbox_impl> g_report_delay("Report plug-in delay to the player",
+                                                                 k_report_delay_guid, k_branch_guid, 0.0, false);
 
 }  // namespace
 
 advconfig_entry_integer_impl& output_number_limit_setting() { return g_output_limit.get(); }
 advconfig_entry_integer_impl& declicker_size_setting() { return g_declicker_size.get(); }
 advconfig_entry_checkbox_impl& every_plugin_in_own_process_setting() { return g_every_plugin.get(); }
+advconfig_entry_checkbox_impl& match_channels_setting() { return g_match_channels.get(); }
+advconfig_entry_checkbox_impl& report_delay_setting() { return g_report_delay.get(); }
 
 std::uint64_t parse_setting_text(const char* text, std::size_t length) {
     std::size_t n = 0;

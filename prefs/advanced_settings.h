@@ -1,6 +1,6 @@
 #pragma once
 // The "VST" branch of the host's advanced settings: its two integer
-// settings and its checkbox.
+// settings and its checkboxes.
 #include <cstdint>
 #include <string>
 
@@ -110,3 +110,9 @@ advconfig_entry_integer_impl& output_number_limit_setting();
 advconfig_entry_integer_impl& declicker_size_setting();
 // "Run every plug-in in its own process": over the choice of each plug-in.
 advconfig_entry_checkbox_impl& every_plugin_in_own_process_setting();
+// "Match plug-in channels to the stream": a plug-in is offered the stream's
+// layout, and a mono one runs once per channel (vst/stream_match.h).
+advconfig_entry_checkbox_impl& match_channels_setting();
+// "Report plug-in delay to the player": a DSP instance's latency is its
+// plug-in's reported initial delay instead of none.
+advconfig_entry_checkbox_impl& report_delay_setting();

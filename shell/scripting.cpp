@@ -18,6 +18,7 @@
 #include "factory_list.h"
 #include "script_error.h"
 #include "scripted_list.h"
+#include "scripted_stream_fit.h"
 
 namespace {
 
@@ -175,7 +176,8 @@ public:
         return answer(error, [&] {
             for_each_activity([&](const plugin_activity& a) {
                 out.on_instance({a.identifier, a.non_finite_samples, a.keyed ? 1u : 0u, a.key, a.call_ms,
-                                 a.product_name.c_str(), a.module_path.c_str(), a.call ? a.call : "", a.late_blocks});
+                                 a.product_name.c_str(), a.module_path.c_str(), a.call ? a.call : "", a.late_blocks,
+                                 a.delay_frames});
             });
         });
     }
@@ -197,6 +199,13 @@ public:
                 throw script_error(vst_script_bad_argument, "offline takes 1 or 0, not " + std::to_string(offline));
             set_audio_offline(offline == 1);
         });
+    }
+
+    vst_script_status VST_SCRIPTING_CALL stream_fit(std::uint32_t position, const GUID& identifier,
+                                                    std::uint32_t channels, std::uint32_t mask,
+                                                    vst_script_stream_fit& fit,
+                                                    vst_script_text& error) noexcept override {
+        return answer(error, [&] { fit = scripted_stream_fit(position, identifier, channels, mask); });
     }
 };
 

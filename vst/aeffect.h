@@ -86,6 +86,8 @@ enum AEffectOpcodes : std::int32_t {
     effGetChunk = 23,
     effSetChunk = 24,
     effGetPlugCategory = 35,
+    // value: the input arrangement (VstSpeakerArrangement*), ptr: the output one.
+    effSetSpeakerArrangement = 42,
     effGetEffectName = 45,
     effGetVendorString = 47,
     effGetProductString = 48,
@@ -123,6 +125,63 @@ enum VstPlugCategory : std::int32_t {
     kPlugCategEffect = 1,
     kPlugCategSynth = 2,
     kPlugCategOfflineProcess = 9,
+};
+
+// One speaker of an arrangement. Only `type` and `name` are filled by us;
+// the position fields stay 0, which plug-ins read as "not given".
+struct VstSpeakerProperties {
+    float azimuth;
+    float elevation;
+    float radius;
+    float reserved;
+    char name[64];
+    std::int32_t type;  // VstSpeakerType
+    char future[28];
+};
+
+// The interface declares room for 8 speakers; a larger arrangement is a
+// longer record of the same shape, which we never make.
+constexpr int kVstMaxArrangementSpeakers = 8;
+
+struct VstSpeakerArrangement {
+    std::int32_t type;         // VstSpeakerArrangementType
+    std::int32_t numChannels;
+    VstSpeakerProperties speakers[kVstMaxArrangementSpeakers];
+};
+
+enum VstSpeakerArrangementType : std::int32_t {
+    kSpeakerArrUserDefined = -2,
+    kSpeakerArrEmpty = -1,
+    kSpeakerArrMono = 0,
+    kSpeakerArrStereo = 1,
+    kSpeakerArr30Cine = 6,    // L R C
+    kSpeakerArr40Music = 11,  // L R Ls Rs
+    kSpeakerArr50 = 14,       // L R C Ls Rs
+    kSpeakerArr51 = 15,       // L R C Lfe Ls Rs
+    kSpeakerArr71Cine = 22,   // L R C Lfe Ls Rs Lc Rc
+};
+
+enum VstSpeakerType : std::int32_t {
+    kSpeakerUndefined = 0x7fffffff,
+    kSpeakerM = 0,
+    kSpeakerL = 1,
+    kSpeakerR = 2,
+    kSpeakerC = 3,
+    kSpeakerLfe = 4,
+    kSpeakerLs = 5,
+    kSpeakerRs = 6,
+    kSpeakerLc = 7,
+    kSpeakerRc = 8,
+    kSpeakerS = 9,
+    kSpeakerSl = 10,
+    kSpeakerSr = 11,
+    kSpeakerTm = 12,
+    kSpeakerTfl = 13,
+    kSpeakerTfc = 14,
+    kSpeakerTfr = 15,
+    kSpeakerTrl = 16,
+    kSpeakerTrc = 17,
+    kSpeakerTrr = 18,
 };
 
 constexpr std::intptr_t kVstAutomationOff = 1;
@@ -174,6 +233,14 @@ static_assert(offsetof(AEffect, uniqueID) == 72 && offsetof(AEffect, version) ==
                   offsetof(AEffect, future) == 88,
               "AEffect tail");
 #endif
+// No pointer and no pointer-sized field: one layout on both targets, so
+// the records also cross to a bridge as they are.
+static_assert(sizeof(VstSpeakerProperties) == 112 && offsetof(VstSpeakerProperties, name) == 16 &&
+                  offsetof(VstSpeakerProperties, type) == 80 && offsetof(VstSpeakerProperties, future) == 84,
+              "VstSpeakerProperties");
+static_assert(sizeof(VstSpeakerArrangement) == 904 && offsetof(VstSpeakerArrangement, numChannels) == 4 &&
+                  offsetof(VstSpeakerArrangement, speakers) == 8,
+              "VstSpeakerArrangement");
 static_assert(sizeof(ERect) == 8 && offsetof(ERect, left) == 2 && offsetof(ERect, bottom) == 4 &&
                   offsetof(ERect, right) == 6,
               "ERect");

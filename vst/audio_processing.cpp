@@ -8,6 +8,7 @@
 #include "non_finite.h"
 #include "opcode_names.h"
 #include "sample_layout.h"
+#include "stream_match.h"
 #include "vst.h"
 
 namespace {
@@ -32,8 +33,12 @@ bool process_chunk(vst& plugin, audio_chunk& chunk) {
     // Switched off after a fault on another thread, or the record changed
     // under us into something we cannot feed: the chunk passes unchanged.
     if (!plugin.usable() || !e || !e->processReplacing) return true;
-    const std::uint32_t ins = plugin_port_count(e->numInputs);
-    const std::uint32_t outs = plugin_port_count(e->numOutputs);
+    // With "Match plug-in channels to the stream" the chunk's layout is
+    // offered first, and a mono plug-in may run once per channel, each
+    // instance with the plug-in's ports (stream_match.h).
+    const stream_fit fit = match_stream(plugin, chunk);
+    const std::uint32_t ins = plugin_port_count(e->numInputs) * fit.instances;
+    const std::uint32_t outs = plugin_port_count(e->numOutputs) * fit.instances;
     if (ins == 0 || outs == 0) return true;
     const std::uint32_t frames = static_cast<std::uint32_t>(chunk.get_sample_count());
     const std::uint32_t in_channels = chunk.get_channels();
@@ -97,9 +102,13 @@ bool process_chunk(vst& plugin, audio_chunk& chunk) {
     if (plugin_port_count(e->numInputs) > ins || plugin_port_count(e->numOutputs) > outs) return true;
     // A plug-in that faults here is switched off; this chunk, untouched so
     // far, passes through like every later one.
-    if (!plugin.process_replacing(plugin.input_pointers.get(), ins, plugin.output_pointers.get(), outs,
-                                  static_cast<std::int32_t>(frames)))
-        return true;
+    const bool ran = fit.instances > 1
+                         ? run_channel_instances(plugin, fit.instances, plugin.input_pointers.get(),
+                                                 plugin.output_pointers.get(), out_buf, pitch,
+                                                 static_cast<std::int32_t>(frames))
+                         : plugin.process_replacing(plugin.input_pointers.get(), ins, plugin.output_pointers.get(),
+                                                    outs, static_cast<std::int32_t>(frames));
+    if (!ran) return true;
     // So is one that wrote past the frames it was given: whatever it wrote
     // into its buffers is not to be believed either.
     if (!guard_zones_intact(in_buf, plugin.alloc_inputs, pitch, block) ||
@@ -109,9 +118,10 @@ bool process_chunk(vst& plugin, audio_chunk& chunk) {
     }
 
     // A plug-in that lowered its output count since validation has no more
-    // outputs than the buffers hold.
-    const std::uint32_t n = std::min<std::uint32_t>({plugin.output_count, outs, plugin.alloc_outputs});
-    chunk.set_channels(n, channel_mask_for(n));
+    // outputs than the buffers hold. A matched one keeps the stream's layout.
+    const std::uint32_t n = fit.keep_layout ? in_channels
+                                            : std::min<std::uint32_t>({plugin.output_count, outs, plugin.alloc_outputs});
+    if (!fit.keep_layout) chunk.set_channels(n, channel_mask_for(n));
     if (std::size_t{frames} * n > capacity) {
         chunk.set_data_size(std::size_t{frames} * n);
         data = chunk.get_data();

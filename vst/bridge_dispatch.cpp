@@ -5,6 +5,7 @@
 // and the call answers 0).
 #include <cstring>
 
+#include "../bridge/arrangement_payload.h"
 #include "../bridge/message_text.h"
 #include "hang_limits.h"
 #include "plugin_bridge.h"
@@ -42,6 +43,9 @@ bool known_route(std::int32_t opcode, route& r) {
         case effSetSampleRate:
         case effSetBlockSize:
         case effMainsChanged: r = {pointer_none, lane_audio, hang_limit::open}; return true;
+        // Between those, before a chunk of a new layout; a plug-in may take
+        // its time to set up other ports.
+        case effSetSpeakerArrangement: r = {pointer_arrangements, lane_audio, hang_limit::open}; return true;
         case effClose:
         case effSetProgram:
         case effGetProgram:
@@ -85,6 +89,10 @@ std::intptr_t plugin_bridge::dispatch(std::int32_t opcode, std::int32_t index, s
             break;
         case bridge::pointer_window:
             m.handle = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(ptr));
+            break;
+        case bridge::pointer_arrangements:
+            bridge::put_arrangements(m, reinterpret_cast<const void*>(value), ptr);
+            m.value = 0;
             break;
         case bridge::pointer_chunk_in:
             if (value > 0) {

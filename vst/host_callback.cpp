@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "../Helpers/utf.h"
+#include "../prefs/advanced_settings.h"
 #include "editor_link.h"
 #include "fp_state.h"
 #include "open_records.h"
@@ -26,6 +27,8 @@ std::intptr_t can_do(const char* text) {
                                      "reportConnectionChanges"};
     for (const char* t : yes)
         if (std::strcmp(text, t) == 0) return 1;
+    // Port changes are taken only while plug-ins are matched to the stream.
+    if (std::strcmp(text, "acceptIOChanges") == 0) return match_channels_setting().get_state() ? 1 : -1;
     for (const char* t : no)
         if (std::strcmp(text, t) == 0) return 0;
     return -1;
@@ -88,14 +91,15 @@ bool inside_host_callback() { return t_callback_depth > 0; }
 // with whatever record they like. Only a record of an open instance of ours
 // finds its vst; every other one is answered as for no instance.
 std::intptr_t VSTCALL host_callback(AEffect* effect, std::int32_t opcode, std::int32_t index, std::intptr_t value,
-                                    void* ptr, float) {
+                                    void* ptr, float opt) {
     callback_fp_scope host_state;
     const callback_depth_scope inside;
     // First what needs no instance. These read or write memory the plug-in
     // names, and a bad pointer faults back into the plug-in's call: nothing
     // of ours may be held then (the crash guard does not unwind).
     switch (opcode) {
-        case audioMasterAutomate: return 0;
+        case audioMasterAutomate:
+        case audioMasterIOChanged: break;
         case audioMasterVersion: return kVstVersion;
         case audioMasterProcessEvents: return 1;
         case audioMasterGetAutomationState: return kVstAutomationOff;
@@ -124,6 +128,16 @@ std::intptr_t VSTCALL host_callback(AEffect* effect, std::int32_t opcode, std::i
             if (owner) request_editor_resize(owner->effect, index, static_cast<int>(value));
             return 0;
         case audioMasterGetDirectory: return directory(owner);
+        case audioMasterAutomate:
+            // The host learns of the change when the editor's state is
+            // captured; a plug-in running once per channel changes in every
+            // instance.
+            if (owner) owner->matching.further.follow_parameter(index, opt);
+            return 0;
+        case audioMasterIOChanged:
+            if (!owner || !match_channels_setting().get_state()) return 0;
+            owner->matching.note_io_changed();
+            return 1;
         default: return 0;
     }
 }

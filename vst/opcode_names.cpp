@@ -23,6 +23,7 @@ const char* opcode_name(std::int32_t opcode) {
         case effGetChunk: return "effGetChunk";
         case effSetChunk: return "effSetChunk";
         case effGetPlugCategory: return "effGetPlugCategory";
+        case effSetSpeakerArrangement: return "effSetSpeakerArrangement";
         case effGetEffectName: return "effGetEffectName";
         case effGetVendorString: return "effGetVendorString";
         case effGetProductString: return "effGetProductString";

@@ -21,6 +21,7 @@ struct plugin_activity {
     std::uint32_t call_ms = 0;  // how long it has been running
     std::uint64_t non_finite_samples = 0;
     std::uint64_t late_blocks = 0;
+    std::uint32_t delay_frames = 0;  // its reported delay; 0 while it passes audio through
 };
 
 // The vst's constructor joins, its destructor leaves (after its last call).

@@ -233,6 +233,9 @@ std::intptr_t vst::dispatch(std::int32_t opcode, std::int32_t index, std::intptr
     std::intptr_t answer = 0;
     AEffect* e = effect;
     guarded(opcode_name(opcode), [&] { answer = e->dispatcher(e, opcode, index, value, ptr, opt); });
+    // Further instances per channel (channel_instances.h) hear what it hears.
+    if (matching.further.count() && followed_by_channel_instances(opcode))
+        matching.further.follow_dispatch(opcode, index, value, ptr, opt);
     return answer;
 }
 
@@ -240,6 +243,7 @@ void vst::set_parameter(std::int32_t index, float value) {
     if (!record_valid_ || !effect || !effect->setParameter) return;
     AEffect* e = effect;
     guarded(k_call_set_parameter, [&] { e->setParameter(e, index, value); });
+    if (matching.further.count()) matching.further.follow_parameter(index, value);
 }
 
 float vst::get_parameter(std::int32_t index) {

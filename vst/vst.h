@@ -17,6 +17,7 @@
 #include "instance_tracker.h"
 #include "isolation.h"
 #include "plugin_guard.h"
+#include "stream_match.h"
 
 class plugin_bridge;
 
@@ -113,6 +114,9 @@ public:
     // being given before it is published with it (0: none), so that a
     // watchdog can name its chain position meanwhile.
     std::atomic<std::uint32_t> key_being_restored{0};
+    // The delay the plug-in reported (its initial delay, in frames) as of
+    // its last chunk, for any thread to read.
+    std::atomic<std::uint32_t> reported_delay{0};
 
     // Loaded and not switched off after a fault: may be given audio.
     bool usable() const { return loaded && !faulted; }
@@ -158,6 +162,9 @@ public:
     std::unique_ptr<float*[]> input_pointers;
     std::unique_ptr<float*[]> output_pointers;
     std::uint16_t output_count = 0;
+    // How the stream's layout was matched to the plug-in, and its further
+    // instances when it runs once per channel (stream_match.h).
+    stream_match matching;
 
     // The answer to the plug-in's directory requests, made before the plug-in
     // can ask and never changed, so it outlives every callback.

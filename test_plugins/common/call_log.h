@@ -16,6 +16,10 @@
 
 constexpr std::int32_t k_effect_vendor_specific = 50;
 constexpr std::int32_t k_ask_host = 0x4F727651;  // "OrvQ"
+// effVendorSpecific with this index, the parameter as value and its new
+// value as opt: a plug-in that knows it changes the parameter as its editor
+// would, and tells the host (audioMasterAutomate).
+constexpr std::int32_t k_edit_parameter = 0x4F727645;  // "OrvE"
 
 // How a plug-in logs bytes it was handed: their count and this hash.
 inline std::uint32_t log_hash(const void* data, std::size_t size) {

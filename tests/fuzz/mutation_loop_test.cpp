@@ -181,7 +181,9 @@ TEST(ConfigurationMutationLoop, SettingsTakeExactlyTheCompleteRecords) {
         EXPECT_EQ(declicker_size_setting().get_value(), e.declick) << "round " << round;
         EXPECT_EQ(every_plugin_in_own_process_setting().get_state(), e.every_plugin) << "round " << round;
         EXPECT_EQ(own_process_choice().chosen(), e.own) << "round " << round;
-        EXPECT_EQ(h.save_configuration().size(), 2u * (16 + 4 + 8) + (16 + 4 + 4 + 16 * e.own.size()) + (16 + 4 + 1))
+        // Two integers, the choice, and three checkboxes.
+        EXPECT_EQ(h.save_configuration().size(),
+                  2u * (16 + 4 + 8) + (16 + 4 + 4 + 16 * e.own.size()) + 3u * (16 + 4 + 1))
             << "round " << round;
     }
 }

@@ -68,32 +68,48 @@ TEST_F(AdvancedSettings, NamesDefaultsAndFlags) {
     }
 }
 
-// "Run every plug-in in its own process": off unless the user turns it on.
-TEST_F(AdvancedSettings, EveryPluginInItsOwnProcessIsACheckboxOffByDefault) {
+// The checkboxes: off unless the user turns them on. "Run every plug-in in
+// its own process", "Match plug-in channels to the stream" and "Report
+// plug-in delay to the player".
+TEST_F(AdvancedSettings, CheckboxesAreOffByDefault) {
     const GUID branch_guid = {0xED53CCA9, 0x658F, 0x421F, {0x83, 0x93, 0xD3, 0x62, 0xCE, 0xB5, 0x52, 0x0B}};
-    const GUID own_guid = {0x85CE8811, 0xC1F5, 0x4461, {0x96, 0x70, 0xF7, 0x7D, 0x86, 0xAE, 0x2B, 0x6D}};
-    advconfig_entry_checkbox_impl& every = every_plugin_in_own_process_setting();
-    string8 name;
-    every.get_name(name);
-    EXPECT_EQ(name.str(), "Run every plug-in in its own process");
-    EXPECT_EQ(every.get_guid(), own_guid);
-    EXPECT_EQ(every.get_parent(), branch_guid);
-    EXPECT_EQ(every.get_sort_priority(), 0.0);
-    EXPECT_FALSE(every.get_state());
-    EXPECT_FALSE(every.get_default_state());
-    EXPECT_EQ(every.get_preferences_flags(), 0u);
-    every.set_state(true);
-    EXPECT_TRUE(every.get_state());
-    every.reset();
-    EXPECT_FALSE(every.get_state());
+    struct row {
+        advconfig_entry_checkbox_impl& setting;
+        const char* name;
+        GUID guid;
+    } rows[] = {
+        {every_plugin_in_own_process_setting(), "Run every plug-in in its own process",
+         {0x85CE8811, 0xC1F5, 0x4461, {0x96, 0x70, 0xF7, 0x7D, 0x86, 0xAE, 0x2B, 0x6D}}},
+        {match_channels_setting(), "Match plug-in channels to the stream",
+         {0xF3ADE0D4, 0x5BF5, 0x4CB0, {0x9C, 0x2A, 0x71, 0x4F, 0x38, 0x0E, 0xCE, 0x8F}}},
+        {report_delay_setting(), "Report plug-in delay to the player",
+         {0x99FB442E, 0xB065, 0x4298, {0x9B, 0x5D, 0x30, 0x88, 0xF5, 0xD2, 0xC0, 0x01}}},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.name);
+        advconfig_entry_checkbox_impl& box = r.setting;
+        string8 name;
+        box.get_name(name);
+        EXPECT_EQ(name.str(), r.name);
+        EXPECT_EQ(box.get_guid(), r.guid);
+        EXPECT_EQ(box.get_parent(), branch_guid);
+        EXPECT_EQ(box.get_sort_priority(), 0.0);
+        EXPECT_FALSE(box.get_state());
+        EXPECT_FALSE(box.get_default_state());
+        EXPECT_EQ(box.get_preferences_flags(), 0u);
+        box.set_state(true);
+        EXPECT_TRUE(box.get_state());
+        box.reset();
+        EXPECT_FALSE(box.get_state());
 
-    // The host tells the kinds of entries apart by what they answer.
-    service_base* out = nullptr;
-    EXPECT_TRUE(every.query(out, advconfig_entry_checkbox_v2::class_guid));
-    EXPECT_TRUE(every.query(out, advconfig_entry_checkbox::class_guid));
-    EXPECT_TRUE(every.query(out, advconfig_entry::class_guid));
-    EXPECT_FALSE(every.query(out, advconfig_entry_string::class_guid));
-    EXPECT_FALSE(every.query(out, advconfig_branch::class_guid));
+        // The host tells the kinds of entries apart by what they answer.
+        service_base* out = nullptr;
+        EXPECT_TRUE(box.query(out, advconfig_entry_checkbox_v2::class_guid));
+        EXPECT_TRUE(box.query(out, advconfig_entry_checkbox::class_guid));
+        EXPECT_TRUE(box.query(out, advconfig_entry::class_guid));
+        EXPECT_FALSE(box.query(out, advconfig_entry_string::class_guid));
+        EXPECT_FALSE(box.query(out, advconfig_branch::class_guid));
+    }
 }
 
 TEST_F(AdvancedSettings, ValuesAreClippedBothWays) {

@@ -94,7 +94,7 @@ TEST_F(Component, NoListMeansNoEffectsButFixedServices) {
     EXPECT_TRUE(effect_names().empty());
     EXPECT_EQ(host->services<componentversion>().size(), 1u);
     EXPECT_EQ(host->services<component_installation_validator>().size(), 1u);
-    EXPECT_EQ(host->services<advconfig_entry>().size(), 4u);
+    EXPECT_EQ(host->services<advconfig_entry>().size(), 6u);
 }
 
 TEST_F(Component, OneSlotPerEntryUpToTwenty) {
@@ -149,11 +149,13 @@ TEST_F(Component, ConfigurationRoundTrip) {
     setting("Declicker size")->set_state("300", 3);
     std::vector<unsigned char> saved = host->save_configuration();
     const auto records = configuration_records(saved);
-    ASSERT_EQ(records.size(), 4u);
+    ASSERT_EQ(records.size(), 6u);
     EXPECT_EQ(records.at(k_output_limit), (std::vector<unsigned char>{12, 0, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(records.at(k_declicker), (std::vector<unsigned char>{0x2C, 1, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(records.at(k_process_choice_record), (std::vector<unsigned char>{0, 0, 0, 0}));
     EXPECT_EQ(records.at(k_every_plugin_record), std::vector<unsigned char>{0});
+    EXPECT_EQ(records.at(k_match_channels_record), std::vector<unsigned char>{0});
+    EXPECT_EQ(records.at(k_report_delay_record), std::vector<unsigned char>{0});
     host.reset();
 
     start(saved);

@@ -22,6 +22,10 @@ std::vector<unsigned char> settings_configuration(std::uint64_t output_limit, st
 // every plug-in in its own process".
 extern const GUID k_process_choice_record;
 extern const GUID k_every_plugin_record;
+// The records of "Match plug-in channels to the stream" and "Report plug-in
+// delay to the player" (one byte each).
+extern const GUID k_match_channels_record;
+extern const GUID k_report_delay_record;
 // The body of the first record: the count, then the identifiers.
 std::vector<unsigned char> process_choice_body(const std::vector<GUID>& own);
 // Both records, as the component would store them.

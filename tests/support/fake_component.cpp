@@ -58,6 +58,10 @@ public:
     vst_script_status VST_SCRIPTING_CALL set_offline(std::uint32_t, vst_script_text& e) noexcept override {
         return refuse(e);
     }
+    vst_script_status VST_SCRIPTING_CALL stream_fit(std::uint32_t, const GUID&, std::uint32_t, std::uint32_t,
+                                                    vst_script_stream_fit&, vst_script_text& e) noexcept override {
+        return refuse(e);
+    }
 
 private:
     static vst_script_status refuse(vst_script_text& error) {

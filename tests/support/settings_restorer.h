@@ -16,11 +16,15 @@ public:
         : limit_(state_of(output_number_limit_setting())),
           declick_(state_of(declicker_size_setting())),
           every_plugin_(every_plugin_in_own_process_setting().get_state()),
+          match_channels_(match_channels_setting().get_state()),
+          report_delay_(report_delay_setting().get_state()),
           chosen_(own_process_choice().chosen()) {}
     ~settings_restorer() {
         output_number_limit_setting().set_state(limit_.c_str(), limit_.size());
         declicker_size_setting().set_state(declick_.c_str(), declick_.size());
         every_plugin_in_own_process_setting().set_state(every_plugin_);
+        match_channels_setting().set_state(match_channels_);
+        report_delay_setting().set_state(report_delay_);
         own_process_choice().assign(chosen_);
     }
     settings_restorer(const settings_restorer&) = delete;
@@ -35,5 +39,7 @@ private:
     std::string limit_;
     std::string declick_;
     bool every_plugin_;
+    bool match_channels_;
+    bool report_delay_;
     std::vector<GUID> chosen_;
 };

@@ -10,6 +10,7 @@
 #include "../support/linked_host.h"
 #include "../support/plugin_hooks.h"
 #include "../support/plugin_places.h"
+#include "../support/settings_restorer.h"
 #include "../../test_plugins/common/call_log.h"
 
 namespace {
@@ -155,6 +156,20 @@ TEST_P(HostCallback, SizeWindowGoesToTheAttachedEditorOnItsOwnThread) {
         set_editor_link(plugin->effect, nullptr);
         EXPECT_EQ(answer(audioMasterSizeWindow, 1, 1), 0);  // no longer linked
         EXPECT_EQ(editor.calls, std::vector<std::string>{r.expected});
+    }
+}
+
+// Port changes are the player's business only while plug-ins are matched
+// to the stream's layout ("Match plug-in channels to the stream").
+TEST_P(HostCallback, PortChangesAreTakenOnlyWhileMatching) {
+    settings_restorer keep_settings;
+    for (bool on : {false, true}) {
+        match_channels_setting().set_state(on);
+        for (bool own_thread : {false, true}) {
+            SCOPED_TRACE(std::string(on ? "on, " : "off, ") + (own_thread ? "own thread" : "calling thread"));
+            EXPECT_EQ(answer(audioMasterIOChanged, 0, 0, 0.0f, own_thread), on ? 1 : 0);
+        }
+        EXPECT_EQ(can_do("acceptIOChanges"), on ? 1 : -1);
     }
 }
 
