@@ -131,7 +131,7 @@ bool vst::validate(bool check, plugin_place place) {
         return fail("The VST plug-in reports more inputs or outputs than the component can serve (at most " +
                     std::to_string(k_max_plugin_ports) + ").");
 
-    std::intptr_t category = dispatch(effGetPlugCategory);
+    category = static_cast<std::int32_t>(dispatch(effGetPlugCategory));
     if (faulted) return crashed();
     if (category == kPlugCategSynth || category == kPlugCategOfflineProcess)
         return fail("The VST plug-in reports its category as synth or offline DSP.");
