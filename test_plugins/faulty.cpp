@@ -35,6 +35,11 @@
 #define FAULT_EDITOR_TIMER 17
 // Faults in effEditClose, before it destroys the window its editor made.
 #define FAULT_EDIT_CLOSE 18
+// While it is being checked: ends its process in its entry function, or
+// never returns from the loader (as a DLL that waits for an answer to a
+// window of its own while it loads).
+#define FAULT_EXIT_ENTRY 19
+#define FAULT_LOOP_ATTACH 20
 
 namespace {
 
@@ -187,7 +192,13 @@ private:
 // How many messages the editor's window got after its timer faulted.
 TEST_PLUGIN_EXPORT int faulty_messages_after_fault() { return g_messages_after_fault; }
 
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+    if (FAULT_AT == FAULT_LOOP_ATTACH && reason == DLL_PROCESS_ATTACH) loop_forever();
+    return TRUE;
+}
+
 TEST_PLUGIN_EXPORT AEffect* VSTPluginMain(audioMasterCallback host) {
     if (FAULT_AT == FAULT_ENTRY) write_through_null();
+    if (FAULT_AT == FAULT_EXIT_ENTRY) ExitProcess(3);
     return (new faulty_plugin(host))->record();
 }
