@@ -37,12 +37,25 @@ const char k_usage[] =
     "  fxp POS FILE.fxp                load a program file into a chain position\n"
     "  process INPUT.wav OUTPUT.wav    run a file through the chain\n"
     "  prefs                           manage the plug-in list on the player's preferences page\n"
+    "  scan FOLDER [--recursive] [--jobs N] [--add] [--rescan]\n"
+    "                                  check every DLL of a folder, each in a process of its own, N at\n"
+    "                                  a time (default: as many as there are processors); --add adds the\n"
+    "                                  effects found; --rescan loads again what an earlier scan remembers\n"
     "  import-legacy                   replace the plug-in list with the one an older release kept\n"
     "                                  in the registry\n"
     "  edit POS                        open a chain position's plug-in editor; saved when closed\n"
     "  gui                             the player window, with the \"DSP\" menu of the chain\n";
 
 constexpr unsigned k_max_chunk = 1u << 20;
+constexpr unsigned k_max_jobs = 64;
+
+unsigned parse_jobs(const std::string& text) {
+    const bool digits = !text.empty() && text.size() <= 3 && text.find_first_not_of("0123456789") == std::string::npos;
+    const unsigned long n = digits ? std::stoul(text) : 0;
+    if (n < 1 || n > k_max_jobs)
+        throw cli_error("--jobs takes a number from 1 to " + std::to_string(k_max_jobs) + ", not \"" + text + "\"", 2);
+    return static_cast<unsigned>(n);
+}
 
 unsigned parse_seconds(const std::string& option, const std::string& text) {
     const bool digits = !text.empty() && text.size() <= 6 && text.find_first_not_of("0123456789") == std::string::npos;
@@ -103,6 +116,7 @@ int wmain(int argc, wchar_t** argv) {
         // Options may stand before or after the command; a word after "--"
         // is never an option.
         bool options_end = false;
+        bool scan_options = false;
         for (int i = 1; i < argc; ++i) {
             std::wstring w = argv[i];
             auto value = [&]() -> std::wstring {
@@ -123,6 +137,18 @@ int wmain(int argc, wchar_t** argv) {
                 options.quiet = true;
             } else if (w == L"--isolate") {
                 options.isolate = true;
+            } else if (w == L"--recursive") {
+                options.recursive = true;
+                scan_options = true;
+            } else if (w == L"--jobs") {
+                options.jobs = parse_jobs(wide_to_utf8(value()));
+                scan_options = true;
+            } else if (w == L"--add") {
+                options.add = true;
+                scan_options = true;
+            } else if (w == L"--rescan") {
+                options.rescan = true;
+                scan_options = true;
             } else if (w == L"--stall-timeout") {
                 options.stall_seconds = parse_seconds("--stall-timeout", wide_to_utf8(value()));
             } else if (w == L"--load-timeout") {
@@ -140,6 +166,8 @@ int wmain(int argc, wchar_t** argv) {
         const std::string command = words.empty() ? "demo" : words[0];
         const args rest = words.empty() ? args{} : args(words.begin() + 1, words.end());
         if (options.isolate && command != "add") throw cli_error("--isolate goes with add only", 2);
+        if (scan_options && command != "scan")
+            throw cli_error("--recursive, --jobs, --add and --rescan go with scan only", 2);
         if (command == "demo") {
             cmd_demo(options, rest);
             return 0;
@@ -148,7 +176,7 @@ int wmain(int argc, wchar_t** argv) {
             {"info", cmd_info},     {"set", cmd_set},       {"plugins", cmd_plugins}, {"add", cmd_add},
             {"remove", cmd_remove}, {"isolate", cmd_isolate}, {"chain", cmd_chain},   {"params", cmd_params},
             {"param", cmd_param},
-            {"fxp", cmd_fxp},       {"process", cmd_process},
+            {"fxp", cmd_fxp},       {"process", cmd_process}, {"scan", cmd_scan},
             {"prefs", cmd_prefs},   {"import-legacy", cmd_import_legacy},
             {"edit", cmd_edit},     {"gui", cmd_gui},
         };

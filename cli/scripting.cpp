@@ -97,3 +97,11 @@ std::vector<instance_activity> component_scripting::activity() {
     check(service_->activity(seen, error), error);
     return std::move(seen.instances);
 }
+
+scan_report component_scripting::scan(const std::string& folder, std::uint32_t flags, std::uint32_t jobs,
+                                      const std::function<bool(const vst_script_scan_progress&)>& progress) {
+    scan_receiver out(progress);
+    text_receiver error;
+    check(service_->scan(folder.c_str(), flags, jobs, out, error), error);
+    return std::move(out.report);
+}

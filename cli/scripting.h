@@ -35,6 +35,11 @@ public:
     // Any thread, also while another is stuck inside a plug-in.
     std::vector<instance_activity> activity();
 
+    // Scans a folder (vst_script_scan_* flags); `progress` hears how it goes
+    // and cancels it by answering false.
+    scan_report scan(const std::string& folder, std::uint32_t flags, std::uint32_t jobs,
+                     const std::function<bool(const vst_script_scan_progress&)>& progress);
+
 private:
     service_ptr_t<vst_scripting> service_;
 };

@@ -21,6 +21,12 @@ struct tool_options {
     unsigned load_seconds = 30;
     // add: the plug-in is checked in, and runs in, a process of its own.
     bool isolate = false;
+    // scan: into subfolders, DLLs checked at a time (0: as many as there are
+    // processors), adding what it finds, loading remembered DLLs again.
+    bool recursive = false;
+    unsigned jobs = 0;
+    bool add = false;
+    bool rescan = false;
 };
 
 class session {

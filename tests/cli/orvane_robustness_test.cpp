@@ -8,6 +8,7 @@
 #include <set>
 
 #include "../../Helpers/utf.h"
+#include "../../host/vst_scripting.h"
 #include "../support/child_process.h"
 #include "../support/list_writer.h"
 #include "../support/signals.h"
@@ -144,10 +145,15 @@ TEST_F(OrvaneRobustness, ComponentWithoutAScriptingInterfaceItKnowsIsRefused) {
     ASSERT_TRUE(CopyFileW((bin_folder() + L"orvane.exe").c_str(), install.file(L"orvane.exe").c_str(), FALSE));
     ASSERT_TRUE(CopyFileW((bin_folder() + L"fake_component\\vel_vst.dll").c_str(),
                           install.file(L"vel_vst.dll").c_str(), FALSE));
+    const std::string known = std::to_string(k_vst_scripting_version);
+    const std::wstring later = std::to_wstring(k_vst_scripting_version + 1);
+    const std::wstring earlier = std::to_wstring(k_vst_scripting_version - 1);
     struct { const wchar_t* version; std::string message; } cases[] = {
-        {L"4", "vel_vst.dll has scripting interface version 4; this orvane knows only version 3"},
-        {L"2", "vel_vst.dll has scripting interface version 2; this orvane knows only version 3"},
-        {nullptr, "vel_vst.dll has no scripting interface; this orvane needs version 3 of it"},
+        {later.c_str(), "vel_vst.dll has scripting interface version " + wide_to_utf8(later) +
+                            "; this orvane knows only version " + known},
+        {earlier.c_str(), "vel_vst.dll has scripting interface version " + wide_to_utf8(earlier) +
+                              "; this orvane knows only version " + known},
+        {nullptr, "vel_vst.dll has no scripting interface; this orvane needs version " + known + " of it"},
     };
     for (const auto& c : cases) {
         run_place place;

@@ -25,7 +25,7 @@ protected:
     void start_with(const std::vector<list_record>& plugins) {
         start(plugins);
         scripting = host->service<vst_scripting>();
-        ASSERT_EQ(scripting->version(), 3u);
+        ASSERT_EQ(scripting->version(), k_vst_scripting_version);
     }
     // The interface's reference goes before the DLL does.
     void stop() {
