@@ -160,6 +160,51 @@ TEST_F(ScanTool, BadInputIsOneLineAndChangesNothing) {
     }
 }
 
+// Ctrl+C while a DLL hangs being checked: no further DLL is loaded, what
+// was found is reported and added, and the run ends as interrupted.
+TEST_F(ScanTool, CtrlCStopsTheScanAndKeepsWhatItFound) {
+    copy("gain", L"a_gain.dll");
+    SYSTEM_INFO system{};
+    GetSystemInfo(&system);
+    const unsigned jobs = system.dwNumberOfProcessors < 2 ? 2 : system.dwNumberOfProcessors;
+    for (unsigned i = 0; i < jobs; ++i) copy("fault_loop_open", L"b_loops" + std::to_wstring(i) + L".dll");
+    copy("recorder", L"c_recorder.dll");
+    run_place own_console;
+    own_console.own_console = true;
+    tool_run r = run_orvane_driven(
+        {L"--profile", profile.path(), L"--quiet", L"scan", folder(), L"--add"},
+        [&](unsigned long id) {
+            // Once every hanging DLL is loaded in a bridge, the gain before
+            // them was checked.
+            ASSERT_TRUE(wait_until(
+                [&] {
+                    const std::vector<std::wstring> loaded = bridged_modules(id);
+                    for (unsigned i = 0; i < jobs; ++i)
+                        if (std::find(loaded.begin(), loaded.end(), L"b_loops" + std::to_wstring(i) + L".dll") ==
+                            loaded.end())
+                            return false;
+                    return true;
+                },
+                30000));
+            // Ctrl+C on the tool's console, as a user presses it there.
+            FreeConsole();
+            ASSERT_TRUE(AttachConsole(id));
+            SetConsoleCtrlHandler(nullptr, TRUE);
+            GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+            FreeConsole();
+        },
+        own_console);
+    SetConsoleCtrlHandler(nullptr, FALSE);
+    EXPECT_EQ(r.exit_code, 130) << r.err;
+    EXPECT_EQ(without_cr(r.err), "orvane: error: the scan was cancelled: " + std::to_string(jobs + 1) + " of " +
+                                     std::to_string(jobs + 2) + " DLLs were checked\n")
+        << r.out;
+    const std::string out = without_cr(r.out);
+    EXPECT_NE(out.find("added"), std::string::npos) << out;
+    EXPECT_NE(out.find("not checked  Not checked: the scan was cancelled.\n"), std::string::npos) << out;
+    EXPECT_NE(says({L"plugins"}).find("Orvane Gain"), std::string::npos);
+}
+
 // The player killed while a plug-in hangs being checked: its bridge ends
 // with it.
 TEST_F(ScanTool, NoBridgeOutlivesAKilledPlayer) {

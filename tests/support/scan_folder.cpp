@@ -82,3 +82,17 @@ std::vector<DWORD> running_bridges(DWORD parent) {
     }
     return found;
 }
+
+std::vector<std::wstring> bridged_modules(DWORD parent) {
+    std::vector<std::wstring> names;
+    for (DWORD bridge : running_bridges(parent)) {
+        unique_handle snapshot =
+            make_file_handle(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, bridge));
+        if (!snapshot) continue;
+        MODULEENTRY32W m{};
+        m.dwSize = sizeof m;
+        for (BOOL more = Module32FirstW(snapshot.get(), &m); more; more = Module32NextW(snapshot.get(), &m))
+            names.push_back(m.szModule);
+    }
+    return names;
+}

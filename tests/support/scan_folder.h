@@ -28,3 +28,6 @@ private:
 
 // The bridge processes that `parent` started and that still run.
 std::vector<DWORD> running_bridges(DWORD parent);
+// The file names of the modules those bridges have loaded: a plug-in DLL
+// being checked is among them.
+std::vector<std::wstring> bridged_modules(DWORD parent);

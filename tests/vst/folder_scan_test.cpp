@@ -191,9 +191,14 @@ TEST_F(FolderScan, ASecondScanSkipsWhatItRemembers) {
 // A DLL that never returns from effOpen, and one whose loader never returns,
 // each cost their own file the open deadline; the others are found as ever.
 TEST_F(FolderScan, HangsCostTheirOwnFileOnly) {
-    bridge_deadlines short_open = generous_test_deadlines();
-    short_open.open_ms = 5000;
-    set_bridge_deadlines(short_open);
+    struct short_open_deadline {
+        short_open_deadline() {
+            bridge_deadlines d = generous_test_deadlines();
+            d.open_ms = 5000;
+            set_bridge_deadlines(d);
+        }
+        ~short_open_deadline() { set_bridge_deadlines(generous_test_deadlines()); }
+    } deadline;
     copy(plugin_dll("fault_loop_open"), L"a_loops.dll");
     copy(plugin_dll("fault_loop_attach"), L"b_waits.dll");
     copy(plugin_dll("gain"), L"c_gain.dll");
@@ -204,7 +209,6 @@ TEST_F(FolderScan, HangsCostTheirOwnFileOnly) {
     // While they hang, their bridges are there to see.
     EXPECT_TRUE(wait_until([] { return !running_bridges(GetCurrentProcessId()).empty(); }, 10000));
     ASSERT_TRUE(s->wait(60000));
-    set_bridge_deadlines(generous_test_deadlines());
     EXPECT_EQ(seen(*s), (std::vector<expected_file>{
                             {"a_loops.dll", scan_kind::hung,
                              "The VST plug-in stopped answering in effOpen (its process was ended)."},
