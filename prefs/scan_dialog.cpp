@@ -86,7 +86,7 @@ std::vector<entry> scan_dialog::run(HWND parent) {
     // exist before the dialog is made.
     const init_common_controls_function init = g_init_common_controls.get();
     if (!init) {
-        show_popup("Cannot show the scan: " + g_init_common_controls.failure() + ".", "Error",
+        show_popup("Cannot show the scan: " + g_init_common_controls.failure() + ".", k_title_error,
                    popup_message::icon_error);
         return {};
     }
