@@ -19,9 +19,9 @@ struct column {
     const wchar_t* header;
     int width;
 };
-const column k_columns[] = {{L"File", 150}, {L"Result", 95}, {L"Product", 110}, {L"Vendor", 90},
-                            {L"I/O", 40},   {L"Arch", 40},   {L"Process", 60},  {L"Details", 320}};
-enum { col_file, col_result, col_product, col_vendor, col_io, col_arch, col_process, col_details };
+const column k_columns[] = {{L"File", 130}, {L"Arch", 40}, {L"Result", 95}, {L"Product", 110},
+                            {L"Vendor", 90}, {L"I/O", 35}, {L"Process", 60}, {L"Details", 400}};
+enum { col_file, col_arch, col_result, col_product, col_vendor, col_io, col_process, col_details };
 
 void set_text(HWND list, int row, int col, const std::string& text) {
     std::wstring wide = utf8_to_wide(text);
@@ -121,6 +121,11 @@ bool scan_dialog::on_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT
             return true;
         case WM_NOTIFY: {
             const auto* header = reinterpret_cast<const NMHDR*>(lparam);
+            if (header->idFrom == IDC_SCAN_RESULTS && header->code == LVN_ITEMCHANGED) {
+                const auto* change = reinterpret_cast<const NMLISTVIEW*>(lparam);
+                if ((change->uChanged & LVIF_STATE) && (change->uNewState & LVIS_SELECTED)) show_detail(change->iItem);
+                return false;
+            }
             if (header->idFrom != IDC_SCAN_RESULTS || header->code != LVN_ITEMCHANGING) return false;
             // Only effects that can be added take a check mark.
             const auto* change = reinterpret_cast<const NMLISTVIEW*>(lparam);
@@ -162,6 +167,7 @@ void scan_dialog::enable_choices(bool enable) {
 void scan_dialog::start_scan() {
     if (scanning_) return;
     ListView_DeleteAllItems(list_);
+    set_control_text(hwnd(), IDC_SCAN_DETAIL, "");
     scan_request request;
     request.folder = setup_.folder;
     request.recursive = IsDlgButtonChecked(hwnd(), IDC_SCAN_SUBFOLDERS) == BST_CHECKED;
@@ -240,6 +246,20 @@ void scan_dialog::show_results() {
     set_control_text(hwnd(), IDC_SCAN_STATUS, scan_summary_words(*scan_));
     enable_choices(true);
     EnableWindow(GetDlgItem(hwnd(), IDOK), TRUE);
+}
+
+// The whole of what the list shows of a file, whose columns a long path or
+// diagnosis runs past.
+void scan_dialog::show_detail(int row) {
+    if (!scan_ || scanning_ || row < 0 || static_cast<std::size_t>(row) >= scan_->results().size()) return;
+    const scan_file_result& r = scan_->results()[static_cast<std::size_t>(row)];
+    std::string text = wide_to_utf8(r.file.path) + "\r\n";
+    if (described(r))
+        text += r.plugin.product_name + " by " + r.plugin.vendor_name + ", " + r.plugin.channel_summary + "." +
+                (r.detail.empty() ? "" : " " + r.detail);
+    else
+        text += r.detail;
+    set_control_text(hwnd(), IDC_SCAN_DETAIL, text);
 }
 
 bool scan_dialog::addable(int row) const {

@@ -41,6 +41,7 @@ private:
     void on_cancel();
     void on_ok();
     bool addable(int row) const;
+    void show_detail(int row);
     void enable_choices(bool enable);
 
     setup setup_;

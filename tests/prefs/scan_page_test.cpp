@@ -68,6 +68,7 @@ TEST_F(ScanPage, OkAddsTheCheckedEffects) {
     open(numbered(1));
     std::vector<row_texts> rows;
     std::vector<int> checks;
+    std::string detail, effect_detail;
     ASSERT_TRUE(driver->add_folder(fx.path(), [&](HWND dialog) {
         scan_dialog_driver d(dialog);
         ASSERT_TRUE(d.wait_until_over());
@@ -75,6 +76,11 @@ TEST_F(ScanPage, OkAddsTheCheckedEffects) {
         EXPECT_EQ(d.status(), "Done: 5 DLLs, 3 effects that can be added, 1 crashed or hung.");
         rows = d.rows();
         checks = d.checks();
+        // A selected row shows the whole of its path and result under the list.
+        d.select(0);
+        detail = wide_to_utf8(window_text(d.control(1108)));
+        d.select(2);
+        effect_detail = wide_to_utf8(window_text(d.control(1108)));
         d.set_check(3, false);  // not the recorder
         d.set_check(1, true);   // a crashed DLL takes no check mark
         d.click(IDOK);
@@ -87,6 +93,9 @@ TEST_F(ScanPage, OkAddsTheCheckedEffects) {
                         {"six.dll", "VST effect", ""},
                     }));
     EXPECT_EQ(checks, (std::vector<int>{-1, -1, 1, 1, 1}));
+    EXPECT_EQ(detail, wide_to_utf8(fx.file(L"crash.dll")) +
+                          "\r\nThe VST plug-in crashed in its entry function (access violation).");
+    EXPECT_EQ(effect_detail, wide_to_utf8(fx.file(L"gain.dll")) + "\r\nOrvane Gain by Orvane Labs, 2/2.");
     EXPECT_EQ(driver->rows(), (std::vector<row_texts>{row_of(numbered(1)[0]), added_row(L"gain.dll", "Orvane Gain"),
                                                       {"Six Out", "Orvane Labs", "2/6",
                                                        wide_to_utf8(fx.file(L"six.dll"))}}));

@@ -208,7 +208,7 @@ std::vector<row_texts> scan_dialog_driver::rows() const {
     std::vector<row_texts> out;
     for (int r = 0, n = ListView_GetItemCount(list); r < n; ++r) {
         row_texts row;
-        for (int c : {0, 1, 7}) {
+        for (int c : {0, 2, 7}) {
             wchar_t text[520] = {};
             ListView_GetItemText(list, r, c, text, 520);
             row.push_back(wide_to_utf8(text));
@@ -229,6 +229,11 @@ std::vector<int> scan_dialog_driver::checks() const {
 }
 
 void scan_dialog_driver::set_check(int row, bool checked) const { ListView_SetCheckState(control(1104), row, checked); }
+
+void scan_dialog_driver::select(int row) const {
+    const UINT mark = LVIS_SELECTED | LVIS_FOCUSED;
+    ListView_SetItemState(control(1104), row, mark, mark);
+}
 
 void scan_dialog_driver::click(int id) const {
     PostMessageW(dialog_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control(id)));

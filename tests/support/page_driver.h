@@ -84,6 +84,7 @@ public:
     // Per row: -1 no check box, 0 clear, 1 checked.
     std::vector<int> checks() const;
     void set_check(int row, bool checked) const;
+    void select(int row) const;
     void click(int id) const;
 
 private:
