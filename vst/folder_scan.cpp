@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 #include <map>
+#include <system_error>
 
 #include "../Helpers/utf.h"
 #include "../prefs/scan_memory.h"
@@ -45,7 +46,17 @@ folder_scan::folder_scan(scan_request request)
         SetEvent(over_.get());
         return;
     }
-    runner_ = std::thread([this] { run(); });
+    runner_ = std::thread([this] {
+        try {
+            run();
+        } catch (const std::exception& e) {
+            // Out of memory or threads: the scan ends with what it says.
+            problem_ = std::string("The scan failed: ") + e.what();
+            results_.clear();
+            stage_ = static_cast<int>(scan_progress::stage::finished);
+            SetEvent(over_.get());
+        }
+    });
 }
 
 folder_scan::~folder_scan() {
@@ -90,7 +101,12 @@ void folder_scan::run() {
     if (jobs > k_max_scan_jobs) jobs = k_max_scan_jobs;
     if (jobs > results_.size()) jobs = static_cast<unsigned>(results_.size());
     std::vector<std::thread> workers;
-    for (unsigned i = 0; i < jobs; ++i) workers.emplace_back([this] { work(); });
+    try {
+        for (unsigned i = 0; i < jobs; ++i) workers.emplace_back([this] { work(); });
+    } catch (const std::system_error&) {
+        // No more threads: those started do the work, or this one alone.
+    }
+    if (workers.empty()) work();
     for (std::thread& t : workers) t.join();
 
     cancelled_ = stop_;
@@ -103,34 +119,45 @@ void folder_scan::run() {
 // A worker thread: takes the next file until none is left or the scan is
 // cancelled.
 void folder_scan::work() {
-    scan_memory& memory = remembered_scan_files();
     for (;;) {
         if (stop_) return;
         const std::size_t i = next_++;
         if (i >= results_.size()) return;
         scan_file_result& r = results_[i];
-        r.detail.clear();
-        const auto stored = request_.rescan ? std::nullopt : memory.find(r.file.path, r.file.size, r.file.last_write);
-        if (stored) {
-            recall_scan_file(r, *stored);
-            ++remembered_;
-        } else {
-            {
-                std::lock_guard<std::mutex> guard(loading_lock_);
-                loading_.push_back(i);
-            }
-            try {
-                check_scan_file(r);
-            } catch (const std::exception& e) {
-                // Out of memory or handles: this file goes without a verdict.
-                r.kind = scan_kind::unreadable;
-                r.detail = std::string("The file could not be checked: ") + e.what();
-            }
-            std::lock_guard<std::mutex> guard(loading_lock_);
-            loading_.erase(std::find(loading_.begin(), loading_.end(), i));
+        try {
+            settle(i, r);
+        } catch (const std::exception& e) {
+            // Out of memory or handles: this file goes without a verdict.
+            r.kind = scan_kind::unreadable;
+            r.detail = std::string("The file could not be checked: ") + e.what();
         }
         ++done_;
     }
+}
+
+// What an earlier scan remembers of the file, else what a check finds.
+void folder_scan::settle(std::size_t i, scan_file_result& r) {
+    r.detail.clear();
+    const auto stored = request_.rescan ? std::nullopt
+                                        : remembered_scan_files().find(r.file.path, r.file.size, r.file.last_write);
+    if (stored) {
+        recall_scan_file(r, *stored);
+        ++remembered_;
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> guard(loading_lock_);
+        loading_.push_back(i);
+    }
+    struct done_loading {
+        folder_scan& scan;
+        std::size_t i;
+        ~done_loading() {
+            std::lock_guard<std::mutex> guard(scan.loading_lock_);
+            scan.loading_.erase(std::find(scan.loading_.begin(), scan.loading_.end(), i));
+        }
+    } loading{*this, i};
+    check_scan_file(r);
 }
 
 // In folder order: an effect the list holds is reported as listed, and one

@@ -78,6 +78,7 @@ public:
 private:
     void run();
     void work();
+    void settle(std::size_t i, scan_file_result& r);
     void finish_results();
     void remember_results(bool walk_complete);
 
