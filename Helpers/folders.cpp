@@ -17,7 +17,10 @@ void remove_folder_tree(const std::wstring& folder) {
             std::wstring name = fd.cFileName;
             if (name == L"." || name == L"..") continue;
             std::wstring full = folder + L"\\" + name;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            // A link or junction goes, never what it leads to.
+            if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                RemoveDirectoryW(full.c_str());
+            else if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                 remove_folder_tree(full);
             else
                 DeleteFileW(full.c_str());

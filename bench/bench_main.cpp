@@ -14,6 +14,7 @@ const char k_usage[] =
     "  audio [REPS]                        audio path per chunk against its floor\n"
     "  acquire [REPS]                      acquire_vst against a bare load of the DLL\n"
     "  isolated [REPS]                     a plug-in in its own process against in ours\n"
+    "  scan [REPS]                         a folder of 100 DLLs scanned: 2 checks at a time, and a rescan\n"
     "  tool-allocs PROFILE SHORT LONG OUT  heap allocations of the tool's processing loop\n"
     "  make-wav PATH SECONDS               a stereo float test file\n"
     "  check                               fast conversion loops against the plain ones\n"
@@ -32,6 +33,7 @@ int wmain(int argc, wchar_t** argv) {
         if (command == L"audio") return bench_audio_path(repetitions(argc, argv));
         if (command == L"acquire") return bench_acquire(repetitions(argc, argv));
         if (command == L"isolated") return bench_isolation(repetitions(argc, argv));
+        if (command == L"scan") return bench_scan(repetitions(argc, argv));
         if (command == L"tool-allocs" && argc == 6) return bench_tool_allocations(argv[2], argv[3], argv[4], argv[5]);
         if (command == L"make-wav" && argc == 4)
             return make_wav(argv[2], static_cast<unsigned>(std::wcstoul(argv[3], nullptr, 10)));

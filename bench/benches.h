@@ -7,6 +7,9 @@ int bench_audio_path(int repetitions);
 int bench_acquire(int repetitions);
 // A pass-through plug-in in a process of its own against in the player's.
 int bench_isolation(int repetitions);
+// A folder of 100 DLLs scanned with two checks at a time against one, and
+// rescanned unchanged.
+int bench_scan(int repetitions);
 // Heap allocations of the tool's processing loop: one run of a short and
 // one of a long file, the difference over the difference in chunks.
 int bench_tool_allocations(const std::wstring& profile, const std::wstring& short_wav, const std::wstring& long_wav,

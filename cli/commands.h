@@ -19,6 +19,7 @@ void cmd_params(session& s, const args& a);
 void cmd_param(session& s, const args& a);
 void cmd_fxp(session& s, const args& a);
 void cmd_process(session& s, const args& a);
+void cmd_scan(session& s, const args& a);
 // The component's "VST plug-ins" preferences page.
 inline constexpr GUID k_vst_page = {0x89C112F4, 0xCDA2, 0x4554, {0x91, 0x8A, 0xE7, 0x56, 0xEA, 0x60, 0x8B, 0x94}};
 void cmd_prefs(session& s, const args& a);
@@ -36,6 +37,8 @@ std::string full_path(const std::string& path);
 std::string guid_text(const GUID& g);
 // Windows need a display; without one this is the command's error.
 void require_display(component_host& player);
+// Where a listed plug-in runs, in the words of the page's "Process" column.
+std::string process_text(const listed_plugin& e);
 // Saves the player's current chain as the profile's.
 void keep_player_chain(session& s);
 // Whether the component's checkbox setting of that name is on.

@@ -18,12 +18,6 @@ namespace {
 const char* const k_other_architecture = sizeof(void*) == 8 ? "x86" : "x64";
 const char k_every_plugin_setting[] = "\"Run every plug-in in its own process\"";
 
-std::string process_text(const listed_plugin& e) {
-    if (e.other_architecture) return std::string("own (") + k_other_architecture + ")";
-    if (e.own_process_chosen) return "own";
-    return e.own_process ? "own (all)" : "player";
-}
-
 // Why a plug-in runs in a process of its own, when the user did not choose it.
 std::string own_process_reason(const listed_plugin& e) {
     if (e.other_architecture) return std::string(" (an ") + k_other_architecture + " DLL always does)";
@@ -67,6 +61,12 @@ std::string stereo_text(session& s, std::size_t index, const listed_plugin& e) {
 }
 
 }  // namespace
+
+std::string process_text(const listed_plugin& e) {
+    if (e.other_architecture) return std::string("own (") + k_other_architecture + ")";
+    if (e.own_process_chosen) return "own";
+    return e.own_process ? "own (all)" : "player";
+}
 
 void cmd_plugins(session& s, const args& a) {
     if (!a.empty()) throw cli_error("plugins takes no arguments", 2);

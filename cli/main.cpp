@@ -45,12 +45,25 @@ const char k_usage[] =
     "                                  as the player plays it, where a plug-in in its own process that\n"
     "                                  is late loses that chunk)\n"
     "  prefs                           manage the plug-in list on the player's preferences page\n"
+    "  scan FOLDER [--recursive] [--jobs N] [--add] [--rescan]\n"
+    "                                  check every DLL of a folder, each in a process of its own, N at\n"
+    "                                  a time (default: as many as there are processors); --add adds the\n"
+    "                                  effects found; --rescan loads again what an earlier scan remembers\n"
     "  import-legacy                   replace the plug-in list with the one an older release kept\n"
     "                                  in the registry\n"
     "  edit POS                        open a chain position's plug-in editor; saved when closed\n"
     "  gui                             the player window, with the \"DSP\" menu of the chain\n";
 
 constexpr unsigned k_max_chunk = 1u << 20;
+constexpr unsigned k_max_jobs = 64;
+
+unsigned parse_jobs(const std::string& text) {
+    const bool digits = !text.empty() && text.size() <= 3 && text.find_first_not_of("0123456789") == std::string::npos;
+    const unsigned long n = digits ? std::stoul(text) : 0;
+    if (n < 1 || n > k_max_jobs)
+        throw cli_error("--jobs takes a number from 1 to " + std::to_string(k_max_jobs) + ", not \"" + text + "\"", 2);
+    return static_cast<unsigned>(n);
+}
 
 unsigned parse_seconds(const std::string& option, const std::string& text) {
     const bool digits = !text.empty() && text.size() <= 6 && text.find_first_not_of("0123456789") == std::string::npos;
@@ -125,6 +138,7 @@ int wmain(int argc, wchar_t** argv) {
         // Options may stand before or after the command; a word after "--"
         // is never an option.
         bool options_end = false;
+        bool scan_options = false;
         for (int i = 1; i < argc; ++i) {
             std::wstring w = argv[i];
             auto value = [&]() -> std::wstring {
@@ -147,6 +161,18 @@ int wmain(int argc, wchar_t** argv) {
                 options.isolate = true;
             } else if (w == L"--as-played") {
                 options.as_played = true;
+            } else if (w == L"--recursive") {
+                options.recursive = true;
+                scan_options = true;
+            } else if (w == L"--jobs") {
+                options.jobs = parse_jobs(wide_to_utf8(value()));
+                scan_options = true;
+            } else if (w == L"--add") {
+                options.add = true;
+                scan_options = true;
+            } else if (w == L"--rescan") {
+                options.rescan = true;
+                scan_options = true;
             } else if (w == L"--stall-timeout") {
                 options.stall_seconds = parse_seconds("--stall-timeout", wide_to_utf8(value()));
             } else if (w == L"--load-timeout") {
@@ -173,6 +199,8 @@ int wmain(int argc, wchar_t** argv) {
         if (options.as_played && command != "process") throw cli_error("--as-played goes with process only", 2);
         if (options.process_options && command != "process")
             throw cli_error("--no-delay-compensation and --tail go with process only", 2);
+        if (scan_options && command != "scan")
+            throw cli_error("--recursive, --jobs, --add and --rescan go with scan only", 2);
         if (command == "demo") {
             cmd_demo(options, rest);
             return 0;
@@ -181,7 +209,7 @@ int wmain(int argc, wchar_t** argv) {
             {"info", cmd_info},     {"set", cmd_set},       {"plugins", cmd_plugins}, {"add", cmd_add},
             {"remove", cmd_remove}, {"isolate", cmd_isolate}, {"chain", cmd_chain},   {"params", cmd_params},
             {"param", cmd_param},
-            {"fxp", cmd_fxp},       {"process", cmd_process},
+            {"fxp", cmd_fxp},       {"process", cmd_process}, {"scan", cmd_scan},
             {"prefs", cmd_prefs},   {"import-legacy", cmd_import_legacy},
             {"edit", cmd_edit},     {"gui", cmd_gui},
         };

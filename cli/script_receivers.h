@@ -3,6 +3,7 @@
 // own values. The receivers take only what they are given: nothing in them
 // may throw into the component.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -74,21 +75,23 @@ public:
     std::string text;
 };
 
+inline std::string received_text(const char* utf8) { return utf8 ? utf8 : ""; }
+
+inline listed_plugin listed_of(const vst_script_entry& e) {
+    return {received_text(e.product_name), received_text(e.vendor_name), received_text(e.channel_summary),
+            received_text(e.module_path), e.identifier, (e.flags & vst_script_entry_has_editor) != 0,
+            (e.flags & vst_script_entry_own_process_chosen) != 0,
+            (e.flags & vst_script_entry_other_architecture) != 0, (e.flags & vst_script_entry_own_process) != 0};
+}
+
 class entry_receiver final : public vst_script_entry_sink {
 public:
     void VST_SCRIPTING_CALL on_entry(std::uint32_t position, const vst_script_entry& e) noexcept override {
         positions.push_back(position);
-        entries.push_back({text(e.product_name), text(e.vendor_name), text(e.channel_summary), text(e.module_path),
-                           e.identifier, (e.flags & vst_script_entry_has_editor) != 0,
-                           (e.flags & vst_script_entry_own_process_chosen) != 0,
-                           (e.flags & vst_script_entry_other_architecture) != 0,
-                           (e.flags & vst_script_entry_own_process) != 0});
+        entries.push_back(listed_of(e));
     }
     std::vector<listed_plugin> entries;
     std::vector<std::uint32_t> positions;
-
-private:
-    static std::string text(const char* utf8) { return utf8 ? utf8 : ""; }
 };
 
 class plugin_receiver final : public vst_script_plugin_sink {
@@ -120,4 +123,47 @@ public:
 
 private:
     static std::string text(const char* utf8) { return utf8 ? utf8 : ""; }
+};
+
+// One file of a scanned folder, as the component described it.
+struct scanned_file {
+    std::string path;
+    std::string shown_path;
+    std::string detail;
+    listed_plugin plugin;
+    std::uint32_t kind = 0;  // vst_script_scan_kind
+    std::uint32_t flags = 0;
+    std::uint32_t machine = 0;
+    std::uint32_t first = 0xFFFFFFFF;
+};
+
+struct scan_report {
+    std::vector<scanned_file> files;
+    std::vector<std::string> notes;
+    vst_script_scan_progress last{};  // the progress at the end
+};
+
+class scan_receiver final : public vst_script_scan_sink {
+public:
+    // `progress` hears each progress report; answering false cancels.
+    explicit scan_receiver(std::function<bool(const vst_script_scan_progress&)> progress)
+        : progress_(std::move(progress)) {}
+    std::uint32_t VST_SCRIPTING_CALL on_progress(const vst_script_scan_progress& p) noexcept override {
+        report.last = p;
+        report.last.loading = nullptr;  // valid only during the call
+        try {
+            return progress_ && !progress_(p) ? 1u : 0u;
+        } catch (...) {
+            return 0;
+        }
+    }
+    void VST_SCRIPTING_CALL on_file(std::uint32_t, const vst_script_scan_file& f) noexcept override {
+        report.files.push_back({received_text(f.path), received_text(f.shown_path), received_text(f.detail),
+                                listed_of(f.plugin), f.kind, f.flags, f.machine, f.first});
+    }
+    void VST_SCRIPTING_CALL on_note(const char* text) noexcept override { report.notes.push_back(received_text(text)); }
+    scan_report report;
+
+private:
+    std::function<bool(const vst_script_scan_progress&)> progress_;
 };

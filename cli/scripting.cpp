@@ -110,3 +110,11 @@ plugin_fit component_scripting::stream_fit(std::size_t position, const GUID& ide
     check(service_->stream_fit(static_cast<std::uint32_t>(position), identifier, channels, mask, fit, error), error);
     return {fit.inputs, fit.outputs, fit.instances, (fit.flags & vst_script_fit_keeps_layout) != 0};
 }
+
+scan_report component_scripting::scan(const std::string& folder, std::uint32_t flags, std::uint32_t jobs,
+                                      const std::function<bool(const vst_script_scan_progress&)>& progress) {
+    scan_receiver out(progress);
+    text_receiver error;
+    check(service_->scan(folder.c_str(), flags, jobs, out, error), error);
+    return std::move(out.report);
+}

@@ -41,6 +41,11 @@ public:
     // layout with "Match plug-in channels to the stream" on.
     plugin_fit stream_fit(std::size_t position, const GUID& identifier, unsigned channels, unsigned mask);
 
+    // Scans a folder (vst_script_scan_* flags); `progress` hears how it goes
+    // and cancels it by answering false.
+    scan_report scan(const std::string& folder, std::uint32_t flags, std::uint32_t jobs,
+                     const std::function<bool(const vst_script_scan_progress&)>& progress);
+
 private:
     service_ptr_t<vst_scripting> service_;
 };

@@ -30,6 +30,12 @@ struct tool_options {
     bool delay_compensation = true;
     double tail_seconds = 0.0;
     bool process_options = false;  // either was given
+    // scan: into subfolders, DLLs checked at a time (0: as many as there are
+    // processors), adding what it finds, loading remembered DLLs again.
+    bool recursive = false;
+    unsigned jobs = 0;
+    bool add = false;
+    bool rescan = false;
 };
 
 class session {

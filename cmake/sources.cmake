@@ -26,14 +26,18 @@ set(ORVANE_COMPONENT_SOURCES
   shell/popups.cpp
   shell/scripted_list.cpp
   shell/scripted_stream_fit.cpp
+  shell/scripted_scan.cpp
   shell/scripting.cpp
   shell/signal_routing.cpp
+  prefs/add_folder.cpp
   prefs/advanced_settings.cpp
   prefs/legacy_import.cpp
   prefs/manager.cpp
   prefs/process_choice.cpp
   prefs/process_column.cpp
   prefs/removal_warning.cpp
+  prefs/scan_dialog.cpp
+  prefs/scan_memory.cpp
   prefs/vst_manager_page.cpp
   dsp/config_popup.cpp
   dsp/dsp_instance.cpp
@@ -50,6 +54,8 @@ set(ORVANE_COMPONENT_SOURCES
   vst/chain_instances.cpp
   vst/channel_instances.cpp
   vst/declicker.cpp
+  vst/folder_scan.cpp
+  vst/folder_walk.cpp
   vst/fp_state.cpp
   vst/guard_zone.cpp
   vst/hang_limits.cpp
@@ -72,6 +78,7 @@ set(ORVANE_COMPONENT_SOURCES
   vst/preset_state.cpp
   vst/program_file.cpp
   vst/sample_layout.cpp
+  vst/scan_check.cpp
   vst/scripted_preset.cpp
   vst/shared_instances.cpp
   vst/speaker_arrangement.cpp
@@ -81,6 +88,7 @@ set(ORVANE_COMPONENT_SOURCES
   ui/dsp_menu_callback.cpp
   ui/editor.cpp
   ui/file_dialog.cpp
+  ui/folder_dialog.cpp
   ui/mainmenu_commands.cpp
   ui/mainmenu_group.cpp
   ui/menu_edit.cpp
@@ -92,5 +100,6 @@ set(ORVANE_COMPONENT_SOURCES
 # The DLL's own dialogs.
 set(ORVANE_COMPONENT_RESOURCES
   prefs/page.rc
+  prefs/scan_dialog.rc
   ui/editor.rc
 )

@@ -161,6 +161,72 @@ enum : std::uint32_t {
     vst_script_add_own_process = 1u << 0,
 };
 
+// Version 4: a folder scanned for plug-ins.
+using vst_script_scan_flags = std::uint32_t;
+enum : std::uint32_t {
+    vst_script_scan_recursive = 1u << 0,  // its subfolders too
+    vst_script_scan_add = 1u << 1,        // add the effects found that are not listed, as add does, while there is room
+    vst_script_scan_rescan = 1u << 2,     // load every DLL, also those an earlier scan remembers unchanged
+};
+
+// What a file of a scanned folder is.
+enum vst_script_scan_kind : std::uint32_t {
+    vst_script_scan_effect = 1,          // a VST effect that loads here
+    vst_script_scan_instrument = 2,      // a VST instrument
+    vst_script_scan_not_plugin = 3,      // no VST effect: `detail` is the diagnosis
+    vst_script_scan_crashed = 4,         // crashed while it was checked
+    vst_script_scan_hung = 5,            // stopped answering while it was checked; its process was ended
+    vst_script_scan_not_dll = 6,         // no Windows DLL
+    vst_script_scan_listed = 16,         // an effect the list already holds
+    vst_script_scan_duplicate = 17,      // the same plug-in as an earlier file (`first`)
+    vst_script_scan_unreadable = 18,     // the file could not be read
+    vst_script_scan_not_checked = 19,    // the scan was cancelled before it got there
+};
+
+// Flags of a scanned file.
+enum : std::uint32_t {
+    vst_script_scan_file_remembered = 1u << 0,  // taken from an earlier scan: unchanged since, not loaded
+    vst_script_scan_file_added = 1u << 1,       // added to the list
+    vst_script_scan_file_list_full = 1u << 2,   // an effect not added: the list had no room left
+};
+
+struct vst_script_scan_file {
+    const char* path;        // full path
+    const char* shown_path;  // from the scanned folder
+    const char* detail;      // what it is, in words (empty for an effect)
+    // Effects, listed ones and duplicates: the entry add would make (its
+    // flags say where it would run); texts empty and identifier zero else.
+    vst_script_entry plugin;
+    std::uint32_t kind;      // vst_script_scan_kind
+    std::uint32_t flags;     // vst_script_scan_file_* bits
+    std::uint32_t machine;   // of its PE header (0x014C x86, 0x8664 x64), 0 without one
+    std::uint32_t first;     // duplicates: the index of the first file of the same plug-in, else 0xFFFFFFFF
+};
+
+struct vst_script_scan_progress {
+    std::uint32_t stage;       // 0 looking for DLLs, 1 checking them, 2 finished, 3 cancelled
+    std::uint32_t found;       // DLLs found so far
+    std::uint32_t done;        // of them, with a result
+    std::uint32_t remembered;  // of those, taken from an earlier scan
+    const char* loading;       // a file being checked now (as shown), or empty
+};
+
+// Receives a scan as it goes, then what it found.
+class vst_script_scan_sink {
+public:
+    // Several times a second while the scan runs, and once at its end.
+    // Answering nonzero cancels it: no further DLL is loaded, those being
+    // checked finish (each within the load deadline).
+    virtual std::uint32_t VST_SCRIPTING_CALL on_progress(const vst_script_scan_progress& p) noexcept = 0;
+    // After the scan, every file in folder order; `index` from 0.
+    virtual void VST_SCRIPTING_CALL on_file(std::uint32_t index, const vst_script_scan_file& f) noexcept = 0;
+    // Then what the scan left out and why, a line each.
+    virtual void VST_SCRIPTING_CALL on_note(const char* text) noexcept = 0;
+
+protected:
+    ~vst_script_scan_sink() = default;
+};
+
 class vst_scripting : public service_base {
 public:
     using service_class = vst_scripting;
@@ -243,6 +309,18 @@ public:
                                                             std::uint32_t channels, std::uint32_t mask,
                                                             vst_script_stream_fit& fit,
                                                             vst_script_text& error) noexcept = 0;
+
+    // 15 (version 4): looks at every DLL in `folder` (UTF-8; with
+    // vst_script_scan_recursive, in its subfolders too), each checked as add
+    // checks a plug-in, in a process of its own, `jobs` at a time (0: as
+    // many as the machine has processors, at least 2; at most 64). With
+    // vst_script_scan_add, the effects found that are not listed are
+    // appended in folder order while the list offers DSP slots, and the list
+    // is written once. What it found out is remembered in the component's
+    // configuration. A folder that cannot be scanned is an io error.
+    virtual vst_script_status VST_SCRIPTING_CALL scan(const char* folder, vst_script_scan_flags flags,
+                                                      std::uint32_t jobs, vst_script_scan_sink& out,
+                                                      vst_script_text& error) noexcept = 0;
 };
 
 // The largest plug-in state (a chunk) the component takes or hands on

@@ -62,6 +62,11 @@ bool manager::on_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& re
                 result = 0;
                 return true;
             }
+            if (LOWORD(wparam) == IDC_ADD_FOLDER) {
+                on_add_folder();
+                result = 0;
+                return true;
+            }
             if (LOWORD(wparam) == IDC_REMOVE) {
                 on_remove();
                 result = 0;
@@ -282,6 +287,7 @@ void manager::state_changed() {
 unsigned manager::get_state() {
     int rows = row_count();
     EnableWindow(GetDlgItem(hwnd(), IDC_ADD), rows < k_max_add_rows);
+    EnableWindow(GetDlgItem(hwnd(), IDC_ADD_FOLDER), rows < k_max_add_rows);
     if (changed_) return preferences_state_changed | preferences_state_needs_restart | preferences_state_resettable;
     // A new process choice needs no restart: it applies to the plug-ins
     // loaded from then on.

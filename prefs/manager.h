@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "../Helpers/dialog_window.h"
 #include "../host/preferences_page.h"
@@ -33,6 +34,10 @@ protected:
 private:
     void on_init();
     void on_add(bool shift);
+    // "Add &folder..." (add_folder.cpp).
+    void on_add_folder();
+    void add_scanned(std::vector<entry> chosen);
+    std::wstring last_plugin_folder() const;
     void on_import_legacy();
     void on_remove();
     // The "Run in its own process" switch was clicked.

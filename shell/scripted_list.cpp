@@ -16,9 +16,10 @@ namespace {
 
 std::wstring list_path() { return list_file_path(core_api().profile_folder()); }
 
+}  // namespace
+
 // A save says why it failed; reading the file back then checks every field.
-// With `restore`, a list that did not read back as written is put back.
-void write_list(const entry_list& list, const entry_list* restore = nullptr) {
+void scripted_write_list(const entry_list& list, const entry_list* restore) {
     const list_save_result saved = save_list(list);
     if (!saved.saved) throw script_error(vst_script_io_error, saved.error);
     if (list_file_holds(list_path(), list)) return;
@@ -26,6 +27,8 @@ void write_list(const entry_list& list, const entry_list* restore = nullptr) {
     throw script_error(vst_script_io_error,
                        "the plug-in list " + wide_to_utf8(list_path()) + " did not read back as written");
 }
+
+namespace {
 
 // The entry at `position`, if it still carries `identifier`.
 std::unique_ptr<entry>& listed_at(entry_list& list, std::size_t position, const GUID& identifier) {
@@ -37,8 +40,6 @@ std::unique_ptr<entry>& listed_at(entry_list& list, std::size_t position, const 
                                                    " now holds " + list[position]->product_name);
     return list[position];
 }
-
-const char* machine_name(std::uint16_t machine) { return machine == k_machine_x64 ? "x64" : "x86"; }
 
 void choose_own_process(const entry& plugin) {
     if (!own_process_choice().choose(plugin.identifier, true))
@@ -75,7 +76,7 @@ entry_list scripted_add(const std::string& module_path, bool own_process) {
     const bool was_chosen = own_process_choice().own_process(list.back()->identifier);
     if (own_process) choose_own_process(*list.back());
     try {
-        write_list(list);
+        scripted_write_list(list);
     } catch (const script_error&) {
         if (!was_chosen) own_process_choice().choose(list.back()->identifier, false);
         throw;
@@ -87,7 +88,7 @@ std::unique_ptr<entry> scripted_remove(std::size_t position, const GUID& identif
     entry_list list = scripted_list();
     std::unique_ptr<entry> removed = std::move(listed_at(list, position, identifier));
     list.erase(list.begin() + static_cast<std::ptrdiff_t>(position));
-    write_list(list);
+    scripted_write_list(list);
     // Another entry of the same plug-in keeps the choice.
     bool still_listed = false;
     for (const auto& e : list) still_listed = still_listed || e->identifier == identifier;
@@ -123,7 +124,7 @@ entry_list scripted_import_legacy(std::size_t& replaced) {
     if (imported.empty())
         throw script_error(vst_script_refused, "no legacy plug-in list in the registry (" + legacy_list_source() + ")");
     entry_list before = scripted_list();
-    write_list(imported, &before);
+    scripted_write_list(imported, &before);
     replaced = before.size();
     return imported;
 }

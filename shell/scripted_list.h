@@ -10,6 +10,9 @@
 #include "entry.h"
 
 entry_list scripted_list();
+// Writes the list and reads it back; a list that did not read back as
+// written is put back as `restore` was, when given.
+void scripted_write_list(const entry_list& list, const entry_list* restore = nullptr);
 // Checks the DLL, appends it and writes the list; returns the list as
 // written, the new entry last. With `own_process` the DLL is checked in a
 // process of its own and is chosen to run in one.

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "../Helpers/utf.h"
 #include "../host/vst_scripting.h"
 #include "../prefs/advanced_settings.h"
 #include "../prefs/process_choice.h"
@@ -19,6 +20,7 @@
 #include "script_error.h"
 #include "scripted_list.h"
 #include "scripted_stream_fit.h"
+#include "scripted_scan.h"
 
 namespace {
 
@@ -87,6 +89,42 @@ void hand_parameter(vst_script_plugin_sink& out, scripted_preset& plugin, std::i
 
 void hand_preset(vst_script_plugin_sink& out, const dsp_preset_impl& preset) {
     out.on_preset({preset.get_owner(), preset.bytes().data(), static_cast<std::uint32_t>(preset.bytes().size())});
+}
+
+vst_script_scan_progress progress_record(const scan_progress& p) {
+    return {static_cast<std::uint32_t>(p.now), static_cast<std::uint32_t>(p.found), static_cast<std::uint32_t>(p.done),
+            static_cast<std::uint32_t>(p.remembered), p.loading.empty() ? "" : p.loading.front().c_str()};
+}
+
+std::uint32_t scan_file_flags(const scan_file_result& r) {
+    std::uint32_t flags = r.remembered ? vst_script_scan_file_remembered : 0u;
+    if (r.added == scan_file_result::adding::added) flags |= vst_script_scan_file_added;
+    if (r.added == scan_file_result::adding::list_full) flags |= vst_script_scan_file_list_full;
+    return flags;
+}
+
+void hand_scan(vst_script_scan_sink& out, const folder_scan& scan) {
+    const std::vector<scan_file_result>& results = scan.results();
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        const scan_file_result& r = results[i];
+        const entry& e = r.plugin;
+        const bool described = r.kind == scan_kind::effect || r.kind == scan_kind::already_listed ||
+                               r.kind == scan_kind::duplicate;
+        const std::uint32_t entry_flags =
+            described ? (e.has_editor ? vst_script_entry_has_editor : 0u) | process_flags(e) : 0u;
+        const std::string path = wide_to_utf8(r.file.path);
+        vst_script_scan_file f{path.c_str(),
+                               r.shown.c_str(),
+                               r.detail.c_str(),
+                               {e.product_name.c_str(), e.vendor_name.c_str(), e.channel_summary.c_str(),
+                                e.module_path.c_str(), e.identifier, entry_flags},
+                               static_cast<std::uint32_t>(r.kind),
+                               scan_file_flags(r),
+                               r.machine,
+                               r.first == k_no_file ? 0xFFFFFFFFu : static_cast<std::uint32_t>(r.first)};
+        out.on_file(static_cast<std::uint32_t>(i), f);
+    }
+    for (const std::string& note : scan.notes()) out.on_note(note.c_str());
 }
 
 class vst_scripting_impl : public vst_scripting {
@@ -206,6 +244,32 @@ public:
                                                     vst_script_stream_fit& fit,
                                                     vst_script_text& error) noexcept override {
         return answer(error, [&] { fit = scripted_stream_fit(position, identifier, channels, mask); });
+    }
+
+    vst_script_status VST_SCRIPTING_CALL scan(const char* folder, vst_script_scan_flags flags, std::uint32_t jobs,
+                                              vst_script_scan_sink& out, vst_script_text& error) noexcept override {
+        return answer(error, [&] {
+            require(folder, "folder");
+            constexpr vst_script_scan_flags known =
+                vst_script_scan_recursive | vst_script_scan_add | vst_script_scan_rescan;
+            if (flags & ~known) {
+                char text[48];
+                std::snprintf(text, sizeof text, "unknown scan flags 0x%08X", static_cast<unsigned>(flags & ~known));
+                throw script_error(vst_script_bad_argument, text);
+            }
+            scripted_scan_request request;
+            request.folder = folder;
+            request.recursive = (flags & vst_script_scan_recursive) != 0;
+            request.add = (flags & vst_script_scan_add) != 0;
+            request.rescan = (flags & vst_script_scan_rescan) != 0;
+            request.jobs = jobs;
+            std::string list_error;
+            const auto scan = scripted_scan(request, [&](const scan_progress& p) {
+                return out.on_progress(progress_record(p)) == 0;
+            }, list_error);
+            hand_scan(out, *scan);
+            if (!list_error.empty()) throw script_error(vst_script_io_error, list_error);
+        });
     }
 };
 

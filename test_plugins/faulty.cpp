@@ -43,6 +43,11 @@
 #define FAULT_LOOP_GET_CHUNK 21
 #define FAULT_LOOP_SET_CHUNK 22
 #define FAULT_LOOP_SET_PARAMETER 23
+// While it is being checked: ends its process in its entry function, or
+// never returns from the loader (as a DLL that waits for an answer to a
+// window of its own while it loads).
+#define FAULT_EXIT_ENTRY 24
+#define FAULT_LOOP_ATTACH 25
 
 namespace {
 
@@ -216,7 +221,13 @@ private:
 // How many messages the editor's window got after its timer faulted.
 TEST_PLUGIN_EXPORT int faulty_messages_after_fault() { return g_messages_after_fault; }
 
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+    if (FAULT_AT == FAULT_LOOP_ATTACH && reason == DLL_PROCESS_ATTACH) loop_forever();
+    return TRUE;
+}
+
 TEST_PLUGIN_EXPORT AEffect* VSTPluginMain(audioMasterCallback host) {
     if (FAULT_AT == FAULT_ENTRY) write_through_null();
+    if (FAULT_AT == FAULT_EXIT_ENTRY) ExitProcess(3);
     return (new faulty_plugin(host))->record();
 }

@@ -2,7 +2,8 @@
 # Builds the x64 target and runs the benchmark: every figure next to a
 # baseline measured in the same run, their ratio and the target, as a
 # Markdown table. ORVANE_BENCH_REPS, ORVANE_BENCH_ACQUIRE_REPS,
-# ORVANE_BENCH_JOB_REPS set the repetitions (61, 15 and 7).
+# ORVANE_BENCH_JOB_REPS, ORVANE_BENCH_SCAN_REPS set the repetitions (61, 15,
+# 7 and 3).
 set -euo pipefail
 ORVANE_ROOT=$(cd "$(dirname "$0")/.." && pwd)
 bash "$ORVANE_ROOT/tools/install-deps.sh" >&2
@@ -18,6 +19,7 @@ JOB_REPS=${ORVANE_BENCH_JOB_REPS:-7}
 rm -rf "$WORK"
 mkdir -p "$WORK"
 ISOLATED_REPS=${ORVANE_BENCH_ISOLATED_REPS:-31}
+SCAN_REPS=${ORVANE_BENCH_SCAN_REPS:-3}
 # Wine starts its desktop process for the first program that touches the
 # display and stops it after the last: a holder keeps it up, as a desktop
 # session does for a player, so that no figure pays for starting it.
@@ -43,6 +45,8 @@ echo "|---|---|---|---|---|---|---|"
 # A plug-in in a process of its own: the time each chunk adds, allocations
 # on both sides, acquiring.
 "$WINE64" "$BIN/orvane_bench.exe" isolated "$ISOLATED_REPS"
+# A folder of 100 DLLs scanned for plug-ins, each in a process of its own.
+"$WINE64" "$BIN/orvane_bench.exe" scan "$SCAN_REPS"
 
 # Test files: 10 seconds, and 10 minutes for the whole job and for memory.
 "$WINE64" "$BIN/orvane_bench.exe" make-wav "$(winpath "$WORK/short.wav")" 10

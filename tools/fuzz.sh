@@ -27,15 +27,16 @@ declare -A sources=(
   [state_file]="cli/state_format.cpp"
   [wav_header]="cli/wav_header.cpp"
   [config_records]="shell/config_records.cpp"
+  [scan_memory]=""
 )
 
 failed=0
-for name in list_file state_file wav_header config_records; do
+for name in list_file state_file wav_header config_records scan_memory; do
   exe="$out/${name}_fuzz"
   srcs=("$ORVANE_ROOT/fuzz/${name}_fuzz.cpp")
   for s in ${sources[$name]}; do srcs+=("$ORVANE_ROOT/$s"); done
   # Rebuilt when the script, a source or any header the cores may use changed.
-  newest=$(ls -t "${srcs[@]}" "$0" "$ORVANE_ROOT"/{shell,cli,Helpers}/*.h | head -1)
+  newest=$(ls -t "${srcs[@]}" "$0" "$ORVANE_ROOT"/{shell,cli,Helpers}/*.h "$ORVANE_ROOT/vst/scan_kind.h" | head -1)
   if [ ! -x "$exe" ] || [ "$newest" -nt "$exe" ]; then
     "$CXX" "${flags[@]}" "${srcs[@]}" -o "$exe"
   fi

@@ -161,9 +161,10 @@ bool vst::validate(bool check, plugin_place place) {
         return fail("The VST plug-in reports more inputs or outputs than the component can serve (at most " +
                     std::to_string(k_max_plugin_ports) + ").");
 
-    std::intptr_t category = dispatch(effGetPlugCategory);
+    const std::intptr_t answered_category = dispatch(effGetPlugCategory);
+    category = static_cast<std::int32_t>(answered_category);
     if (faulted) return crashed();
-    if (category == kPlugCategSynth || category == kPlugCategOfflineProcess)
+    if (answered_category == kPlugCategSynth || answered_category == kPlugCategOfflineProcess)
         return fail("The VST plug-in reports its category as synth or offline DSP.");
 
     has_editor = (effect->flags & effFlagsHasEditor) != 0;

@@ -118,6 +118,9 @@ public:
     // its last chunk, for any thread to read.
     std::atomic<std::uint32_t> reported_delay{0};
 
+    // What the plug-in faulted with (its code is 0 while it has not).
+    const plugin_fault& fault() const { return fault_; }
+
     // Loaded and not switched off after a fault: may be given audio.
     bool usable() const { return loaded && !faulted; }
 
@@ -135,6 +138,10 @@ public:
     // The record's uniqueID as validation found it: the host callback's
     // answer to the plug-in's question, without reading its record again.
     std::int32_t unique_id = 0;
+    // What effGetPlugCategory answered during validation (0 before it was
+    // asked): tells an instrument from an offline process, which share
+    // their diagnosis.
+    std::int32_t category = 0;
     std::uint32_t ref_count = 0;
     dsp_preset_impl current_preset;
     critical_section state_lock;

@@ -12,6 +12,7 @@
 #include "../../host/exceptions.h"
 #include "../../prefs/advanced_settings.h"
 #include "../../prefs/process_choice.h"
+#include "../../prefs/scan_memory.h"
 #include "../../shell/identifier_text.h"
 #include "../../vst/preset_state.h"
 #include "../../vst/program_file.h"
@@ -169,6 +170,7 @@ TEST(ConfigurationMutationLoop, SettingsTakeExactlyTheCompleteRecords) {
         declicker_size_setting().reset();
         every_plugin_in_own_process_setting().reset();
         own_process_choice().assign({});
+        remembered_scan_files().clear();
         temp_folder profile;
         host_options o;
         o.linked_entry = &velmora_get_interface;
@@ -181,9 +183,10 @@ TEST(ConfigurationMutationLoop, SettingsTakeExactlyTheCompleteRecords) {
         EXPECT_EQ(declicker_size_setting().get_value(), e.declick) << "round " << round;
         EXPECT_EQ(every_plugin_in_own_process_setting().get_state(), e.every_plugin) << "round " << round;
         EXPECT_EQ(own_process_choice().chosen(), e.own) << "round " << round;
-        // Two integers, the choice, and three checkboxes.
+        // Two integers, the choice, three checkboxes, and the empty record
+        // of what folder scans remember.
         EXPECT_EQ(h.save_configuration().size(),
-                  2u * (16 + 4 + 8) + (16 + 4 + 4 + 16 * e.own.size()) + 3u * (16 + 4 + 1))
+                  2u * (16 + 4 + 8) + (16 + 4 + 4 + 16 * e.own.size()) + 3u * (16 + 4 + 1) + (16 + 4 + 8))
             << "round " << round;
     }
 }

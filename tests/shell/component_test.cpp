@@ -149,13 +149,15 @@ TEST_F(Component, ConfigurationRoundTrip) {
     setting("Declicker size")->set_state("300", 3);
     std::vector<unsigned char> saved = host->save_configuration();
     const auto records = configuration_records(saved);
-    ASSERT_EQ(records.size(), 6u);
+    ASSERT_EQ(records.size(), 7u);
     EXPECT_EQ(records.at(k_output_limit), (std::vector<unsigned char>{12, 0, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(records.at(k_declicker), (std::vector<unsigned char>{0x2C, 1, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(records.at(k_process_choice_record), (std::vector<unsigned char>{0, 0, 0, 0}));
     EXPECT_EQ(records.at(k_every_plugin_record), std::vector<unsigned char>{0});
     EXPECT_EQ(records.at(k_match_channels_record), std::vector<unsigned char>{0});
     EXPECT_EQ(records.at(k_report_delay_record), std::vector<unsigned char>{0});
+    // Format 1, no file remembered yet.
+    EXPECT_EQ(records.at(k_scan_memory_record), (std::vector<unsigned char>{1, 0, 0, 0, 0, 0, 0, 0}));
     host.reset();
 
     start(saved);

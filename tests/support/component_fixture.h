@@ -28,6 +28,8 @@ extern const GUID k_match_channels_record;
 extern const GUID k_report_delay_record;
 // The body of the first record: the count, then the identifiers.
 std::vector<unsigned char> process_choice_body(const std::vector<GUID>& own);
+// The record of the files a folder scan remembers.
+extern const GUID k_scan_memory_record;
 // Both records, as the component would store them.
 std::vector<unsigned char> process_configuration(const std::vector<GUID>& own, bool every_plugin);
 

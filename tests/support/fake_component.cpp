@@ -62,6 +62,10 @@ public:
                                                     vst_script_stream_fit&, vst_script_text& e) noexcept override {
         return refuse(e);
     }
+    vst_script_status VST_SCRIPTING_CALL scan(const char*, vst_script_scan_flags, std::uint32_t, vst_script_scan_sink&,
+                                              vst_script_text& e) noexcept override {
+        return refuse(e);
+    }
 
 private:
     static vst_script_status refuse(vst_script_text& error) {

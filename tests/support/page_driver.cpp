@@ -1,6 +1,7 @@
 #include "page_driver.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <atomic>
 #include <thread>
@@ -134,6 +135,108 @@ bool page_driver::add(const std::wstring& path) const {
     done = true;
     answer.join();
     return seen;
+}
+
+namespace {
+
+const int k_add_folder = 1013;
+const wchar_t k_scan_title[] = L"Add VST plug-ins from a folder";
+
+HWND tree_of(HWND dialog) { return FindWindowExW(dialog, nullptr, L"SysTreeView32", nullptr); }
+
+std::wstring selected_name(HWND tree) {
+    wchar_t text[MAX_PATH] = {};
+    TVITEMW item{};
+    item.mask = TVIF_TEXT;
+    item.hItem = TreeView_GetSelection(tree);
+    item.pszText = text;
+    item.cchTextMax = MAX_PATH;
+    if (!item.hItem || !TreeView_GetItem(tree, &item)) return {};
+    return text;
+}
+
+// The chooser takes a selection only once it has filled its tree: the
+// folder is chosen again until the tree shows it selected.
+bool choose_in(HWND chooser, const std::wstring& folder) {
+    const std::wstring leaf = folder.substr(folder.find_last_of(L'\\') + 1);
+    return wait_until(
+        [&] {
+            SendMessageW(chooser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder.c_str()));
+            return lstrcmpiW(selected_name(tree_of(chooser)).c_str(), leaf.c_str()) == 0;
+        },
+        30000);
+}
+
+}  // namespace
+
+bool page_driver::add_folder(const std::wstring& folder, const std::function<void(HWND dialog)>& in_dialog) const {
+    std::atomic<bool> seen{false}, done{false};
+    HWND owner = GetAncestor(page_, GA_ROOT);
+    std::thread answer([&] {
+        HWND chooser = nullptr;
+        while (!done && !(chooser = find_owned_dialog(owner))) Sleep(50);
+        if (!chooser || !wait_until([&] { return tree_of(chooser) != nullptr; }, 30000)) return;
+        seen = true;
+        if (folder.empty() || !choose_in(chooser, folder)) {
+            PostMessageW(chooser, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+            return;
+        }
+        PostMessageW(chooser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        HWND dialog = nullptr;
+        wait_until([&] { return done || (dialog = find_dialog(k_scan_title)) != nullptr; }, 30000);
+        if (dialog) in_dialog(dialog);
+    });
+    click(k_add_folder);
+    done = true;
+    answer.join();
+    return seen;
+}
+
+std::string scan_dialog_driver::status() const { return wide_to_utf8(window_text(control(1103))); }
+
+bool scan_dialog_driver::wait_until_over(int timeout_ms) const {
+    return wait_until(
+        [&] {
+            const std::string s = status();
+            return s.rfind("Done", 0) == 0 || s.rfind("Cancelled", 0) == 0;
+        },
+        timeout_ms);
+}
+
+std::vector<row_texts> scan_dialog_driver::rows() const {
+    HWND list = control(1104);
+    std::vector<row_texts> out;
+    for (int r = 0, n = ListView_GetItemCount(list); r < n; ++r) {
+        row_texts row;
+        for (int c : {0, 2, 7}) {
+            wchar_t text[520] = {};
+            ListView_GetItemText(list, r, c, text, 520);
+            row.push_back(wide_to_utf8(text));
+        }
+        out.push_back(row);
+    }
+    return out;
+}
+
+std::vector<int> scan_dialog_driver::checks() const {
+    HWND list = control(1104);
+    std::vector<int> out;
+    for (int r = 0, n = ListView_GetItemCount(list); r < n; ++r) {
+        const UINT image = (ListView_GetItemState(list, r, LVIS_STATEIMAGEMASK) & LVIS_STATEIMAGEMASK) >> 12;
+        out.push_back(static_cast<int>(image) - 1);
+    }
+    return out;
+}
+
+void scan_dialog_driver::set_check(int row, bool checked) const { ListView_SetCheckState(control(1104), row, checked); }
+
+void scan_dialog_driver::select(int row) const {
+    const UINT mark = LVIS_SELECTED | LVIS_FOCUSED;
+    ListView_SetItemState(control(1104), row, mark, mark);
+}
+
+void scan_dialog_driver::click(int id) const {
+    PostMessageW(dialog_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control(id)));
 }
 
 HWND make_page_parent() {

@@ -4,6 +4,7 @@
 // dialog "&Add..." opens by filling in its path.
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,11 @@ public:
     // Clicks "&Add..." and picks `path` in the file dialog; an empty path
     // cancels the dialog. Answers whether a file dialog came up.
     bool add(const std::wstring& path) const;
+    // Clicks "Add &folder...", picks `folder` in the folder chooser and hands
+    // the scan dialog that opens to `in_dialog`, on a thread of the test's
+    // while the page's thread runs the dialog; `in_dialog` must close it.
+    // An empty folder cancels the chooser. Answers whether a chooser came up.
+    bool add_folder(const std::wstring& folder, const std::function<void(HWND dialog)>& in_dialog) const;
 
 private:
     HWND page_;
@@ -63,3 +69,24 @@ private:
 // A top-level window to hold pages, shown under the test's X server.
 HWND make_page_parent();
 void init_common_controls();
+
+// The scan dialog of "Add &folder...", read and worked as a user does, from
+// a thread other than its own.
+class scan_dialog_driver {
+public:
+    explicit scan_dialog_driver(HWND dialog) : dialog_(dialog) {}
+    HWND control(int id) const { return GetDlgItem(dialog_, id); }
+    std::string status() const;
+    // Waits until the scan is over: its status no longer says it is at work.
+    bool wait_until_over(int timeout_ms = 60000) const;
+    // File, result and details of each row.
+    std::vector<row_texts> rows() const;
+    // Per row: -1 no check box, 0 clear, 1 checked.
+    std::vector<int> checks() const;
+    void set_check(int row, bool checked) const;
+    void select(int row) const;
+    void click(int id) const;
+
+private:
+    HWND dialog_;
+};
