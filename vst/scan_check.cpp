@@ -43,7 +43,7 @@ bool load_ran_out_of_time(const vst& checked, std::uint64_t elapsed_ms) {
 
 void check_loadable(scan_file_result& r) {
     const std::uint64_t started = GetTickCount64();
-    vst checked(entry(wide_to_utf8(r.file.path)), true, plugin_place::own_process);
+    vst checked(entry(wide_to_utf8(r.file.path)), true, plugin_place::own_process_unattended);
     const std::uint64_t elapsed = GetTickCount64() - started;
     if (checked.loaded) {
         r.kind = scan_kind::effect;
