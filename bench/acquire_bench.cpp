@@ -4,7 +4,7 @@
 // unload.
 #include "../host/dsp_preset.h"
 #include "../Helpers/utf.h"
-#include "../vst/aeffect.h"
+#include "../plugin_api/aeffect.h"
 #include "../vst/vst.h"
 #include "../vst/vst_ref.h"
 #include "bench_host.h"

@@ -12,7 +12,7 @@
 #include <cstring>
 #include <vector>
 
-#include "../vst/aeffect.h"
+#include "../plugin_api/aeffect.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "../host/dsp_preset.h"
 #include "../prefs/advanced_settings.h"
 #include "../vst/isolation.h"
-#include "../vst/plugin_bridge.h"
+#include "../bridge/player/plugin_bridge.h"
 #include "../vst/vst.h"
 #include "../vst/vst_ref.h"
 #include "bench_host.h"

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "../host/guid_text.h"
 #include "session.h"
 
 using args = std::vector<std::string>;
@@ -34,7 +35,6 @@ std::string lower(std::string s);
 // A path the tool was given, as a full path from the current folder.
 std::string full_path(const std::string& path);
 // A GUID as 8-4-4-4-12 upper-case hexadecimal digits, without braces.
-std::string guid_text(const GUID& g);
 // Windows need a display; without one this is the command's error.
 void require_display(component_host& player);
 // Where a listed plug-in runs, in the words of the page's "Process" column.

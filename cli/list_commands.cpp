@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "../host/audio_chunk.h"
+#include "../host/process_text.h"
 #include "cli_error.h"
 #include "commands.h"
 #include "stuck_report.h"
@@ -63,9 +64,7 @@ std::string stereo_text(session& s, std::size_t index, const listed_plugin& e) {
 }  // namespace
 
 std::string process_text(const listed_plugin& e) {
-    if (e.other_architecture) return std::string("own (") + k_other_architecture + ")";
-    if (e.own_process_chosen) return "own";
-    return e.own_process ? "own (all)" : "player";
+    return process_text({e.other_architecture, e.own_process_chosen, e.own_process});
 }
 
 void cmd_plugins(session& s, const args& a) {

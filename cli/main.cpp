@@ -111,14 +111,6 @@ std::string full_path(const std::string& path) {
     return n > 0 && n < MAX_PATH ? wide_to_utf8(full) : path;
 }
 
-std::string guid_text(const GUID& g) {
-    char text[40];
-    std::snprintf(text, sizeof text, "%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X",
-                  static_cast<unsigned long>(g.Data1), g.Data2, g.Data3, g.Data4[0], g.Data4[1], g.Data4[2],
-                  g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
-    return text;
-}
-
 unsigned parse_position(const std::string& text, std::size_t count, const char* what) {
     if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
         throw cli_error(std::string("no ") + what + " \"" + text + "\"");

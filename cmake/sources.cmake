@@ -1,14 +1,3 @@
-set(ORVANE_HELPER_SOURCES
-  Helpers/dialog_window.cpp
-  Helpers/folders.cpp
-  Helpers/late_bound.cpp
-  Helpers/one_line.cpp
-  Helpers/regkey.cpp
-  Helpers/replace_file.cpp
-  Helpers/utf.cpp
-  Helpers/windowing_calls.cpp
-)
-
 set(ORVANE_COMPONENT_SOURCES
   shell/client.cpp
   shell/config_records.cpp
@@ -28,7 +17,6 @@ set(ORVANE_COMPONENT_SOURCES
   shell/scripted_stream_fit.cpp
   shell/scripted_scan.cpp
   shell/scripting.cpp
-  shell/signal_routing.cpp
   prefs/add_folder.cpp
   prefs/advanced_settings.cpp
   prefs/legacy_import.cpp
@@ -43,22 +31,14 @@ set(ORVANE_COMPONENT_SOURCES
   dsp/dsp_instance.cpp
   dsp/editor_host.cpp
   dsp/slot_factories.cpp
-  bridge/lane_wait.cpp
+  vst/audio_mode.cpp
   vst/audio_processing.cpp
-  vst/bridge_audio.cpp
-  vst/bridge_channel.cpp
-  vst/bridge_dispatch.cpp
-  vst/bridge_host_calls.cpp
-  vst/bridge_process.cpp
-  vst/bridge_record.cpp
   vst/chain_instances.cpp
   vst/channel_instances.cpp
   vst/declicker.cpp
   vst/folder_scan.cpp
   vst/folder_walk.cpp
-  vst/fp_state.cpp
   vst/guard_zone.cpp
-  vst/hang_limits.cpp
   vst/editor_link.cpp
   vst/host_callback.cpp
   vst/instance_key.cpp
@@ -71,9 +51,7 @@ set(ORVANE_COMPONENT_SOURCES
   vst/open_records.cpp
   vst/pe_machine.cpp
   vst/plugin_activity.cpp
-  vst/plugin_bridge.cpp
   vst/plugin_fault_report.cpp
-  vst/plugin_guard.cpp
   vst/plugin_memory.cpp
   vst/preset_state.cpp
   vst/program_file.cpp

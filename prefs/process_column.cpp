@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "../host/process_text.h"
 #include "../vst/isolation.h"
 #include "../vst/pe_machine.h"
 #include "advanced_settings.h"
@@ -15,9 +16,7 @@ void process_column::load() {
 }
 
 std::string process_column::text(const entry& row) {
-    if (!switchable(row)) return foreign_[row.module_path] == k_machine_x64 ? k_process_own_x64 : k_process_own_x86;
-    if (chosen(row)) return k_process_own;
-    return every_plugin_ ? k_process_own_all : k_process_player;
+    return process_text({!switchable(row), chosen(row), every_plugin_});
 }
 
 bool process_column::switchable(const entry& row) {

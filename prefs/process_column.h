@@ -12,12 +12,6 @@
 
 #include "../shell/entry.h"
 
-// What the column shows.
-inline constexpr char k_process_player[] = "player";        // in the player's process
-inline constexpr char k_process_own[] = "own";              // in its own, as chosen
-inline constexpr char k_process_own_all[] = "own (all)";    // in its own, as every plug-in
-inline constexpr char k_process_own_x64[] = "own (x64)";    // in its own, as a DLL of the other architecture
-inline constexpr char k_process_own_x86[] = "own (x86)";
 
 class process_column {
 public:

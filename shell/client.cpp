@@ -8,7 +8,7 @@
 #include "component.h"
 #include "config_records.h"
 #include "factory_list.h"
-#include "signal_routing.h"
+#include "../vst/guard/signal_routing.h"
 
 namespace {
 

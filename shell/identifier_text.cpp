@@ -3,15 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "../host/guid_text.h"
 #include "identifier_parse.h"
 
-std::string format_identifier(const GUID& id) {
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X",
-                  static_cast<unsigned long>(id.Data1), id.Data2, id.Data3, id.Data4[0], id.Data4[1], id.Data4[2],
-                  id.Data4[3], id.Data4[4], id.Data4[5], id.Data4[6], id.Data4[7]);
-    return buf;
-}
+std::string format_identifier(const GUID& id) { return guid_text(id); }
 
 GUID parse_identifier(const std::string& text) {
     const identifier_fields f = parse_identifier_fields(text);

@@ -11,7 +11,7 @@
 #include "../prefs/advanced_settings.h"
 #include "../prefs/process_choice.h"
 #include "../vst/plugin_memory.h"
-#include "../vst/hang_limits.h"
+#include "../vst/audio_mode.h"
 #include "../vst/isolation.h"
 #include "../vst/pe_machine.h"
 #include "../vst/plugin_activity.h"

@@ -5,7 +5,7 @@
 // takes any speaker arrangement it is offered, its ports then following.
 #include <cstring>
 
-#include "../vst/aeffect.h"
+#include "../plugin_api/aeffect.h"
 
 #ifndef PASS_CHANNELS
 #error "PASS_CHANNELS gives the channel count"

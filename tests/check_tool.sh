@@ -4,8 +4,8 @@
 # build graph and dependency log) and from the executable's symbols:
 # 1. no object linked into orvane.exe, directly or through a static library,
 #    is one of the component's objects, and none was compiled from or with a
-#    file of the component's folders (shell/ vst/ dsp/ ui/ prefs/, and
-#    sources in host/). Allowed are host/'s headers, the declarations of the
+#    file of the component's folders (shell/ vst/ dsp/ ui/ prefs/ bridge/,
+#    and sources in host/). Allowed are host/'s headers, the declarations of the
 #    interfaces both sides must agree on, and Helpers/, small utilities that
 #    hold no component behaviour;
 # 2. no global function that the component's objects define is in orvane.exe.
@@ -22,25 +22,33 @@ inputs() {
     on { if ($1 == "||") next; if ($1 == "|") print $2; else print $1 }'
 }
 
-objects=$(inputs "$tool" | while read -r input; do
-  case "$input" in
-    *.obj) echo "$input" ;;
-    *.a) inputs "$input" | grep '\.obj$' ;;
-  esac
-done | sort -u)
+# The objects of a build output, those of its static libraries included.
+objects_of() {
+  inputs "$1" | while read -r input; do
+    case "$input" in
+      *.obj) echo "$input" ;;
+      *.a) inputs "$input" | grep '\.obj$' ;;
+    esac
+  done | sort -u
+}
+# The component's own objects: its object library and the libraries of its
+# bridge side and crash guard.
+component_object='(vel_vst_objects|orvane_bridge_player|orvane_bridge_common|orvane_plugin_guard)\.dir/'
+
+objects=$(objects_of "$tool")
 [ -n "$objects" ] || { echo "found no objects of $tool in the build graph"; exit 1; }
 
 failed=0
 for obj in $objects; do
-  case "$obj" in
-    *vel_vst_objects.dir/*) echo "$tool links the component's object $obj"; failed=1; continue ;;
-  esac
+  if printf '%s\n' "$obj" | grep -Eq "$component_object"; then
+    echo "$tool links the component's object $obj"; failed=1; continue
+  fi
   deps=$("$ninja" -t deps "$obj")
   case "$deps" in
     *"(VALID)"*) ;;
     *) echo "no dependency record for $obj"; failed=1; continue ;;
   esac
-  bad=$(printf '%s\n' "$deps" | sed -n 's/^    //p' | grep -E "^$source/((shell|vst|dsp|ui|prefs)/|host/.*\.(c|cc|cpp)$)")
+  bad=$(printf '%s\n' "$deps" | sed -n 's/^    //p' | grep -E "^$source/((shell|vst|dsp|ui|prefs|bridge)/|host/.*\.(c|cc|cpp)$)")
   if [ -n "$bad" ]; then
     echo "$obj is built from component files:"; printf '%s\n' "$bad" | sed 's/^/  /'; failed=1
   fi
@@ -50,7 +58,7 @@ done
 # functions and templates (each in a section of its own, .text$NAME, where
 # x86 symbols carry one more leading underscore than the section's name),
 # which the interface headers legitimately give both sides.
-component_objects=$(inputs "$dll" | grep 'vel_vst_objects\.dir/.*\.obj$')
+component_objects=$(objects_of "$dll" | grep -E "$component_object")
 [ -n "$component_objects" ] || { echo "found no component objects of $dll in the build graph"; exit 1; }
 component_functions=$(for obj in $component_objects; do
   "$nm" "$obj" | awk '

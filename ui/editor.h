@@ -8,7 +8,7 @@
 #include "../host/dsp.h"
 #include "../host/dsp_preset.h"
 #include "../shell/entry.h"
-#include "../vst/aeffect.h"
+#include "../plugin_api/aeffect.h"
 #include "../vst/editor_link.h"
 #include "../vst/instance_tracker.h"
 #include "../vst/vst_ref.h"

@@ -9,7 +9,7 @@
 // the window may be closing meanwhile.
 #include <windows.h>
 
-#include "aeffect.h"
+#include "../plugin_api/aeffect.h"
 
 class editor_link {
 public:

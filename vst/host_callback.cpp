@@ -8,7 +8,7 @@
 #include "../Helpers/utf.h"
 #include "../prefs/advanced_settings.h"
 #include "editor_link.h"
-#include "fp_state.h"
+#include "guard/fp_state.h"
 #include "open_records.h"
 #include "vst.h"
 

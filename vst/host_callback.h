@@ -2,7 +2,7 @@
 // The function every plug-in gets as its audioMasterCallback.
 #include <string>
 
-#include "aeffect.h"
+#include "../plugin_api/aeffect.h"
 
 std::intptr_t VSTCALL host_callback(AEffect* effect, std::int32_t opcode, std::int32_t index, std::intptr_t value,
                                     void* ptr, float opt);

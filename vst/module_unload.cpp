@@ -7,7 +7,7 @@
 
 #include "../Helpers/critical_section.h"
 #include "../Helpers/never_destroyed.h"
-#include "plugin_guard.h"
+#include "guard/plugin_guard.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "opcode_names.h"
 
-#include "aeffect.h"
+#include "../plugin_api/aeffect.h"
 
 const char* opcode_name(std::int32_t opcode) {
     switch (opcode) {

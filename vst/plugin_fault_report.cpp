@@ -8,7 +8,7 @@
 #include "../shell/component.h"
 #include "../shell/popups.h"
 #include "instance_lock.h"
-#include "bridge_faults.h"
+#include "guard/fault_codes.h"
 #include "plugin_memory.h"
 #include "vst.h"
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "plugin_guard.h"
+#include "guard/plugin_guard.h"
 
 class vst;
 

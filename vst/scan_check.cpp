@@ -5,7 +5,8 @@
 #include <cstring>
 
 #include "../Helpers/utf.h"
-#include "bridge_faults.h"
+#include "guard/fault_codes.h"
+#include "isolated_plugin.h"
 #include "isolation.h"
 #include "pe_machine.h"
 #include "vst.h"
@@ -38,7 +39,7 @@ bool is_instrument(const vst& checked) {
 // DLL that truly refuses to load does so at once.
 bool load_ran_out_of_time(const vst& checked, std::uint64_t elapsed_ms) {
     return checked.diagnosis.rfind("The VST DLL refused loading.", 0) == 0 &&
-           elapsed_ms >= current_bridge_deadlines().open_ms;
+           elapsed_ms >= isolated_load_limit_ms();
 }
 
 void check_loadable(scan_file_result& r) {
@@ -57,7 +58,7 @@ void check_loadable(scan_file_result& r) {
         r.kind = scan_kind::instrument;
     } else if (load_ran_out_of_time(checked, elapsed)) {
         r.kind = scan_kind::hung;
-        r.detail = "The VST DLL did not finish loading in " + std::to_string(current_bridge_deadlines().open_ms / 1000) +
+        r.detail = "The VST DLL did not finish loading in " + std::to_string(isolated_load_limit_ms() / 1000) +
                    " s (its process was ended).";
     } else {
         r.kind = scan_kind::not_plugin;

@@ -2,7 +2,7 @@
 // A host stream's channel layout told to a plug-in as a speaker arrangement.
 #include <cstdint>
 
-#include "aeffect.h"
+#include "../plugin_api/aeffect.h"
 
 // The arrangement of a stream of `channels` channels whose layout mask is
 // `mask` (the host's speaker bits, channels in ascending bit order). False

@@ -16,7 +16,7 @@
 #include "open_records.h"
 #include "pe_machine.h"
 #include "plugin_activity.h"
-#include "plugin_bridge.h"
+#include "isolated_plugin.h"
 #include "plugin_fault_report.h"
 
 namespace {
@@ -92,9 +92,7 @@ bool vst::fail(const std::string& text) {
     return false;
 }
 
-bool vst::fail_to_start_bridge(std::uint16_t machine) {
-    const std::string why = bridge_process::executable_name(machine) + ": " + bridge_->start_failure();
-    bridge_.reset();
+bool vst::fail_to_start_bridge(std::uint16_t machine, const std::string& why) {
     if ((machine == k_machine_x86 || machine == k_machine_x64) && machine != own_machine())
         return fail(std::string("The VST DLL is a ") + (machine == k_machine_x86 ? "32-bit (x86)" : "64-bit (x64)") +
                     " DLL, which runs only in a process of its own, and that process could not be started. " + why);
@@ -104,19 +102,18 @@ bool vst::fail_to_start_bridge(std::uint16_t machine) {
 bool vst::load_and_enter(AEffect*& record, plugin_place place) {
     if (runs_in_own_process(resolved_path_, *this, place)) {
         isolated_ = true;
-        bridge_ = std::make_unique<plugin_bridge>();
         const std::uint16_t machine = pe_machine(utf8_to_wide(resolved_path_));
-        switch (bridge_->open(resolved_path_, machine, place == plugin_place::own_process_unattended)) {
-            case plugin_bridge::opened::refused_loading:
-                bridge_.reset();
-                return fail("The VST DLL refused loading.");
-            case plugin_bridge::opened::no_entry:
-                bridge_.reset();
+        isolated_start started =
+            start_isolated_plugin(resolved_path_, machine, place == plugin_place::own_process_unattended);
+        switch (started.result) {
+            case isolated_start::outcome::refused_loading: return fail("The VST DLL refused loading.");
+            case isolated_start::outcome::no_entry:
                 return fail("The file doesn't appear to be VST DLL (no entry procedure).");
-            case plugin_bridge::opened::cannot_start: return fail_to_start_bridge(machine);
-            case plugin_bridge::opened::ready: break;
+            case isolated_start::outcome::cannot_start: return fail_to_start_bridge(machine, started.why);
+            case isolated_start::outcome::ready: break;
         }
-        plugin_bridge* bridged = bridge_.get();
+        bridge_ = std::move(started.plugin);
+        isolated_plugin* bridged = bridge_.get();
         return guarded(k_call_entry_function, [&] { record = bridged->call_entry(); });
     }
 

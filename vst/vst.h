@@ -13,13 +13,13 @@
 #include "../Helpers/win32_handles.h"
 #include "../host/dsp_preset.h"
 #include "../shell/entry.h"
-#include "aeffect.h"
+#include "../plugin_api/aeffect.h"
 #include "instance_tracker.h"
 #include "isolation.h"
-#include "plugin_guard.h"
+#include "guard/plugin_guard.h"
 #include "stream_match.h"
 
-class plugin_bridge;
+class isolated_plugin;
 
 // More ports than this is a record we do not believe: every port costs a
 // buffer of a whole block.
@@ -129,7 +129,7 @@ public:
     // its own; `effect` is then a stand-in record, and `bridge()` is set
     // while that process is in use.
     bool isolated() const { return isolated_; }
-    plugin_bridge* bridge() const { return bridge_.get(); }
+    isolated_plugin* bridge() const { return bridge_.get(); }
     AEffect* effect = nullptr;
     bool loaded = false;
     std::atomic<bool> editor_open{false};
@@ -186,7 +186,7 @@ private:
     // false with the diagnosis written.
     bool load_and_enter(AEffect*& record, plugin_place place);
     bool fail(const std::string& text);
-    bool fail_to_start_bridge(std::uint16_t machine);
+    bool fail_to_start_bridge(std::uint16_t machine, const std::string& why);
     bool module_held_elsewhere() const;
     // This thread calls the plug-in on the host's behalf (module_unload.h).
     static void note_calling_thread();
@@ -194,7 +194,7 @@ private:
 
     unique_module module_;
     std::uint32_t threads_mark_ = 0;  // module_unload.h
-    std::unique_ptr<plugin_bridge> bridge_;
+    std::unique_ptr<isolated_plugin> bridge_;
     bool isolated_ = false;
     const char* fault_call_ = nullptr;  // what faulted, for the diagnosis
     plugin_fault fault_;

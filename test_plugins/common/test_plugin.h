@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "../../vst/aeffect.h"
+#include "../../plugin_api/aeffect.h"
 
 #define TEST_PLUGIN_EXPORT extern "C" __declspec(dllexport)
 

@@ -2,7 +2,7 @@
 // While one lives, the component's audio runs as a file job's does (nothing
 // is late; a plug-in in a process of its own is waited for), as the tool's
 // process command asks through the scripting interface.
-#include "../../vst/hang_limits.h"
+#include "../../vst/audio_mode.h"
 
 class offline_audio {
 public:

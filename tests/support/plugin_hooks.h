@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "../../Helpers/win32_handles.h"
-#include "../../vst/aeffect.h"
+#include "../../plugin_api/aeffect.h"
 
 struct call_log_area;
 

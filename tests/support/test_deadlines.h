@@ -3,7 +3,7 @@
 // behaviour must not fail because a loaded build machine held a process
 // back for a fifth of a second: they run with generous ones, and the tests
 // of the limits themselves set the component's own for their duration.
-#include "../../vst/hang_limits.h"
+#include "../../bridge/player/hang_limits.h"
 
 bridge_deadlines generous_test_deadlines();
 

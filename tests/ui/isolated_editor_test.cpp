@@ -8,7 +8,7 @@
 
 #include "../../dsp/config_popup.h"
 #include "../../shell/identifier_text.h"
-#include "../../vst/plugin_bridge.h"
+#include "../../bridge/player/plugin_bridge.h"
 #include "../../vst/shared_instances.h"
 #include "../../vst/vst.h"
 #include "../support/linked_host.h"

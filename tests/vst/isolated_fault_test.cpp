@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "../../vst/audio_processing.h"
-#include "../../vst/plugin_bridge.h"
+#include "../../bridge/player/plugin_bridge.h"
 #include "../../vst/vst.h"
 #include "../support/linked_host.h"
 #include "../support/plugin_hooks.h"

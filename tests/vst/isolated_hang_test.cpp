@@ -9,7 +9,7 @@
 
 #include "../../shell/identifier_text.h"
 #include "../../vst/audio_processing.h"
-#include "../../vst/hang_limits.h"
+#include "../../bridge/player/hang_limits.h"
 #include "../../vst/preset_state.h"
 #include "../../vst/vst.h"
 #include "../support/linked_host.h"

@@ -11,7 +11,7 @@
 #include "../../Helpers/utf.h"
 #include "../../vst/audio_processing.h"
 #include "../../vst/editor_link.h"
-#include "../../vst/fp_state.h"
+#include "../../vst/guard/fp_state.h"
 #include "../../vst/host_callback.h"
 #include "../../vst/vst.h"
 #include "../support/linked_host.h"

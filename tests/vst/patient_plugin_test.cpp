@@ -12,7 +12,7 @@
 #include "../../shell/identifier_text.h"
 #include "../../vst/audio_processing.h"
 #include "../../vst/declicker.h"
-#include "../../vst/hang_limits.h"
+#include "../../bridge/player/hang_limits.h"
 #include "../../vst/preset_state.h"
 #include "../../vst/shared_instances.h"
 #include "../../vst/vst.h"
