@@ -5,6 +5,7 @@
 #include <string>
 
 #include "../Helpers/folders.h"
+#include "../vst/hang_limits.h"
 #include "../prefs/scan_memory.h"
 #include "../vst/folder_scan.h"
 #include "../vst/isolation.h"

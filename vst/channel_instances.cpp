@@ -15,8 +15,9 @@ void copy_state(vst& first, vst& further) {
     critical_section_scope guard(first.state_lock);
     if (!first.effect) return;
     if (first.effect->flags & effFlagsProgramChunks) {
-        std::vector<unsigned char> chunk = take_plugin_chunk(first, 0);
-        if (!chunk.empty()) further.dispatch(effSetChunk, 0, static_cast<std::intptr_t>(chunk.size()), chunk.data());
+        std::vector<unsigned char> chunk;
+        if (take_plugin_chunk(first, 0, chunk) == chunk_taken::taken)
+            further.dispatch(effSetChunk, 0, static_cast<std::intptr_t>(chunk.size()), chunk.data());
         return;
     }
     further.dispatch(effSetProgram, 0, first.dispatch(effGetProgram));
