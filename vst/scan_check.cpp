@@ -6,6 +6,7 @@
 
 #include "../Helpers/utf.h"
 #include "bridge_faults.h"
+#include "hang_limits.h"
 #include "isolation.h"
 #include "pe_machine.h"
 #include "vst.h"
