@@ -35,6 +35,7 @@ set(ORVANE_COMPONENT_SOURCES
   vst/audio_processing.cpp
   vst/chain_instances.cpp
   vst/channel_instances.cpp
+  vst/crash_move.cpp
   vst/declicker.cpp
   vst/folder_scan.cpp
   vst/folder_walk.cpp
@@ -51,6 +52,7 @@ set(ORVANE_COMPONENT_SOURCES
   vst/open_records.cpp
   vst/pe_machine.cpp
   vst/plugin_activity.cpp
+  vst/plugin_restart.cpp
   vst/plugin_fault_report.cpp
   vst/plugin_memory.cpp
   vst/preset_state.cpp

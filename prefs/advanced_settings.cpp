@@ -10,6 +10,8 @@ constexpr GUID k_output_limit_guid = {0x0B845278, 0x89EA, 0x46FC, {0xBE, 0x6F, 0
 constexpr GUID k_declicker_guid = {0xF0048EF8, 0x9EF0, 0x4D7E, {0xA2, 0x4C, 0x55, 0x63, 0xE0, 0xFF, 0xA0, 0x9E}};
 constexpr GUID k_every_plugin_guid = {0x85CE8811, 0xC1F5, 0x4461, {0x96, 0x70, 0xF7, 0x7D, 0x86, 0xAE, 0x2B, 0x6D}};
 constexpr GUID k_match_channels_guid = {0xF3ADE0D4, 0x5BF5, 0x4CB0, {0x9C, 0x2A, 0x71, 0x4F, 0x38, 0x0E, 0xCE, 0x8F}};
+constexpr GUID k_restart_guid = {0xF1EDE3B9, 0x835A, 0x417E, {0x87, 0xFB, 0xBD, 0x87, 0xCB, 0x5D, 0xAA, 0x15}};
+constexpr GUID k_isolate_after_crash_guid = {0x7F1CE303, 0x1C5B, 0x48E0, {0x8A, 0xD9, 0x1E, 0xC1, 0xF3, 0x27, 0xBB, 0xFB}};
 constexpr GUID k_report_delay_guid = {0x99FB442E, 0xB065, 0x4298, {0x9B, 0x5D, 0x30, 0x88, 0xF5, 0xD2, 0xC0, 0x01}};
 
 registered_service<advconfig_branch_impl> g_branch("VST", k_branch_guid, k_host_branch_guid, 0.0);
@@ -23,6 +25,11 @@ registered_service<advconfig_entry_checkbox_impl> g_match_channels("Match plug-i
                                                                    k_match_channels_guid, k_branch_guid, 0.0, false);
 registered_service<advconfig_entry_checkbox_impl> g_report_delay("Report plug-in delay to the player",
                                                                  k_report_delay_guid, k_branch_guid, 0.0, false);
+registered_service<advconfig_entry_checkbox_impl> g_restart("Restart plug-ins that stop in their own process",
+                                                            k_restart_guid, k_branch_guid, 0.0, true);
+registered_service<advconfig_entry_checkbox_impl> g_isolate_after_crash("Move a plug-in that crashed into its own process",
+                                                                        k_isolate_after_crash_guid, k_branch_guid, 0.0,
+                                                                        true);
 
 }  // namespace
 
@@ -31,6 +38,8 @@ advconfig_entry_integer_impl& declicker_size_setting() { return g_declicker_size
 advconfig_entry_checkbox_impl& every_plugin_in_own_process_setting() { return g_every_plugin.get(); }
 advconfig_entry_checkbox_impl& match_channels_setting() { return g_match_channels.get(); }
 advconfig_entry_checkbox_impl& report_delay_setting() { return g_report_delay.get(); }
+advconfig_entry_checkbox_impl& restart_plugins_setting() { return g_restart.get(); }
+advconfig_entry_checkbox_impl& isolate_after_crash_setting() { return g_isolate_after_crash.get(); }
 
 std::uint64_t parse_setting_text(const char* text, std::size_t length) {
     std::size_t n = 0;

@@ -116,3 +116,10 @@ advconfig_entry_checkbox_impl& match_channels_setting();
 // "Report plug-in delay to the player": a DSP instance's latency is its
 // plug-in's reported initial delay instead of none.
 advconfig_entry_checkbox_impl& report_delay_setting();
+// "Restart plug-ins that stop in their own process": a plug-in whose own
+// process crashed, ended or hung is started again with its settings
+// (vst/plugin_restart.h) instead of being switched off.
+advconfig_entry_checkbox_impl& restart_plugins_setting();
+// "Move a plug-in that crashed into its own process": one that faulted in
+// the player's process runs in a process of its own from its next load.
+advconfig_entry_checkbox_impl& isolate_after_crash_setting();

@@ -128,10 +128,11 @@ std::string plugin_fault_diagnosis(const char* call, const plugin_fault& fault) 
     return std::string("The VST plug-in ") + what_happened(fault) + call + " (" + describe_fault(fault.code) + ").";
 }
 
-void report_plugin_fault(const vst& plugin, const char* call, const plugin_fault& fault) {
+void report_plugin_fault(const vst& plugin, const char* call, const plugin_fault& fault, bool moved) {
     tell(plugin, "The VST plug-in ",
          std::string(" ") + what_happened(fault) + call + " (" + describe_fault(fault.code) +
-             ") and has been switched off. Its audio passes through unchanged from now on.");
+             ") and has been switched off. Its audio passes through unchanged from now on." +
+             (moved ? " From its next load it runs in a process of its own." : ""));
 }
 
 void report_chunk_too_large(const vst& plugin, std::uint64_t bytes, chunk_direction direction) {

@@ -14,7 +14,9 @@ std::string plugin_fault_diagnosis(const char* call, const plugin_fault& fault);
 // Any thread: the message is queued to the main thread, so no thread waits
 // on a message box while it holds a lock or plays audio. When two chain
 // positions use the plug-in, the message says which one.
-void report_plugin_fault(const vst& plugin, const char* call, const plugin_fault& fault);
+// `moved`: it runs in a process of its own from its next load
+// (crash_move.h), and the message says so.
+void report_plugin_fault(const vst& plugin, const char* call, const plugin_fault& fault, bool moved = false);
 // Tells the user once that a plug-in's output held samples that were not
 // finite numbers, which were replaced with silence. Any thread, as above.
 void report_non_finite_output(const vst& plugin);

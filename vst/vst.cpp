@@ -8,6 +8,7 @@
 #include "../prefs/advanced_settings.h"
 #include "../shell/component.h"
 #include "../shell/identifier_text.h"
+#include "crash_move.h"
 #include "host_callback.h"
 #include "instance_lock.h"
 #include "module_path.h"
@@ -292,7 +293,11 @@ void vst::on_fault(const char* call, const plugin_fault& fault) {
     fault_ = fault;
     // During validation the diagnosis carries it; afterwards the user is
     // told once, here.
-    if (loaded) report_plugin_fault(*this, call, fault);
+    if (!loaded) return;
+    // One that crashed in the player's process runs in its own from its
+    // next load, if the user lets it.
+    const bool moved = !bridge_ && move_after_crash(*this);
+    report_plugin_fault(*this, call, fault, moved);
 }
 
 void vst::count_non_finite(std::uint32_t samples) {

@@ -117,6 +117,9 @@ public:
     // The delay the plug-in reported (its initial delay, in frames) as of
     // its last chunk, for any thread to read.
     std::atomic<std::uint32_t> reported_delay{0};
+    // Times its process of its own was started again after it stopped
+    // (plugin_restart.h).
+    std::atomic<std::uint32_t> restarts{0};
 
     // What the plug-in faulted with (its code is 0 while it has not).
     const plugin_fault& fault() const { return fault_; }
