@@ -14,6 +14,7 @@ const char k_usage[] =
     "  audio [REPS]                        audio path per chunk against its floor\n"
     "  acquire [REPS]                      acquire_vst against a bare load of the DLL\n"
     "  isolated [REPS]                     a plug-in in its own process against in ours\n"
+    "  restart [FAULTS]                    a plug-in in its own process restarted after its process ends\n"
     "  scan [REPS]                         a folder of 100 DLLs scanned: 2 checks at a time, and a rescan\n"
     "  tool-allocs PROFILE SHORT LONG OUT  heap allocations of the tool's processing loop\n"
     "  make-wav PATH SECONDS               a stereo float test file\n"
@@ -33,6 +34,7 @@ int wmain(int argc, wchar_t** argv) {
         if (command == L"audio") return bench_audio_path(repetitions(argc, argv));
         if (command == L"acquire") return bench_acquire(repetitions(argc, argv));
         if (command == L"isolated") return bench_isolation(repetitions(argc, argv));
+        if (command == L"restart") return bench_restart(repetitions(argc, argv));
         if (command == L"scan") return bench_scan(repetitions(argc, argv));
         if (command == L"tool-allocs" && argc == 6) return bench_tool_allocations(argv[2], argv[3], argv[4], argv[5]);
         if (command == L"make-wav" && argc == 4)

@@ -7,6 +7,9 @@ int bench_audio_path(int repetitions);
 int bench_acquire(int repetitions);
 // A pass-through plug-in in a process of its own against in the player's.
 int bench_isolation(int repetitions);
+// A pass-through plug-in in a process of its own, restarted after its
+// process is ended `faults` times.
+int bench_restart(int faults);
 // A folder of 100 DLLs scanned with two checks at a time against one, and
 // rescanned unchanged.
 int bench_scan(int repetitions);

@@ -3,20 +3,16 @@
 // percentile, chunks back to back and chunks with a pause before each, so
 // that the bridge's audio thread has gone to sleep), the heap allocations
 // per chunk on both sides, and what acquiring an isolated instance adds.
-#include <algorithm>
-#include <cstring>
 #include <vector>
 
 #include "../Helpers/alloc_count.h"
 #include "../Helpers/utf.h"
-#include "../dsp/dsp_instance.h"
-#include "../host/dsp_preset.h"
 #include "../prefs/advanced_settings.h"
 #include "../vst/isolation.h"
 #include "../bridge/player/plugin_bridge.h"
 #include "../vst/vst.h"
-#include "../vst/vst_ref.h"
 #include "bench_host.h"
+#include "chain_position.h"
 #include "bench_table.h"
 #include "benches.h"
 
@@ -26,50 +22,6 @@ constexpr std::uint32_t k_frames[] = {256, 1024, 4096};
 constexpr double k_added_median_target = 50e-6;
 constexpr double k_added_p99_target = 500e-6;
 constexpr double k_acquire_added_target = 0.150;
-
-double percentile(std::vector<double> v, double p) {
-    if (v.empty()) return 0.0;
-    std::sort(v.begin(), v.end());
-    const std::size_t at = std::min(v.size() - 1, static_cast<std::size_t>(p * static_cast<double>(v.size())));
-    return v[at];
-}
-
-vst_ref acquire(const entry& configured, std::uint32_t key, bool isolated) {
-    every_plugin_in_own_process_setting().set_state(isolated);
-    dsp_preset_impl preset;
-    preset.set_data(&key, sizeof key);
-    vst_ref plugin(configured, preset);
-    every_plugin_in_own_process_setting().reset();
-    return plugin;
-}
-
-// One chain position's DSP instance over a one-chunk list, as the player runs it.
-class chain_position {
-public:
-    chain_position(vst_ref plugin, std::uint32_t frames) : instance_(make_service<dsp_instance>(std::move(plugin))) {
-        input_.resize(2 * std::size_t{frames});
-        for (std::size_t i = 0; i < input_.size(); ++i) input_[i] = static_cast<float>(i % 97) / 97.0f - 0.5f;
-        list_.insert_item(0);
-        frames_ = frames;
-    }
-    double run_one() {
-        list_.chunk(0)->set_data(input_.data(), frames_, 2, 44100, 3);
-        const double start = now_seconds();
-        instance_->run(&list_, nullptr, 0);
-        return now_seconds() - start;
-    }
-    bool unchanged() {
-        audio_chunk_impl* c = list_.chunk(0);
-        return list_.get_count() == 1 && c->get_channels() == 2 &&
-               std::memcmp(c->get_data(), input_.data(), input_.size() * sizeof(float)) == 0;
-    }
-
-private:
-    service_ptr_t<dsp> instance_;
-    dsp_chunk_list_impl list_;
-    std::vector<float> input_;
-    std::uint32_t frames_ = 0;
-};
 
 void print_added_row(const std::string& which, const std::vector<double>& here, const std::vector<double>& isolated) {
     const double here_median = percentile(here, 0.5), here_p99 = percentile(here, 0.99);

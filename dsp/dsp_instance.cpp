@@ -23,7 +23,9 @@ double dsp_instance::latency() {
 
 // Playback thread.
 bool dsp_instance::on_chunk(audio_chunk* chunk, abort_callback&) {
-    // A plug-in that failed to load, or faulted since, passes audio through.
+    // A plug-in that failed to load, or faulted since, passes audio through;
+    // one being restarted too, unless the audio is a file (then it waits).
+    plugin_->await_restart_offline();
     if (!plugin_->usable()) return true;
     const bool kept = process_chunk(*plugin_, *chunk);
     // Plug-ins set their delay once they know the rate, or change it with a

@@ -45,6 +45,8 @@ echo "|---|---|---|---|---|---|---|"
 # A plug-in in a process of its own: the time each chunk adds, allocations
 # on both sides, acquiring.
 "$WINE64" "$BIN/orvane_bench.exe" isolated "$ISOLATED_REPS"
+# The same plug-in's process ended under it 20 times: how soon it is back.
+"$WINE64" "$BIN/orvane_bench.exe" restart "${ORVANE_BENCH_RESTART_FAULTS:-20}"
 # A folder of 100 DLLs scanned for plug-ins, each in a process of its own.
 "$WINE64" "$BIN/orvane_bench.exe" scan "$SCAN_REPS"
 

@@ -123,6 +123,11 @@ bool editor::handle(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result)
 // closes, and what is left of the plug-in's windows runs none of its code.
 bool editor::run_step(const MSG* message, void (*step)(void*), void* context) {
     if (instance_.faulted) silence_plugin_windows(hwnd());
+    // Its plug-in was restarted: the window shows a process that is gone.
+    if (instance_.restart.generation() != generation_) {
+        KillTimer(hwnd(), k_idle_timer);
+        return false;
+    }
     plugin_fault fault;
     if (!call_guarded(fault, [&] { step(context); }))
         instance_.report_fault(message && message->message == WM_TIMER ? k_call_editor_timer : k_call_editor_window,
@@ -135,6 +140,7 @@ bool editor::run_step(const MSG* message, void (*step)(void*), void* context) {
 
 void editor::initialise() {
     window_thread_ = GetCurrentThreadId();
+    generation_ = instance_.restart.generation();
     set_editor_link(effect_, this);
 
     // Position 0 is read as a command identifier, so each item goes in
@@ -207,7 +213,8 @@ void editor::close_down() {
         }
     } on_exit{*this};
 
-    plugin_->dispatch(effEditClose);
+    // A restarted plug-in never opened this window.
+    if (plugin_->restart.generation() == generation_) plugin_->dispatch(effEditClose);
     // A plug-in that crashed there left its windows behind, and they go
     // with ours: none of its code may run for them.
     if (plugin_->faulted) silence_plugin_windows(hwnd());

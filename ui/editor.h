@@ -52,6 +52,8 @@ private:
     vst& instance_;
     AEffect* effect_;
     DWORD window_thread_ = 0;  // set when the window opens
+    // The plug-in's restart generation the window was opened in.
+    std::uint32_t generation_ = 0;
     dsp_preset_edit_callback& callback_;
     dsp_preset_impl preset_;
 };

@@ -25,6 +25,8 @@ std::unique_ptr<T[]> allocate(std::uint64_t a, std::uint64_t b) {
 unsigned channel_mask_for(unsigned channels) { return audio_chunk::default_channel_mask(channels); }
 
 bool process_chunk(vst& plugin, audio_chunk& chunk) {
+    // Before the lock: the restart takes it to finish.
+    plugin.await_restart_offline();
     // Two threads may run one shared plug-in (two chains from one preset, a
     // declick while another instance plays): they take turns here.
     critical_section_scope serial(plugin.audio_lock);

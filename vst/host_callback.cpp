@@ -132,7 +132,11 @@ std::intptr_t VSTCALL host_callback(AEffect* effect, std::int32_t opcode, std::i
             // The host learns of the change when the editor's state is
             // captured; a plug-in running once per channel changes in every
             // instance.
-            if (owner) owner->matching.further.follow_parameter(index, opt);
+            if (owner) {
+                owner->matching.further.follow_parameter(index, opt);
+                // A restart gives it the change back.
+                if (owner->isolated()) owner->restart.note_parameter(index, opt);
+            }
             return 0;
         case audioMasterIOChanged:
             if (!owner || !match_channels_setting().get_state()) return 0;

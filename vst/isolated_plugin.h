@@ -40,6 +40,21 @@ public:
     virtual const char* fault_place() const = 0;
 
     virtual DWORD process_id() const = 0;
+
+    // The restart after the process stopped, on one thread (the restarting
+    // one): lets no other thread into the stand-in's functions, waits for
+    // those inside to leave, ends what is left of the old process, starts a
+    // fresh one, loads the DLL and calls its entry function. The stand-in
+    // record keeps its address and mirrors the new plug-in. False, with
+    // `why` in words for the user, when the plug-in cannot be had again.
+    // The restarting thread then replays what the plug-in had been told
+    // through the record, and calls end_restart() either way.
+    virtual bool begin_restart(std::string& why) = 0;
+    virtual void end_restart() = 0;
+    // Any thread: ends the process a restart is starting or setting up, so
+    // that the restarting thread's calls come back at once, and lets that
+    // restart start nothing more.
+    virtual void abandon_restart() = 0;
     // Heap allocations the process made serving audio (when counted).
     virtual std::uint32_t audio_allocations() const = 0;
 };

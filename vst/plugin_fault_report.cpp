@@ -10,6 +10,7 @@
 #include "instance_lock.h"
 #include "guard/fault_codes.h"
 #include "plugin_memory.h"
+#include "plugin_restart.h"
 #include "vst.h"
 
 namespace {
@@ -128,11 +129,30 @@ std::string plugin_fault_diagnosis(const char* call, const plugin_fault& fault) 
     return std::string("The VST plug-in ") + what_happened(fault) + call + " (" + describe_fault(fault.code) + ").";
 }
 
-void report_plugin_fault(const vst& plugin, const char* call, const plugin_fault& fault, bool moved) {
+std::string plugin_fault_summary(const char* call, const plugin_fault& fault) {
+    return std::string(what_happened(fault)) + (call ? call : "a call") + " (" + describe_fault(fault.code) + ")";
+}
+
+void report_plugin_fault(const vst& plugin, const char* call, const plugin_fault& fault, fault_end end) {
+    std::string after = " " + plugin_fault_summary(call, fault) + " and has been switched off";
+    if (end == fault_end::kept_failing)
+        after += ": it kept failing, after " + std::to_string(k_max_restarts) + " restarts within a minute";
+    after += ". Its audio passes through unchanged from now on.";
+    if (end == fault_end::moved) after += " From its next load it runs in a process of its own.";
+    tell(plugin, "The VST plug-in ", after);
+}
+
+void report_plugin_restarted(const vst& plugin, const char* call, const plugin_fault& fault, std::uint32_t count,
+                             std::uint32_t limit) {
     tell(plugin, "The VST plug-in ",
-         std::string(" ") + what_happened(fault) + call + " (" + describe_fault(fault.code) +
-             ") and has been switched off. Its audio passes through unchanged from now on." +
-             (moved ? " From its next load it runs in a process of its own." : ""));
+         " " + plugin_fault_summary(call, fault) + "; it was restarted with its settings (" + std::to_string(count) +
+             " of " + std::to_string(limit) + ").");
+}
+
+void report_restart_failed(const vst& plugin, const char* call, const plugin_fault& fault, const std::string& why) {
+    tell(plugin, "The VST plug-in ",
+         " " + plugin_fault_summary(call, fault) + " and could not be restarted: " + why +
+             ". It has been switched off. Its audio passes through unchanged from now on.");
 }
 
 void report_chunk_too_large(const vst& plugin, std::uint64_t bytes, chunk_direction direction) {

@@ -19,6 +19,13 @@ void apply_preset(vst& plugin, const dsp_preset& preset) {
 
 void restore_preset_state(vst& plugin, const dsp_preset& preset) {
     if (!plugin.usable() || !plugin.effect) return;
+    give_preset_state(plugin, preset);
+    // What a restart gives it back.
+    if (plugin.isolated()) plugin.restart.note_state(preset);
+}
+
+void give_preset_state(vst& plugin, const dsp_preset& preset) {
+    if (!plugin.effect) return;
     critical_section_scope guard(plugin.state_lock);
     const auto* data = static_cast<const unsigned char*>(preset.get_data());
     const std::size_t size = preset.get_data_size();
@@ -68,5 +75,7 @@ bool capture_preset(vst& plugin, const GUID& owner, dsp_preset& out) {
     }
     out.set_owner(owner);
     out.set_data(w.data.data(), w.data.size());
-    return plugin.usable() && !refused;
+    const bool captured = plugin.usable() && !refused;
+    if (captured && plugin.isolated()) plugin.restart.note_state(out);
+    return captured;
 }

@@ -29,6 +29,14 @@ public:
     // (audioMasterIOChanged).
     void note_io_changed() { io_changed_.store(true, std::memory_order_release); }
 
+    // Audio thread, under the plug-in's audio lock: the next chunk is
+    // fitted afresh (a restarted plug-in knows nothing of the last fit).
+    void forget_fit() {
+        channels_ = 0;
+        mask_ = 0;
+        fit_ = {};
+    }
+
     channel_instances further;
 
 private:

@@ -6,6 +6,7 @@
 #include "../Helpers/utf.h"
 #include "../host/filesystem.h"
 #include "../prefs/advanced_settings.h"
+#include "audio_mode.h"
 #include "../shell/component.h"
 #include "../shell/identifier_text.h"
 #include "crash_move.h"
@@ -23,6 +24,10 @@
 namespace {
 
 const char k_line_break[] = "\r\n\r\n";
+
+// The longest a restart takes: a fresh process, its DLL and entry function,
+// and a state as large as any we keep.
+constexpr std::uint32_t k_restart_offline_wait_ms = 120000;
 
 bool file_exists_for_host(const std::string& path) {
     try {
@@ -178,6 +183,7 @@ bool vst::validate(bool check, plugin_place place) {
     dispatch(effSetProgram, 0, 0);
     if (faulted) return crashed();
     loaded = true;
+    if (isolated_) restart.size_parameters(parameter_count());
     std::int32_t limit = static_cast<std::int32_t>(output_number_limit_setting().get_value() & 0xFFFF);
     // A damaged stored value (0, or a multiple of 65536) would hand the host
     // chunks without channels; the setting's own minimum is 1.
@@ -189,6 +195,7 @@ bool vst::validate(bool check, plugin_place place) {
 
 vst::~vst() {
     leave_live_set();
+    restart.stop(bridge_.get());
     if (faulted) {
         // Its code may be in any state: no effClose, and the DLL stays mapped
         // so that nothing it left behind (threads, window procedures) points
@@ -204,6 +211,7 @@ vst::~vst() {
 }
 
 void vst::close_plugin() {
+    restart.stop(bridge_.get());
     if (effect && record_valid_) {
         // From here on, what the plug-in's threads call back with finds
         // nothing of us, and no callback still running uses this object.
@@ -232,8 +240,9 @@ std::intptr_t vst::dispatch(std::int32_t opcode, std::int32_t index, std::intptr
     std::intptr_t answer = 0;
     AEffect* e = effect;
     guarded(opcode_name(opcode), [&] { answer = e->dispatcher(e, opcode, index, value, ptr, opt); });
-    // Further instances per channel (channel_instances.h) hear what it hears.
-    if (matching.further.count() && followed_by_channel_instances(opcode))
+    // Further instances per channel (channel_instances.h) hear what it hears,
+    // but for what a restart tells it again.
+    if (matching.further.count() && followed_by_channel_instances(opcode) && !restart.on_restart_thread())
         matching.further.follow_dispatch(opcode, index, value, ptr, opt);
     return answer;
 }
@@ -242,7 +251,8 @@ void vst::set_parameter(std::int32_t index, float value) {
     if (!record_valid_ || !effect || !effect->setParameter) return;
     AEffect* e = effect;
     guarded(k_call_set_parameter, [&] { e->setParameter(e, index, value); });
-    if (matching.further.count()) matching.further.follow_parameter(index, value);
+    if (isolated_) restart.note_parameter(index, value);
+    if (matching.further.count() && !restart.on_restart_thread()) matching.further.follow_parameter(index, value);
 }
 
 float vst::get_parameter(std::int32_t index) {
@@ -284,20 +294,53 @@ std::string vst::ask_text(std::int32_t opcode, std::int32_t index, std::size_t l
 }
 
 void vst::on_fault(const char* call, const plugin_fault& fault) {
-    if (faulted.exchange(true)) return;
-    // A process of its own that a fault outside every call of ours ended
-    // (in its editor's window, on a thread of its own) says where.
-    if (bridge_)
+    if (faulted) return;
+    if (restart.on_restart_thread()) {
+        // While it is given its settings again: the restart reports it.
+        if (faulted.exchange(true)) return;
+        fault_call_ = call;
+        fault_ = fault;
+        return;
+    }
+    fault_end end = fault_end::switched_off;
+    if (bridge_ && loaded && restart_plugins_setting().get_state() && !restart.closing()) {
+        // The first thread to meet the stopped process restarts it; the
+        // others met the same end.
+        if (restarting.exchange(true)) return;
+        // A process of its own that a fault outside every call of ours ended
+        // (in its editor's window, on a thread of its own) says where.
         if (const char* place = bridge_->fault_place()) call = place;
-    fault_call_ = call;
-    fault_ = fault;
+        const plugin_restart::outcome started = restart.start(*this, call, fault);
+        if (started == plugin_restart::outcome::started) return;
+        if (started == plugin_restart::outcome::kept_failing) end = fault_end::kept_failing;
+        switch_off_after_restart(call, fault);
+        restarting.store(false, std::memory_order_release);
+    } else {
+        if (restarting.load(std::memory_order_acquire)) return;
+        if (faulted.exchange(true)) return;
+        if (bridge_)
+            if (const char* place = bridge_->fault_place()) call = place;
+        fault_call_ = call;
+        fault_ = fault;
+    }
     // During validation the diagnosis carries it; afterwards the user is
     // told once, here.
     if (!loaded) return;
     // One that crashed in the player's process runs in its own from its
     // next load, if the user lets it.
-    const bool moved = !bridge_ && move_after_crash(*this);
-    report_plugin_fault(*this, call, fault, moved);
+    if (!bridge_ && move_after_crash(*this)) end = fault_end::moved;
+    report_plugin_fault(*this, fault_call_, fault_, end);
+}
+
+void vst::switch_off_after_restart(const char* call, const plugin_fault& fault) {
+    if (faulted.exchange(true)) return;
+    fault_call_ = call;
+    fault_ = fault;
+}
+
+void vst::await_restart_offline() {
+    if (restarting.load(std::memory_order_acquire) && audio_offline() && !restart.on_restart_thread())
+        restart.await(k_restart_offline_wait_ms);
 }
 
 void vst::count_non_finite(std::uint32_t samples) {

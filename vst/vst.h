@@ -16,6 +16,7 @@
 #include "../plugin_api/aeffect.h"
 #include "instance_tracker.h"
 #include "isolation.h"
+#include "plugin_restart.h"
 #include "guard/plugin_guard.h"
 #include "stream_match.h"
 
@@ -124,8 +125,11 @@ public:
     // What the plug-in faulted with (its code is 0 while it has not).
     const plugin_fault& fault() const { return fault_; }
 
-    // Loaded and not switched off after a fault: may be given audio.
-    bool usable() const { return loaded && !faulted; }
+    // Loaded, not switched off after a fault and not being restarted: may be
+    // given audio.
+    bool usable() const { return loaded && !faulted && !restarting.load(std::memory_order_acquire); }
+    // The call it faulted in (null while it has not).
+    const char* fault_call() const { return fault_call_; }
 
     HMODULE module() const { return module_.get(); }
     // The plug-in runs (or ran, before a check-mode close) in a process of
@@ -151,6 +155,17 @@ public:
     // Set once the plug-in faulted inside a call; it is never called again,
     // not even to close it, and its DLL stays loaded.
     std::atomic<bool> faulted{false};
+    // Its process of its own stopped and is being started again
+    // (plugin_restart.h): no thread calls it meanwhile but the restarting
+    // one.
+    std::atomic<bool> restarting{false};
+    plugin_restart restart;
+    // The restart did not bring it back: switched off for `call`'s fault,
+    // unless a fault during the restart switched it off already.
+    void switch_off_after_restart(const char* call, const plugin_fault& fault);
+    // Offline audio waits for a restart that runs (its chunks would
+    // otherwise pass the plug-in by, which nobody hears but the file keeps).
+    void await_restart_offline();
     // Host callbacks running for this instance now (open_records.h).
     std::atomic<int> callbacks_in_flight{0};
     // The thread running this plug-in's audio while it does (its environment
@@ -223,6 +238,7 @@ private:
 template <class F>
 bool vst::guarded(const char* call, F&& f) {
     if (faulted) return false;
+    if (restarting.load(std::memory_order_acquire) && !restart.on_restart_thread()) return false;
     note_calling_thread();
     // Nested calls (a callback asks for idle) leave the outer one named.
     call_record& in_progress = calls_in_progress[audio_thread.load(std::memory_order_relaxed) == current_teb() ? 0 : 1];

@@ -9,6 +9,8 @@ namespace {
 
 plugin_bridge& owner(AEffect* e) { return *static_cast<plugin_bridge*>(e->object); }
 
+// The raise leaves nothing to unwind: each function leaves the bridge
+// (leave_use) before it.
 // Only at the outermost bridge call of this thread: that one runs inside
 // the caller's crash guard with nothing of ours below it. A nested call
 // answers 0 and leaves the report to the call around it.
@@ -20,26 +22,46 @@ void raise_fault(std::uint32_t code) {
 std::intptr_t VSTCALL stand_in_dispatcher(AEffect* e, std::int32_t opcode, std::int32_t index, std::intptr_t value,
                                           void* ptr, float opt) {
     std::uint32_t fault = 0;
-    const std::intptr_t answer = owner(e).dispatch(opcode, index, value, ptr, opt, fault);
+    std::intptr_t answer = 0;
+    plugin_bridge& bridge = owner(e);
+    if (bridge.enter_use()) {
+        answer = bridge.dispatch(opcode, index, value, ptr, opt, fault);
+        bridge.leave_use();
+    }
     raise_fault(fault);
     return answer;
 }
 
 void VSTCALL stand_in_process(AEffect* e, float** inputs, float** outputs, std::int32_t frames) {
     std::uint32_t fault = 0;
-    owner(e).process(inputs, outputs, frames, fault);
+    plugin_bridge& bridge = owner(e);
+    if (bridge.enter_use()) {
+        bridge.process(inputs, outputs, frames, fault);
+        bridge.leave_use();
+    } else {
+        bridge.refuse_block();
+    }
     raise_fault(fault);
 }
 
 void VSTCALL stand_in_set_parameter(AEffect* e, std::int32_t index, float value) {
     std::uint32_t fault = 0;
-    owner(e).set_parameter(index, value, fault);
+    plugin_bridge& bridge = owner(e);
+    if (bridge.enter_use()) {
+        bridge.set_parameter(index, value, fault);
+        bridge.leave_use();
+    }
     raise_fault(fault);
 }
 
 float VSTCALL stand_in_get_parameter(AEffect* e, std::int32_t index) {
     std::uint32_t fault = 0;
-    const float value = owner(e).get_parameter(index, fault);
+    float value = 0.0f;
+    plugin_bridge& bridge = owner(e);
+    if (bridge.enter_use()) {
+        value = bridge.get_parameter(index, fault);
+        bridge.leave_use();
+    }
     raise_fault(fault);
     return value;
 }

@@ -4,6 +4,7 @@
 
 #include "../../Helpers/utf.h"
 #include "../../vst/guard/fault_codes.h"
+#include "../../vst/guard/plugin_guard.h"
 #include "hang_limits.h"
 #include "../../vst/opcode_names.h"
 #include "../../vst/pe_machine.h"
@@ -25,7 +26,16 @@ plugin_bridge::~plugin_bridge() {
     channel_.reset();
     // A process let go of ends by itself; only its handles close here.
     if (let_go_ && process_) process_->let_run();
-    process_.reset();
+    set_process(nullptr);
+}
+
+void plugin_bridge::set_process(std::unique_ptr<bridge_process> process) {
+    {
+        critical_section_scope guard(kill_lock_);
+        kill_target_ = process ? process->process() : nullptr;
+    }
+    process_id_.store(process ? process->id() : 0, std::memory_order_relaxed);
+    process_ = std::move(process);
 }
 
 void plugin_bridge::let_go() {
@@ -41,6 +51,9 @@ void plugin_bridge::let_go() {
 }
 
 plugin_bridge::opened plugin_bridge::open(const std::string& resolved_path, std::uint16_t machine, bool unattended) {
+    resolved_path_ = resolved_path;
+    machine_ = machine;
+    unattended_ = unattended;
     const opened first = open_once(resolved_path, machine, unattended);
     // An image one of our bridges can host that did not load is given one
     // more, fresh process: a start that went wrong once (seen under heavy
@@ -56,7 +69,7 @@ plugin_bridge::opened plugin_bridge::open_once(const std::string& resolved_path,
     const std::wstring path = utf8_to_wide(resolved_path);
     const std::size_t bytes = (path.size() + 1) * sizeof(wchar_t);
     if (bytes > bridge::k_payload_bytes) return opened::refused_loading;
-    process_ = bridge_process::start(machine, open_ms, start_failure_);
+    set_process(bridge_process::start(machine, open_ms, start_failure_));
     if (!process_) return opened::cannot_start;
     channel_ = std::make_unique<bridge_channel>(*process_, static_cast<host_call_server&>(*this), unattended);
 
@@ -76,7 +89,7 @@ plugin_bridge::opened plugin_bridge::open_once(const std::string& resolved_path,
     if (result != opened::ready) {
         channel_->end(k_fault_process_ended);
         channel_.reset();
-        process_.reset();
+        set_process(nullptr);
     }
     return result;
 }
@@ -126,6 +139,78 @@ float plugin_bridge::get_parameter(std::int32_t index, std::uint32_t& fault) {
     m.float_answer = 0.0f;
     fault = settle(call.exchange(current_limit_ms(hang_limit::call)), m);
     return fault || m.status != bridge::status_ok ? 0.0f : m.float_answer;
+}
+
+bool plugin_bridge::enter_use() {
+    users_.fetch_add(1);
+    const DWORD only = only_thread_.load();
+    if (!only || only == GetCurrentThreadId()) return true;
+    users_.fetch_sub(1);
+    return false;
+}
+
+bool plugin_bridge::begin_restart(std::string& why) {
+    only_thread_.store(GetCurrentThreadId());
+    // Calls into the old process end soon: it ended, or is ended below
+    // once they are out, and every wait of theirs watches its life.
+    if (channel_ && !channel_->end_code()) channel_->end(k_fault_process_ended);
+    const ULONGLONG give_up = GetTickCount64() + current_limit_ms(hang_limit::call);
+    while (users_.load() != 0) {
+        if (GetTickCount64() >= give_up) {
+            why = "a call into its old process did not come back";
+            return false;
+        }
+        Sleep(1);
+    }
+    channel_.reset();
+    set_process(nullptr);
+    audio_view_.reset();
+    audio_mapping_.reset();
+    audio_ = nullptr;
+    audio_ports_ = 0;
+    audio_stride_ = 0;
+    armed_frames_ = 0;
+    block_skipped_ = false;
+    audio_trouble_told_ = false;
+    told_block_ = 0;
+    chunk_view_.reset();
+    chunk_mapping_.reset();
+    rect_ = {};
+    {
+        critical_section_scope guard(kill_lock_);
+        if (abandoned_) {
+            why = "it was closed meanwhile";
+            return false;
+        }
+    }
+    switch (open(resolved_path_, machine_, unattended_)) {
+        case opened::ready: break;
+        case opened::refused_loading: why = "its DLL refused loading"; return false;
+        case opened::no_entry: why = "its DLL has no entry procedure any more"; return false;
+        case opened::cannot_start:
+            why = "its process could not be started: " + bridge_process::executable_name(machine_) + ": " +
+                  start_failure_;
+            return false;
+    }
+    {
+        // Closed while the process started: it goes at once.
+        critical_section_scope guard(kill_lock_);
+        if (abandoned_ && kill_target_) TerminateProcess(kill_target_, 1);
+    }
+    std::uint32_t fault = 0;
+    const AEffect* record = enter(fault);
+    if (record && !fault) return true;
+    why = fault ? std::string("its entry function failed: ") + describe_fault(fault)
+                : "its entry function gave no plug-in";
+    return false;
+}
+
+void plugin_bridge::end_restart() { only_thread_.store(0); }
+
+void plugin_bridge::abandon_restart() {
+    critical_section_scope guard(kill_lock_);
+    abandoned_ = true;
+    if (kill_target_) TerminateProcess(kill_target_, 1);
 }
 
 std::uint32_t plugin_bridge::audio_allocations() const {

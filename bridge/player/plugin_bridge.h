@@ -55,7 +55,19 @@ public:
     // instance from then on.
     void let_go() override;
 
-    DWORD process_id() const override { return process_ ? process_->id() : 0; }
+    DWORD process_id() const override { return process_id_.load(std::memory_order_relaxed); }
+
+    bool begin_restart(std::string& why) override;
+    void end_restart() override;
+    void abandon_restart() override;
+
+    // The stand-in's functions enter and leave the bridge through these. A
+    // thread other than the one restarting it is refused while a restart
+    // swaps the process under the record.
+    bool enter_use();
+    void leave_use() { users_.fetch_sub(1); }
+    // A block that was refused comes back as none.
+    void refuse_block() { block_skipped_ = true; }
     // Heap allocations the bridge made serving audio, when it was started
     // with the counting asked for (ORVANE_BRIDGE_COUNT_ALLOCATIONS=1).
     std::uint32_t audio_allocations() const override;
@@ -107,7 +119,24 @@ private:
                    std::uint32_t frames, std::uint32_t& fault);
     void skip_block(float** outputs, std::uint32_t outs, std::uint32_t frames);
 
+    // process_ and what a restart on another thread may end it through.
+    void set_process(std::unique_ptr<bridge_process> process);
+
     std::unique_ptr<bridge_process> process_;
+    std::atomic<DWORD> process_id_{0};
+    // What open() was given, for a restart.
+    std::string resolved_path_;
+    std::uint16_t machine_ = 0;
+    bool unattended_ = false;
+    // Threads inside the stand-in's functions, and the one thread let in
+    // while a restart runs (0: every thread).
+    std::atomic<int> users_{0};
+    std::atomic<DWORD> only_thread_{0};
+    // The process handle another thread may end a restart through, under
+    // kill_lock_; once abandoned, a restart starts nothing more.
+    critical_section kill_lock_;
+    HANDLE kill_target_ = nullptr;
+    bool abandoned_ = false;
     std::unique_ptr<bridge_channel> channel_;
     AEffect record_{};
     std::string start_failure_;

@@ -1,0 +1,98 @@
+// A pass-through plug-in in a process of its own whose process is ended
+// under it, again and again (a fresh instance each time, so that no limit
+// on restarts is reached): the time from the end to the first chunk it
+// processes again, and what the playback thread pays meanwhile, against
+// the same plug-in's chunks in the player's process. Chunks come 1 ms
+// apart, as a player's do.
+#include <vector>
+
+#include "../Helpers/alloc_count.h"
+#include "../Helpers/utf.h"
+#include "../Helpers/win32_handles.h"
+#include "../vst/isolated_plugin.h"
+#include "../vst/vst.h"
+#include "bench_host.h"
+#include "bench_table.h"
+#include "benches.h"
+#include "chain_position.h"
+
+namespace {
+
+constexpr std::uint32_t k_frames = 1024;
+constexpr double k_median_target = 0.250, k_maximum_target = 1.0;
+// What the playback thread may pay per chunk meanwhile: the in-process
+// audio path's own target over its floor.
+constexpr double k_chunk_ratio_target = 1.5;
+constexpr double k_give_up_seconds = 10.0;
+
+}  // namespace
+
+int bench_restart(int faults) {
+    bench_host host;
+    restart_plugins_setting().set_state(true);
+    count_allocations_in(GetModuleHandleW(nullptr));
+    const entry configured(wide_to_utf8(pass_through_dll(2)));
+    std::uint32_t key = 0x30000;
+
+    std::vector<double> in_process;
+    {
+        chain_position here(acquire(configured, ++key, false), k_frames);
+        for (int i = 0; i < 20; ++i) here.run_one();
+        for (int i = 0; i < 2000; ++i) in_process.push_back(here.run_one());
+    }
+
+    std::vector<double> back_after, while_restarting;
+    while_restarting.reserve(100000);
+    std::uint64_t allocations = 0;
+    bool ok = true;
+    for (int f = 0; f < faults && ok; ++f) {
+        vst_ref plugin = acquire(configured, ++key, true);
+        vst& v = *plugin;
+        if (!v.loaded || !v.isolated()) {
+            std::fprintf(stderr, "cannot load %s in a process of its own\n", configured.module_path.c_str());
+            return 1;
+        }
+        chain_position position(std::move(plugin), k_frames);
+        for (int i = 0; i < 20; ++i) position.run_one();
+        unique_handle process(OpenProcess(PROCESS_TERMINATE, FALSE, v.bridge()->process_id()));
+        const double ended = now_seconds();
+        TerminateProcess(process.get(), 3);
+        bool back = false;
+        while (!back && now_seconds() - ended < k_give_up_seconds) {
+            Sleep(1);
+            const bool usable = v.usable();
+            const std::uint64_t before = allocation_count();
+            const double took = position.run_one();
+            if (v.restarting) {
+                allocations += allocation_count() - before;
+                while_restarting.push_back(took);
+            }
+            // A chunk that went through the restarted plug-in.
+            back = usable && v.restarts.load() == 1;
+            if (back) back_after.push_back(now_seconds() - ended);
+        }
+        ok = back && position.unchanged();
+    }
+    restart_plugins_setting().reset();
+    if (!ok) {
+        std::fprintf(stderr, "the plug-in did not come back, or changed the audio\n");
+        return 1;
+    }
+
+    const double median = percentile(back_after, 0.5), maximum = percentile(back_after, 1.0);
+    std::printf("| Restart, isolated | %d ends of its process, 2 ch x %u, chunks 1 ms apart | - | %s median, %s max | - "
+                "| median <= 250 ms, max <= 1 s | %s |\n",
+                faults, k_frames, format_time(median).c_str(), format_time(maximum).c_str(),
+                median <= k_median_target && maximum <= k_maximum_target ? "met" : "MISSED");
+    const double here_median = percentile(in_process, 0.5);
+    const double during_median = percentile(while_restarting, 0.5), during_p99 = percentile(while_restarting, 0.99);
+    const double ratio = here_median > 0 ? during_median / here_median : 0.0;
+    std::printf("| Playback thread while restarting | %zu chunks passed through, against in the player's process | %s "
+                "| %s (p99 %s) | %.2fx | <= %.2fx | %s |\n",
+                while_restarting.size(), format_time(here_median).c_str(), format_time(during_median).c_str(),
+                format_time(during_p99).c_str(), ratio, k_chunk_ratio_target,
+                ratio <= k_chunk_ratio_target ? "met" : "MISSED");
+    print_count_row("Allocations, playback thread while restarting", "chunks passed through", allocations,
+                    while_restarting.size());
+    return 0;
+}
