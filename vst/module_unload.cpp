@@ -205,6 +205,14 @@ std::vector<DWORD> suspect_threads() {
 
 }  // namespace
 
+void keep_component_loaded() {
+    static std::atomic<bool> pinned{false};
+    if (pinned.exchange(true)) return;
+    HMODULE self = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                       reinterpret_cast<LPCWSTR>(&keep_component_loaded), &self);
+}
+
 bool image_in_use_by_other_threads(HMODULE module) {
     const code_range code = code_of(module);
     if (!code.end) return true;  // no code we can tell: keep it
@@ -233,6 +241,7 @@ deferred_unloads& deferred() {
 }
 
 void defer(HMODULE module) {
+    keep_component_loaded();
     deferred_unloads& d = deferred();
     critical_section_scope guard(d.lock);
     for (HMODULE& slot : d.modules)

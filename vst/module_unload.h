@@ -30,6 +30,12 @@ void note_host_thread();
 // its code on other threads, which is no reason to keep it).
 void unload_plugin_module(unique_module module, std::uint32_t mark, bool last);
 
+// A plug-in DLL that stays loaded may still call back into the component
+// from a thread of its own: the component stays loaded too, until the
+// process ends, whoever lets it go (a host that unloads its components
+// when it is done with them).
+void keep_component_loaded();
+
 // Whether a thread other than the calling one runs or returns into the
 // image of `module`.
 bool image_in_use_by_other_threads(HMODULE module);

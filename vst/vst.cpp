@@ -202,6 +202,7 @@ vst::~vst() {
         // into unloaded memory; what it calls back with finds nothing of us.
         if (record_valid_) close_record(effect, *this);
         effect = nullptr;
+        if (module_) keep_component_loaded();
         static_cast<void>(module_.release());
         leave_activity(*this);
         return;
