@@ -121,20 +121,18 @@ bool editor::handle(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result)
 // step runs inside a guard of its own. Once the plug-in has been switched
 // off, by a fault here or in any other call on any thread, the window
 // closes, and what is left of the plug-in's windows runs none of its code.
+// So does it once the plug-in is being restarted.
 bool editor::run_step(const MSG* message, void (*step)(void*), void* context) {
     if (instance_.faulted) silence_plugin_windows(hwnd());
-    // Its plug-in was restarted: the window shows a process that is gone.
-    if (instance_.restart.generation() != generation_) {
-        KillTimer(hwnd(), k_idle_timer);
-        return false;
-    }
     plugin_fault fault;
     if (!call_guarded(fault, [&] { step(context); }))
         instance_.report_fault(message && message->message == WM_TIMER ? k_call_editor_timer : k_call_editor_window,
                                fault);
-    if (!instance_.faulted) return true;
+    // A restarted plug-in's window was in the process that is gone.
+    const bool restarted = instance_.restart.generation() != generation_;
+    if (!instance_.faulted && !restarted) return true;
     KillTimer(hwnd(), k_idle_timer);
-    silence_plugin_windows(hwnd());
+    if (instance_.faulted) silence_plugin_windows(hwnd());
     return false;
 }
 

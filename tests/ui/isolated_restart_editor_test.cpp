@@ -8,6 +8,7 @@
 
 #include "../../dsp/config_popup.h"
 #include "../../shell/identifier_text.h"
+#include "../../vst/isolated_plugin.h"
 #include "../../vst/shared_instances.h"
 #include "../../vst/vst.h"
 #include "../support/fault_settings.h"

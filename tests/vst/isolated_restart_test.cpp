@@ -14,6 +14,7 @@
 #include "../../host/audio_chunk.h"
 #include "../../shell/identifier_text.h"
 #include "../../vst/audio_processing.h"
+#include "../../vst/isolated_plugin.h"
 #include "../../vst/preset_state.h"
 #include "../../vst/vst.h"
 #include "../support/fault_settings.h"
@@ -201,7 +202,9 @@ TEST_F(IsolatedRestarts, OneFaultCostsAtMostTwoChunksAndKeepsTheSettings) {
         const DWORD second = v->bridge() ? v->bridge()->process_id() : 0;
         EXPECT_EQ(second != 0 && second != first, c.restart);
         v.reset();
-        if (second) EXPECT_TRUE(wait_until([&] { return process_gone(second); }, 5000));
+        if (second) {
+            EXPECT_TRUE(wait_until([&] { return process_gone(second); }, 5000));
+        }
     }
 }
 
