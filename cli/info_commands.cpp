@@ -16,7 +16,9 @@ struct setting_alias {
 const setting_alias k_aliases[] = {{"output-limit", "Output number limit"}, {"declicker", "Declicker size"}};
 const setting_alias k_checkbox_aliases[] = {{"isolate-all", "Run every plug-in in its own process"},
                                              {"match-channels", k_match_channels_setting},
-                                             {"report-delay", "Report plug-in delay to the player"}};
+                                             {"report-delay", "Report plug-in delay to the player"},
+                                             {"restart", "Restart plug-ins that stop in their own process"},
+                                             {"isolate-after-crash", "Move a plug-in that crashed into its own process"}};
 
 // The setting of that name or alias, if it is of kind T (a number, a checkbox).
 template <class T>
@@ -87,13 +89,16 @@ void cmd_info(session& s, const args& a) {
 
 void cmd_set(session& s, const args& a) {
     if (a.size() != 2)
-        throw cli_error("usage: orvane set output-limit|declicker|isolate-all|match-channels|report-delay VALUE", 2);
+        throw cli_error("usage: orvane set output-limit|declicker|isolate-all|match-channels|report-delay|restart|"
+                        "isolate-after-crash VALUE",
+                        2);
     component_host& host = s.player();
     if (auto checkbox = find_setting<advconfig_entry_checkbox>(host, a[0])) return set_checkbox(s, *checkbox, a[1]);
     auto setting = find_setting<advconfig_entry_string>(host, a[0]);
     if (!setting)
         throw cli_error("no setting named \"" + a[0] +
-                        "\" (try output-limit, declicker, isolate-all, match-channels or report-delay)");
+                        "\" (try output-limit, declicker, isolate-all, match-channels, report-delay, restart or "
+                        "isolate-after-crash)");
     if (a[1].empty() || a[1].find_first_not_of("0123456789") != std::string::npos)
         throw cli_error("the value must be a whole number, not \"" + a[1] + "\"");
     setting->set_state(a[1].c_str(), a[1].size());

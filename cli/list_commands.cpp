@@ -2,6 +2,7 @@
 // page checks), remove, and where each plug-in runs, all through the
 // component's scripting interface. List changes take effect the next time
 // the player starts; where a plug-in runs, the next time it is loaded.
+#include <algorithm>
 #include <cstdio>
 
 #include "../host/audio_chunk.h"
@@ -64,7 +65,7 @@ std::string stereo_text(session& s, std::size_t index, const listed_plugin& e) {
 }  // namespace
 
 std::string process_text(const listed_plugin& e) {
-    return process_text({e.other_architecture, e.own_process_chosen, e.own_process});
+    return process_text({e.other_architecture, e.own_process_chosen, e.own_process, e.moved_after_crash});
 }
 
 void cmd_plugins(session& s, const args& a) {
@@ -76,14 +77,18 @@ void cmd_plugins(session& s, const args& a) {
     }
     // With plug-ins matched to the stream: how each runs on stereo.
     const bool matching = checkbox_setting_on(s.component(), k_match_channels_setting);
-    std::printf("  #  %-24s %-18s %-6s %s%-10s %s\n", "Product", "Vendor", "I/O", matching ? "Stereo       " : "",
+    // Wider only when a row needs it ("own (after a crash)").
+    std::size_t process_width = 10;
+    for (const listed_plugin& e : list) process_width = std::max(process_width, process_text(e).size() + 1);
+    const int pw = static_cast<int>(process_width);
+    std::printf("  #  %-24s %-18s %-6s %s%-*s %s\n", "Product", "Vendor", "I/O", matching ? "Stereo       " : "", pw,
                 "Process", "Module");
     for (std::size_t i = 0; i < list.size(); ++i) {
         const listed_plugin& e = list[i];
         const std::string stereo = matching ? stereo_text(s, i, e) : "";
-        std::printf("%3zu  %-24s %-18s %-6s %s%s%-10s %s%s\n", i + 1, e.product_name.c_str(), e.vendor_name.c_str(),
+        std::printf("%3zu  %-24s %-18s %-6s %s%s%-*s %s%s\n", i + 1, e.product_name.c_str(), e.vendor_name.c_str(),
                     e.channel_summary.c_str(), stereo.c_str(),
-                    matching ? std::string(stereo.size() < 13 ? 13 - stereo.size() : 1, ' ').c_str() : "",
+                    matching ? std::string(stereo.size() < 13 ? 13 - stereo.size() : 1, ' ').c_str() : "", pw,
                     process_text(e).c_str(), e.module_path.c_str(), i >= 20 ? "  (not offered: only 20 are)" : "");
     }
 }

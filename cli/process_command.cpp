@@ -143,6 +143,34 @@ std::vector<std::string> late_positions(session& s, component_scripting& script)
     return out;
 }
 
+// The chain positions whose plug-in's process of its own stopped and was
+// started again while the chain played.
+std::vector<std::string> restarted_positions(session& s, component_scripting& script) {
+    std::vector<std::string> out;
+    for (const instance_activity& a : script.activity())
+        if (a.restarts)
+            out.push_back(instance_name(s.prof().state.chain, a) + " stopped in its own process and was restarted " +
+                          (a.restarts == 1 ? std::string("once") : std::to_string(a.restarts) + " times"));
+    return out;
+}
+
+// Where each listed plug-in runs from its next load, and why.
+struct process_choice_of {
+    GUID identifier;
+    bool chosen;
+    bool moved_after_crash;
+    bool operator==(const process_choice_of& o) const {
+        return identifier == o.identifier && chosen == o.chosen && moved_after_crash == o.moved_after_crash;
+    }
+};
+
+std::vector<process_choice_of> process_choices(component_scripting& script) {
+    std::vector<process_choice_of> out;
+    for (const listed_plugin& e : script.list())
+        out.push_back({e.identifier, e.own_process_chosen, e.moved_after_crash});
+    return out;
+}
+
 }  // namespace
 
 process_result run_process_job(session& s, const std::wstring& input, const std::wstring& output) {
@@ -158,7 +186,15 @@ process_result run_process_job(session& s, const std::wstring& input, const std:
     // it plays: the run says which and stops, leaving nothing behind.
     std::unique_ptr<watchdog> stalls;
     std::atomic<bool> playing{false};
+    // A plug-in that crashes in the player's process during the job may be
+    // moved into its own (vst/crash_move.h): the profile keeps that, so that
+    // the next job runs it there.
+    std::vector<process_choice_of> choices_before;
+    const auto keep_moves = [&](component_scripting& script) {
+        if (process_choices(script) != choices_before) s.keep_configuration();
+    };
     const auto arm = [&](component_scripting& script) {
+        choices_before = process_choices(script);
         // A file is processed faster than real time: nothing is late, a slow
         // plug-in in a process of its own is waited for.
         script.set_offline(!s.options().as_played);
@@ -263,8 +299,15 @@ process_result run_process_job(session& s, const std::wstring& input, const std:
         writer.reset();
         part_stream.reset();
         DeleteFileW(temp.c_str());
+        // Whatever failed the job, a move still holds; failing to keep it
+        // must not hide what did.
+        try {
+            keep_moves(script);
+        } catch (...) {
+        }
         throw;
     }
+    keep_moves(script);
     progress.finish();
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     result.frames = read;
@@ -273,6 +316,7 @@ process_result run_process_job(session& s, const std::wstring& input, const std:
     result.output_frames = aligned.written();
     result.warning = non_finite_warning(s, script, result.stats, format);
     result.late = late_positions(s, script);
+    result.restarted = restarted_positions(s, script);
     return result;
 }
 
@@ -298,6 +342,10 @@ void print_summary(const process_result& r, const std::wstring& output) {
     for (const std::string& late : r.late) {
         std::fflush(stdout);
         std::fprintf(stderr, "orvane: warning: %s\n", late.c_str());
+    }
+    for (const std::string& restarted : r.restarted) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "orvane: warning: %s\n", restarted.c_str());
     }
 }
 

@@ -19,6 +19,8 @@ struct process_result {
     std::string warning;
     // Played (--as-played): the chain positions that were late with blocks.
     std::vector<std::string> late;
+    // The chain positions whose plug-in's process of its own was restarted.
+    std::vector<std::string> restarted;
     // The delay the chain reported and whether it was taken out; the frames
     // written (the input's, and the tail's).
     std::uint64_t delay_frames = 0;

@@ -21,6 +21,7 @@ struct listed_plugin {
     bool own_process_chosen = false;   // the user chose a process of its own
     bool other_architecture = false;   // a DLL of the other architecture: always in its own
     bool own_process = false;          // in its own, for either reason or as every plug-in
+    bool moved_after_crash = false;    // chosen for it after it crashed in the player's process
 };
 
 struct plugin_parameter {
@@ -57,6 +58,7 @@ struct instance_activity {
     std::uint64_t non_finite_samples = 0;
     std::uint64_t late_blocks = 0;
     std::uint32_t delay_frames = 0;  // the delay it reports, while it processes
+    std::uint32_t restarts = 0;      // times its process of its own stopped and was started again
 };
 
 // How a plug-in runs on a stream with "Match plug-in channels to the stream" on.
@@ -81,7 +83,8 @@ inline listed_plugin listed_of(const vst_script_entry& e) {
     return {received_text(e.product_name), received_text(e.vendor_name), received_text(e.channel_summary),
             received_text(e.module_path), e.identifier, (e.flags & vst_script_entry_has_editor) != 0,
             (e.flags & vst_script_entry_own_process_chosen) != 0,
-            (e.flags & vst_script_entry_other_architecture) != 0, (e.flags & vst_script_entry_own_process) != 0};
+            (e.flags & vst_script_entry_other_architecture) != 0, (e.flags & vst_script_entry_own_process) != 0,
+            (e.flags & vst_script_entry_moved_after_crash) != 0};
 }
 
 class entry_receiver final : public vst_script_entry_sink {
@@ -117,7 +120,8 @@ class activity_receiver final : public vst_script_activity_sink {
 public:
     void VST_SCRIPTING_CALL on_instance(const vst_script_activity& a) noexcept override {
         instances.push_back({a.identifier, a.has_key != 0, a.key, text(a.product_name), text(a.module_path),
-                             text(a.call), a.call_ms, a.non_finite_samples, a.late_blocks, a.delay_frames});
+                             text(a.call), a.call_ms, a.non_finite_samples, a.late_blocks, a.delay_frames,
+                             a.restarts});
     }
     std::vector<instance_activity> instances;
 

@@ -30,7 +30,7 @@
 
 #define VST_SCRIPTING_CALL __stdcall
 
-inline constexpr std::uint32_t k_vst_scripting_version = 4;
+inline constexpr std::uint32_t k_vst_scripting_version = 5;
 
 enum vst_script_status : std::int32_t {
     vst_script_ok = 0,
@@ -52,6 +52,9 @@ enum : std::uint32_t {
     vst_script_entry_own_process_chosen = 1u << 1,   // the user chose a process of its own for it
     vst_script_entry_other_architecture = 1u << 2,   // its DLL is of the other architecture: always in its own
     vst_script_entry_own_process = 1u << 3,          // in its own, for either reason or because every plug-in is
+    // Version 5: its own process was chosen for it after it crashed in the
+    // player's, not by the user (with vst_script_entry_own_process_chosen).
+    vst_script_entry_moved_after_crash = 1u << 4,
 };
 
 // One plug-in of the list, as the list file keeps it.
@@ -128,6 +131,8 @@ struct vst_script_activity {
     // The delay it adds to its audio now, in frames: its reported
     // initial delay, 0 while it passes audio through.
     std::uint32_t delay_frames;
+    // Version 5: times its process of its own stopped and was started again.
+    std::uint32_t restarts;
 };
 
 // Receives the plug-in instances, in the order they were made.

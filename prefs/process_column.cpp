@@ -10,13 +10,15 @@
 
 void process_column::load() {
     own_ = own_process_choice().chosen();
+    moved_ = own_process_choice().moved();
+    switched_.clear();
     every_plugin_ = every_plugin_in_own_process_setting().get_state();
     changed_ = false;
     foreign_.clear();
 }
 
 std::string process_column::text(const entry& row) {
-    return process_text({!switchable(row), chosen(row), every_plugin_});
+    return process_text({!switchable(row), chosen(row), every_plugin_, moved(row)});
 }
 
 bool process_column::switchable(const entry& row) {
@@ -25,9 +27,15 @@ bool process_column::switchable(const entry& row) {
     return known->second == k_machine_unknown;
 }
 
-bool process_column::chosen(const entry& row) const {
-    return std::find(own_.begin(), own_.end(), row.identifier) != own_.end();
-}
+namespace {
+
+bool holds(const std::vector<GUID>& set, const GUID& id) { return std::find(set.begin(), set.end(), id) != set.end(); }
+
+}  // namespace
+
+bool process_column::chosen(const entry& row) const { return holds(own_, row.identifier); }
+
+bool process_column::moved(const entry& row) const { return holds(moved_, row.identifier); }
 
 process_column::switch_state process_column::state_of(const std::vector<const entry*>& selected) {
     bool any_own = false, any_player = false, any = false;
@@ -43,7 +51,15 @@ process_column::switch_state process_column::state_of(const std::vector<const en
 
 void process_column::choose(const std::vector<const entry*>& rows, bool own) {
     for (const entry* row : rows) {
-        if (!switchable(*row) || chosen(*row) == own) continue;
+        if (!switchable(*row)) continue;
+        // Switched by hand, a row moved after a crash is the user's choice
+        // from then on, whichever way it went.
+        if (moved(*row)) {
+            moved_.erase(std::remove(moved_.begin(), moved_.end(), row->identifier), moved_.end());
+            changed_ = true;
+        }
+        if (!holds(switched_, row->identifier)) switched_.push_back(row->identifier);
+        if (chosen(*row) == own) continue;
         if (own)
             own_.push_back(row->identifier);
         else
@@ -53,9 +69,15 @@ void process_column::choose(const std::vector<const entry*>& rows, bool own) {
 }
 
 void process_column::apply(const std::vector<const entry*>& rows) {
-    std::vector<GUID> kept;
-    for (const entry* row : rows)
-        if (switchable(*row) && chosen(*row)) kept.push_back(row->identifier);
-    own_process_choice().assign(kept);
+    // The playback thread may have moved a plug-in since load().
+    const std::vector<GUID> moved_since = own_process_choice().moved();
+    std::vector<GUID> kept, kept_moved;
+    for (const entry* row : rows) {
+        if (!switchable(*row)) continue;
+        const bool untouched_move = !holds(switched_, row->identifier) && holds(moved_since, row->identifier);
+        if (chosen(*row) || untouched_move) kept.push_back(row->identifier);
+        if (moved(*row) || untouched_move) kept_moved.push_back(row->identifier);
+    }
+    own_process_choice().assign(kept, kept_moved);
     changed_ = false;
 }

@@ -26,19 +26,27 @@ public:
         off, on, mixed  // what the switchable rows are
     };
     switch_state state_of(const std::vector<const entry*>& selected);
-    // Chooses for the switchable of `rows`.
+    // Chooses for the switchable of `rows`, by hand: a row moved after a
+    // crash is then the user's choice like any other.
     void choose(const std::vector<const entry*>& rows, bool own);
 
     bool changed() const { return changed_; }
     // The choice of the plug-ins in `rows` (those of any other plug-in are
-    // dropped with it) becomes the component's.
+    // dropped with it) becomes the component's. A plug-in the component
+    // moved after a crash while the page was open stays moved, unless the
+    // user switched its row.
     void apply(const std::vector<const entry*>& rows);
 
 private:
     bool switchable(const entry& row);
     bool chosen(const entry& row) const;
+    bool moved(const entry& row) const;
 
     std::vector<GUID> own_;
+    // Of own_, those chosen after a crash and not switched on the page since.
+    std::vector<GUID> moved_;
+    // The rows the user switched since the choice was loaded.
+    std::vector<GUID> switched_;
     bool every_plugin_ = false;
     bool changed_ = false;
     // The architecture of each module path, read once per page content.

@@ -52,6 +52,7 @@ void require(const void* argument, const char* what) {
 std::uint32_t process_flags(const entry& e) {
     std::uint32_t flags = 0;
     if (own_process_choice().own_process(e.identifier)) flags |= vst_script_entry_own_process_chosen;
+    if (own_process_choice().moved_after_crash(e.identifier)) flags |= vst_script_entry_moved_after_crash;
     if (foreign_machine(e) != k_machine_unknown) flags |= vst_script_entry_other_architecture;
     if (flags || every_plugin_in_own_process_setting().get_state()) flags |= vst_script_entry_own_process;
     return flags;
@@ -215,7 +216,7 @@ public:
             for_each_activity([&](const plugin_activity& a) {
                 out.on_instance({a.identifier, a.non_finite_samples, a.keyed ? 1u : 0u, a.key, a.call_ms,
                                  a.product_name.c_str(), a.module_path.c_str(), a.call ? a.call : "", a.late_blocks,
-                                 a.delay_frames});
+                                 a.delay_frames, a.restarts});
             });
         });
     }

@@ -56,6 +56,7 @@ plugin_activity describe(vst& plugin) {
     }
     a.non_finite_samples = plugin.non_finite_samples.load();
     a.late_blocks = plugin.late_blocks.load();
+    a.restarts = plugin.restarts.load(std::memory_order_relaxed);
     a.delay_frames = plugin.usable() ? plugin.reported_delay.load(std::memory_order_relaxed) : 0;
     return a;
 }

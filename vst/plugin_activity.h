@@ -22,6 +22,7 @@ struct plugin_activity {
     std::uint64_t non_finite_samples = 0;
     std::uint64_t late_blocks = 0;
     std::uint32_t delay_frames = 0;  // its reported delay; 0 while it passes audio through
+    std::uint32_t restarts = 0;      // times its process of its own was started again
 };
 
 // The vst's constructor joins, its destructor leaves (after its last call).

@@ -1,7 +1,8 @@
 // Where each plug-in runs, through the orvane tool: `isolate`, `add
 // --isolate`, the "Process" column of `plugins`, the setting "Run every
-// plug-in in its own process", all kept in the profile between runs, and a
-// plug-in that would end the player's process contained in its own.
+// plug-in in its own process", all kept in the profile between runs, a
+// plug-in that would end the player's process contained in its own, and one
+// that crashed in the player's process moved into its own.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -31,10 +32,10 @@ protected:
     std::vector<std::string> processes() {
         const std::string listed = says({L"plugins"});
         std::vector<std::string> out;
-        const std::size_t header = listed.find("Process");
+        const std::size_t header = listed.find("Process"), width = listed.find("Module") - header;
         for (std::size_t at = listed.find('\n'); at != std::string::npos && at + 1 < listed.size();
              at = listed.find('\n', at + 1)) {
-            std::string process = listed.substr(at + 1 + header, 10);
+            std::string process = listed.substr(at + 1 + header, width);
             process.erase(process.find_last_not_of(' ') + 1);
             out.push_back(process);
         }
@@ -103,6 +104,10 @@ TEST_F(ProcessChoiceTool, MisuseIsOneLineAndChangesNothing) {
         {{L"isolate", L"Reverb", L"on"}, 1, "no plug-in \"Reverb\""},
         {{L"--isolate", L"plugins"}, 2, "--isolate goes with add only"},
         {{L"set", L"isolate-all", L"1"}, 1, "the value must be on or off, not \"1\""},
+        {{L"set", L"isolate-after-crash", L"yes"}, 1, "the value must be on or off, not \"yes\""},
+        {{L"set", L"restart"}, 2,
+         "usage: orvane set output-limit|declicker|isolate-all|match-channels|report-delay|restart|"
+         "isolate-after-crash VALUE"},
     };
     for (const auto& c : cases) {
         tool_run r = orvane(c.arguments);
@@ -129,6 +134,97 @@ TEST_F(ProcessChoiceTool, APluginInItsOwnProcessCannotEndThePlayers) {
     // Halved until the plug-in went, untouched from its chunk on.
     EXPECT_EQ(out.samples[0], in.samples[0] * 0.5f);
     EXPECT_EQ(out.samples.back(), in.samples.back());
+}
+
+// The two settings for plug-ins that stop, on until the user turns them off.
+TEST_F(ProcessChoiceTool, TheSettingsForPluginsThatStopAreShownAndSet) {
+    struct {
+        const wchar_t* alias;
+        std::string name;
+    } settings[] = {
+        {L"restart", "Restart plug-ins that stop in their own process"},
+        {L"isolate-after-crash", "Move a plug-in that crashed into its own process"},
+    };
+    for (const auto& c : settings) {
+        SCOPED_TRACE(c.name);
+        const std::string hint = "   (orvane set " + wide_to_utf8(c.alias) + " on|off)\n";
+        EXPECT_NE(says({L"info"}).find("\n  " + c.name + ": on" + hint), std::string::npos);
+        EXPECT_EQ(says({L"set", c.alias, L"off"}), c.name + ": off\n");
+        EXPECT_NE(says({L"info"}).find("\n  " + c.name + ": off" + hint), std::string::npos);
+        EXPECT_EQ(says({L"set", c.alias, L"on"}), c.name + ": on\n");
+        EXPECT_NE(says({L"info"}).find("\n  " + c.name + ": on" + hint), std::string::npos);
+    }
+}
+
+class CrashMoveTool : public ProcessChoiceTool {
+protected:
+    void SetUp() override {
+        write_wav(files.file(L"in.wav"), in);
+        says({L"add", plugin_dll("fault_process")});  // halves audio until its third block divides by zero
+        says({L"chain", L"add", L"Faulty"});
+    }
+    tool_run job() {
+        return orvane({L"--chunk", L"1024", L"process", files.file(L"in.wav"), files.file(L"out.wav")});
+    }
+    // Halved until the plug-in went, untouched from its chunk on.
+    void expect_switched_off_at_the_third_chunk() {
+        const wav_data out = read_wav(files.file(L"out.wav"));
+        ASSERT_EQ(out.samples.size(), in.samples.size());
+        EXPECT_EQ(out.samples[0], in.samples[0] * 0.5f);
+        EXPECT_EQ(out.samples[2 * 2048 - 1], in.samples[2 * 2048 - 1] * 0.5f);
+        EXPECT_EQ(out.samples[2 * 2048], in.samples[2 * 2048]);
+        EXPECT_EQ(out.samples.back(), in.samples.back());
+    }
+
+    const wav_data in{2, 44100, 3, 32, test_signal(8192, 2)};
+    const std::string switched_off =
+        "The VST plug-in \"Faulty\" crashed in processReplacing (division by zero) and has been switched off. Its "
+        "audio passes through unchanged from now on.";
+    const std::string moved = " From its next load it runs in a process of its own.";
+};
+
+TEST_F(CrashMoveTool, APluginThatCrashedInThePlayersProcessRunsInItsOwnFromTheNextJob) {
+    EXPECT_EQ(processes(), std::vector<std::string>{"player"});
+    tool_run r = job();
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_NE(r.err.find(switched_off + moved), std::string::npos) << r.err;
+    expect_switched_off_at_the_third_chunk();
+    EXPECT_EQ(processes(), std::vector<std::string>{"own (after a crash)"});
+
+    // The choice belongs to the plug-in's identity. A DLL of the same
+    // identity that ends its whole process at that block instead would take
+    // the tool down with it in the player's process.
+    write_list_file(profile.file(L"vst_entries.bin"), {{wide_to_utf8(plugin_dll("fault_exit")), "Faulty",
+                                                        identifier_text(0x4F466C74), "Orvane Labs", "2/2", true}});
+    EXPECT_EQ(processes(), std::vector<std::string>{"own (after a crash)"});
+    const auto before = folder_contents(profile.path());
+    r = job();
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_NE(r.err.find("The VST plug-in \"Faulty\" crashed in processReplacing (its process ended) and has been "
+                         "switched off. Its audio passes through unchanged from now on."),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find(moved), std::string::npos) << r.err;
+    expect_switched_off_at_the_third_chunk();
+    EXPECT_EQ(folder_contents(profile.path()), before);  // nothing new to keep
+
+    // A choice by hand is the user's, like any other.
+    EXPECT_EQ(says({L"isolate", L"Faulty", L"on"}), "Faulty runs in a process of its own from its next load.\n");
+    EXPECT_EQ(processes(), std::vector<std::string>{"own"});
+    EXPECT_EQ(says({L"isolate", L"Faulty", L"off"}), "Faulty runs in the player's process from its next load.\n");
+    EXPECT_EQ(processes(), std::vector<std::string>{"player"});
+}
+
+TEST_F(CrashMoveTool, WithTheSettingOffACrashedPluginStaysInThePlayersProcess) {
+    says({L"set", L"isolate-after-crash", L"off"});
+    const auto before = folder_contents(profile.path());
+    tool_run r = job();
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_NE(r.err.find(switched_off), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find(moved), std::string::npos) << r.err;
+    expect_switched_off_at_the_third_chunk();
+    EXPECT_EQ(processes(), std::vector<std::string>{"player"});
+    EXPECT_EQ(folder_contents(profile.path()), before);
 }
 
 }  // namespace

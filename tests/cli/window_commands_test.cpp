@@ -93,7 +93,7 @@ TEST_F(OrvaneWindows, EditOfAPluginThatCrashesInItsEditorReportsTheCrashAndSaves
         EXPECT_EQ(r.exit_code, 1) << c.dll;
         EXPECT_EQ(r.err, std::string("orvane: error: The VST plug-in \"Faulty\" crashed in ") + c.call +
                              " (access violation) and has been switched off. Its audio passes through unchanged from "
-                             "now on.\n")
+                             "now on. From its next load it runs in a process of its own.\n")
             << c.dll;
         EXPECT_EQ(r.out, "") << c.dll;
         EXPECT_EQ(read_file_bytes(faulty.file(L"velmora-state.bin")), before) << c.dll;

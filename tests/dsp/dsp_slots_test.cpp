@@ -230,6 +230,8 @@ TEST_F(DspSlots, PlaybackThreadRunsTheChain) {
 
 // A plug-in that crashes in two positions of the chain, and one whose
 // samples are no numbers: each is told once, and the two crashes apart.
+// The first crash moves the plug-in into a process of its own for its next
+// load; the second finds it moved.
 TEST_F(DspSlots, MessagesSayWhichChainPositionWhenTwoUseOnePlugin) {
     constexpr unsigned k_faulty_id = 0x4F466C74, k_misbehaving_id = 0x4F4D6973;
     dsp_chain_config_impl chain;
@@ -256,17 +258,18 @@ TEST_F(DspSlots, MessagesSayWhichChainPositionWhenTwoUseOnePlugin) {
     };
     play(*host, cb);
     host->pump();
-    const auto crashed = [](const std::string& position) {
+    const auto crashed = [](const std::string& position, bool moved) {
         return popup_record{"The VST plug-in \"Faulty\" (chain position " + position +
                                 ") crashed in processReplacing (division by zero) and has been switched off. "
-                                "Its audio passes through unchanged from now on.",
+                                "Its audio passes through unchanged from now on." +
+                                std::string(moved ? " From its next load it runs in a process of its own." : ""),
                             "Error", popup_message::icon_error};
     };
     const popup_record not_finite{"The VST plug-in \"Misbehaving\" put out samples that are not numbers or are "
                                   "infinite. They are replaced with silence, so that they cannot silence the rest "
                                   "of the playback.",
                                   "Error", popup_message::icon_error};
-    EXPECT_EQ(host->popups().messages(), (std::vector<popup_record>{not_finite, crashed("1"), crashed("3")}));
+    EXPECT_EQ(host->popups().messages(), (std::vector<popup_record>{not_finite, crashed("1", true), crashed("3", false)}));
     EXPECT_EQ(non_finite_out, 0u);
 }
 

@@ -111,13 +111,36 @@ INSTANTIATE_TEST_SUITE_P(TestPlugins, MutationLoop, ::testing::Values("gain", "c
 // first record cut short. An integer takes the first 8 bytes of a body of
 // at least 8, unclipped; the checkbox one byte of 0 or 1 in a body of
 // exactly one; the choice a count and exactly that many identifiers, the
-// first of each kind.
+// first of each kind, and the marks of those moved after a crash likewise,
+// of which only the chosen count.
 struct expected_settings {
     std::uint64_t limit = 6;
     std::uint64_t declick = 4;
     bool every_plugin = false;
     std::vector<GUID> own;
+    std::vector<GUID> marked;
+    std::vector<GUID> moved() const {
+        std::vector<GUID> out;
+        for (const GUID& g : marked)
+            if (std::find(own.begin(), own.end(), g) != own.end()) out.push_back(g);
+        return out;
+    }
 };
+
+// A record of identifiers, if it is whole.
+bool read_identifiers(const unsigned char* body, std::uint32_t size, std::vector<GUID>& out) {
+    std::uint32_t count = 0;
+    if (size < 4) return false;
+    std::memcpy(&count, body, 4);
+    if (std::uint64_t{count} * 16 + 4 != size) return false;
+    out.clear();
+    for (std::uint32_t i = 0; i < count && out.size() < 1024; ++i) {
+        GUID g;
+        std::memcpy(&g, body + 4 + 16 * i, 16);
+        if (std::find(out.begin(), out.end(), g) == out.end()) out.push_back(g);
+    }
+    return true;
+}
 
 expected_settings expected_from(const std::vector<unsigned char>& config) {
     static const unsigned char limit_id[16] = {0x78, 0x52, 0x84, 0x0B, 0xEA, 0x89, 0xFC, 0x46,
@@ -140,17 +163,8 @@ expected_settings expected_from(const std::vector<unsigned char>& config) {
         }
         if (std::memcmp(id, &k_every_plugin_record, 16) == 0 && size == 1 && config[at] <= 1)
             e.every_plugin = config[at] == 1;
-        const bool choice = std::memcmp(id, &k_process_choice_record, 16) == 0 && size >= 4;
-        std::uint32_t count = 0;
-        if (choice) std::memcpy(&count, &config[at], 4);
-        if (choice && std::uint64_t{count} * 16 + 4 == size) {
-            e.own.clear();
-            for (std::uint32_t i = 0; i < count && e.own.size() < 1024; ++i) {
-                GUID g;
-                std::memcpy(&g, &config[at + 4 + 16 * i], 16);
-                if (std::find(e.own.begin(), e.own.end(), g) == e.own.end()) e.own.push_back(g);
-            }
-        }
+        if (std::memcmp(id, &k_process_choice_record, 16) == 0) read_identifiers(&config[at], size, e.own);
+        if (std::memcmp(id, &k_moved_after_crash_record, 16) == 0) read_identifiers(&config[at], size, e.marked);
         at += size;
     }
     return e;
@@ -160,7 +174,7 @@ TEST(ConfigurationMutationLoop, SettingsTakeExactlyTheCompleteRecords) {
     settings_restorer keep_settings;
     std::vector<unsigned char> seed = settings_configuration(12, 300);
     const std::vector<unsigned char> choice =
-        process_configuration({plugin_guid(0x41), plugin_guid(0x42), plugin_guid(0x41)}, true);
+        process_configuration({plugin_guid(0x41), plugin_guid(0x42), plugin_guid(0x41)}, true, {plugin_guid(0x42)});
     seed.insert(seed.end(), choice.begin(), choice.end());
     mutator m(0xC0F16);
     for (int round = 0; round < rounds(); ++round) {
@@ -183,10 +197,12 @@ TEST(ConfigurationMutationLoop, SettingsTakeExactlyTheCompleteRecords) {
         EXPECT_EQ(declicker_size_setting().get_value(), e.declick) << "round " << round;
         EXPECT_EQ(every_plugin_in_own_process_setting().get_state(), e.every_plugin) << "round " << round;
         EXPECT_EQ(own_process_choice().chosen(), e.own) << "round " << round;
-        // Two integers, the choice, three checkboxes, and the empty record
-        // of what folder scans remember.
-        EXPECT_EQ(h.save_configuration().size(),
-                  2u * (16 + 4 + 8) + (16 + 4 + 4 + 16 * e.own.size()) + 3u * (16 + 4 + 1) + (16 + 4 + 8))
+        EXPECT_EQ(own_process_choice().moved(), e.moved()) << "round " << round;
+        // Two integers, the choice and its marks, five checkboxes, and the
+        // empty record of what folder scans remember.
+        EXPECT_EQ(h.save_configuration().size(), 2u * (16 + 4 + 8) + (16 + 4 + 4 + 16 * e.own.size()) +
+                                                     (16 + 4 + 4 + 16 * e.moved().size()) + 5u * (16 + 4 + 1) +
+                                                     (16 + 4 + 8))
             << "round " << round;
     }
 }

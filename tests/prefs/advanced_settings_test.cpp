@@ -1,4 +1,5 @@
-// The two advanced settings: parsing, clipping and the stored form.
+// The advanced settings: names, defaults, parsing, clipping and the stored
+// form.
 #include <gtest/gtest.h>
 
 #include "../../host/string_base.h"
@@ -68,22 +69,29 @@ TEST_F(AdvancedSettings, NamesDefaultsAndFlags) {
     }
 }
 
-// The checkboxes: off unless the user turns them on. "Run every plug-in in
-// its own process", "Match plug-in channels to the stream" and "Report
-// plug-in delay to the player".
-TEST_F(AdvancedSettings, CheckboxesAreOffByDefault) {
+// The checkboxes. Those that change what the player sees are off unless
+// the user turns them on: "Run every plug-in in its own process", "Match
+// plug-in channels to the stream" and "Report plug-in delay to the player".
+// Those that keep a plug-in that stopped from costing the user its effect
+// are on.
+TEST_F(AdvancedSettings, CheckboxesAndTheirDefaults) {
     const GUID branch_guid = {0xED53CCA9, 0x658F, 0x421F, {0x83, 0x93, 0xD3, 0x62, 0xCE, 0xB5, 0x52, 0x0B}};
     struct row {
         advconfig_entry_checkbox_impl& setting;
         const char* name;
         GUID guid;
+        bool on;
     } rows[] = {
         {every_plugin_in_own_process_setting(), "Run every plug-in in its own process",
-         {0x85CE8811, 0xC1F5, 0x4461, {0x96, 0x70, 0xF7, 0x7D, 0x86, 0xAE, 0x2B, 0x6D}}},
+         {0x85CE8811, 0xC1F5, 0x4461, {0x96, 0x70, 0xF7, 0x7D, 0x86, 0xAE, 0x2B, 0x6D}}, false},
         {match_channels_setting(), "Match plug-in channels to the stream",
-         {0xF3ADE0D4, 0x5BF5, 0x4CB0, {0x9C, 0x2A, 0x71, 0x4F, 0x38, 0x0E, 0xCE, 0x8F}}},
+         {0xF3ADE0D4, 0x5BF5, 0x4CB0, {0x9C, 0x2A, 0x71, 0x4F, 0x38, 0x0E, 0xCE, 0x8F}}, false},
         {report_delay_setting(), "Report plug-in delay to the player",
-         {0x99FB442E, 0xB065, 0x4298, {0x9B, 0x5D, 0x30, 0x88, 0xF5, 0xD2, 0xC0, 0x01}}},
+         {0x99FB442E, 0xB065, 0x4298, {0x9B, 0x5D, 0x30, 0x88, 0xF5, 0xD2, 0xC0, 0x01}}, false},
+        {restart_plugins_setting(), "Restart plug-ins that stop in their own process",
+         {0xF1EDE3B9, 0x835A, 0x417E, {0x87, 0xFB, 0xBD, 0x87, 0xCB, 0x5D, 0xAA, 0x15}}, true},
+        {isolate_after_crash_setting(), "Move a plug-in that crashed into its own process",
+         {0x7F1CE303, 0x1C5B, 0x48E0, {0x8A, 0xD9, 0x1E, 0xC1, 0xF3, 0x27, 0xBB, 0xFB}}, true},
     };
     for (const row& r : rows) {
         SCOPED_TRACE(r.name);
@@ -94,13 +102,13 @@ TEST_F(AdvancedSettings, CheckboxesAreOffByDefault) {
         EXPECT_EQ(box.get_guid(), r.guid);
         EXPECT_EQ(box.get_parent(), branch_guid);
         EXPECT_EQ(box.get_sort_priority(), 0.0);
-        EXPECT_FALSE(box.get_state());
-        EXPECT_FALSE(box.get_default_state());
+        EXPECT_EQ(box.get_state(), r.on);
+        EXPECT_EQ(box.get_default_state(), r.on);
         EXPECT_EQ(box.get_preferences_flags(), 0u);
-        box.set_state(true);
-        EXPECT_TRUE(box.get_state());
+        box.set_state(!r.on);
+        EXPECT_EQ(box.get_state(), !r.on);
         box.reset();
-        EXPECT_FALSE(box.get_state());
+        EXPECT_EQ(box.get_state(), r.on);
 
         // The host tells the kinds of entries apart by what they answer.
         service_base* out = nullptr;

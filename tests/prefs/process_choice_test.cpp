@@ -1,16 +1,19 @@
 // Where each plug-in runs: the stored form of the set of plug-ins chosen to
-// run in a process of their own, its bounds, the setting over it, and what
-// a plug-in loaded afterwards does with both.
+// run in a process of their own, its bounds, the setting over it, what a
+// plug-in loaded afterwards does with both, and the mark of a plug-in moved
+// there after a crash.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <stdexcept>
 #include <thread>
 
 #include "../../Helpers/utf.h"
 #include "../../prefs/advanced_settings.h"
 #include "../../prefs/process_choice.h"
+#include "../../prefs/process_column.h"
 #include "../../shell/identifier_set_format.h"
 #include "../../vst/pe_machine.h"
 #include "../../vst/vst.h"
@@ -144,6 +147,7 @@ TEST_F(ProcessChoice, NoMorePluginsThanTheBound) {
     EXPECT_FALSE(choice.choose(plugin_guid(5000), true));
     EXPECT_FALSE(choice.own_process(plugin_guid(5000)));
     EXPECT_TRUE(choice.choose(plugin_guid(1), true));  // already chosen
+    EXPECT_FALSE(choice.choose_after_crash(plugin_guid(5000)));
     EXPECT_TRUE(choice.choose(plugin_guid(1), false));
     EXPECT_TRUE(choice.choose(plugin_guid(5000), true));
     EXPECT_TRUE(choice.own_process(plugin_guid(5000)));
@@ -200,6 +204,115 @@ TEST_F(ProcessChoice, TheSettingAndTheChoiceDecideWhereAPluginRuns) {
         ASSERT_TRUE(v.loaded) << v.diagnosis;
         EXPECT_EQ(v.isolated(), own || foreign) << own;
     }
+}
+
+// The marks have a record of their own, of the same form.
+const GUID k_moved_record = {0x2B2F17FE, 0x34F0, 0x4060, {0x98, 0xFA, 0xEE, 0xB0, 0xC0, 0xB0, 0x4D, 0x7C}};
+
+bytes stored(cfg_var_writer& variable) {
+    stream_writer_buffer_simple out;
+    abort_callback_dummy abort;
+    variable.write_raw(out, abort);
+    return out.data;
+}
+
+TEST_F(ProcessChoice, MovesAfterACrashAreARecordOfTheirOwnThatNoDamageSpreadsFrom) {
+    process_choice& choice = own_process_choice();
+    cfg_var_reader& marks_in = reader_of(k_moved_record);
+    cfg_var_writer* marks_out = cfg_var_writer::head;
+    while (marks_out && marks_out->guid != k_moved_record) marks_out = marks_out->next;
+    ASSERT_NE(marks_out, nullptr);
+
+    choice.assign(guids({a}));
+    EXPECT_TRUE(choice.choose_after_crash(guid_of(b)));
+    EXPECT_FALSE(choice.choose_after_crash(guid_of(a)));  // chosen by hand
+    EXPECT_FALSE(choice.choose_after_crash(guid_of(b)));  // moved already
+    EXPECT_EQ(choice.chosen(), guids({a, b}));
+    EXPECT_EQ(choice.moved(), guids({b}));
+    EXPECT_FALSE(choice.moved_after_crash(guid_of(a)));
+    EXPECT_TRUE(choice.moved_after_crash(guid_of(b)));
+    EXPECT_EQ(stored(choice), body(2, {a, b}));
+    EXPECT_EQ(stored(*marks_out), body(1, {b}));
+
+    bytes cut = body(1, {c});
+    cut.pop_back();
+    for (const bytes& damaged : {body(2, {c}), cut, bytes{1, 0, 0}, bytes{}}) {
+        read(marks_in, damaged);
+        EXPECT_EQ(choice.moved(), guids({b})) << damaged.size() << " bytes";
+        EXPECT_EQ(choice.chosen(), guids({a, b})) << damaged.size() << " bytes";
+    }
+    read(choice, body(3, {c}));
+    EXPECT_EQ(choice.chosen(), guids({a, b}));
+    EXPECT_EQ(choice.moved(), guids({b}));
+
+    // Read in either order, the marks count only for plug-ins chosen, and
+    // only those are stored.
+    read(marks_in, body(2, {c, a}));
+    EXPECT_EQ(choice.moved(), guids({a}));
+    EXPECT_FALSE(choice.moved_after_crash(guid_of(c)));
+    EXPECT_EQ(stored(*marks_out), body(1, {a}));
+    read(choice, body(2, {a, c}));
+    EXPECT_EQ(choice.moved(), guids({c, a}));
+    EXPECT_EQ(stored(*marks_out), body(2, {c, a}));
+}
+
+// However the user chooses, the choice is then the user's.
+TEST_F(ProcessChoice, AnyChoiceByHandTakesTheMarkAway) {
+    process_choice& choice = own_process_choice();
+    const GUID moved = guid_of(a), other = guid_of(b);
+    struct {
+        const char* how;
+        std::function<void()> choose;
+        bool own;
+    } cases[] = {
+        {"switched back to the player's", [&] { choice.choose(moved, false); }, false},
+        {"chosen by hand", [&] { choice.choose(moved, true); }, true},
+        {"applied by the page as chosen", [&] { choice.assign({other, moved}); }, true},
+        {"applied by the page as not chosen", [&] { choice.assign({other}); }, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        choice.assign({other});
+        ASSERT_TRUE(choice.choose_after_crash(moved));
+        ASSERT_TRUE(choice.moved_after_crash(moved));
+        c.choose();
+        EXPECT_EQ(choice.own_process(moved), c.own);
+        EXPECT_FALSE(choice.moved_after_crash(moved));
+        EXPECT_TRUE(choice.moved().empty());
+        EXPECT_TRUE(choice.own_process(other));
+        // Only a plug-in in the player's process can be moved again.
+        EXPECT_EQ(choice.choose_after_crash(moved), !c.own);
+    }
+}
+
+// The page edits a copy of the choice loaded when it opened; a plug-in that
+// crashes meanwhile is moved all the same.
+TEST_F(ProcessChoice, ThePageKeepsAMoveMadeWhileItWasOpenUnlessTheUserSwitchedItsRow) {
+    entry untouched("C:\\fx\\untouched.dll"), switched("C:\\fx\\switched.dll"), other("C:\\fx\\other.dll");
+    untouched.identifier = guid_of(a);
+    switched.identifier = guid_of(b);
+    other.identifier = guid_of(c);
+    own_process_choice().assign({});
+    process_column page;
+    page.load();
+    const std::vector<const entry*> rows{&untouched, &switched, &other};
+    page.choose({&switched}, true);
+    page.choose({&switched}, false);
+    EXPECT_TRUE(own_process_choice().choose_after_crash(untouched.identifier));
+    EXPECT_TRUE(own_process_choice().choose_after_crash(switched.identifier));
+    page.apply(rows);
+    EXPECT_EQ(own_process_choice().chosen(), guids({a}));
+    EXPECT_EQ(own_process_choice().moved(), guids({a}));
+
+    // Loaded with the move, the page shows it until its row is switched.
+    page.load();
+    EXPECT_EQ(page.text(untouched), "own (after a crash)");
+    page.choose({&untouched, &other}, true);
+    EXPECT_EQ(page.text(untouched), "own");
+    EXPECT_EQ(page.text(other), "own");
+    page.apply(rows);
+    EXPECT_EQ(own_process_choice().chosen(), guids({a, c}));
+    EXPECT_TRUE(own_process_choice().moved().empty());
 }
 
 // The playback thread asks while the preferences page applies a choice.

@@ -1,7 +1,7 @@
 // Where each plug-in runs, on the "VST plug-ins" page of the component
-// loaded from its DLL: the "Process" column, the switch over the selected
-// rows, apply and reset, and the check of a plug-in that is added, made in
-// a process of its own.
+// loaded from its DLL: the "Process" column (a plug-in moved there after a
+// crash too), the switch over the selected rows, apply and reset, and the
+// check of a plug-in that is added, made in a process of its own.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -106,6 +106,38 @@ TEST_F(ProcessColumn, AChoiceIsAppliedWithThePageAndResetTakesItBack) {
     driver->click(k_switch);
     instance.reset();
     EXPECT_EQ(kept_choice(), process_choice_body({guid_of(0)}));
+}
+
+// A plug-in moved into its own process after a crash, until the user
+// switches its row: from then on it is the user's choice like any other.
+TEST_F(ProcessColumn, AMoveAfterACrashShowsUntilItsRowIsSwitched) {
+    rows = numbered(3);
+    open(rows, false, process_configuration({guid_of(0), guid_of(1)}, false, {guid_of(1)}));
+    EXPECT_EQ(processes(), (std::vector<std::string>{"own", "own (after a crash)", "player"}));
+    const auto kept_marks = [&] {
+        return configuration_records(host->save_configuration()).at(k_moved_after_crash_record);
+    };
+    EXPECT_EQ(kept_marks(), process_choice_body({guid_of(1)}));
+
+    driver->select({1});
+    EXPECT_EQ(switch_check(), BST_CHECKED);
+    driver->click(k_switch);
+    EXPECT_EQ(processes(), (std::vector<std::string>{"own", "player", "player"}));
+    driver->click(k_switch);
+    EXPECT_EQ(processes(), (std::vector<std::string>{"own", "own", "player"}));
+    EXPECT_EQ(instance->get_state(), k_choice_changed);
+    instance->reset();
+    EXPECT_EQ(processes(), (std::vector<std::string>{"own", "own (after a crash)", "player"}));
+
+    // Switched on together with a row in the player's process: both are the
+    // user's choice now.
+    driver->select({1, 2});
+    EXPECT_EQ(switch_check(), BST_INDETERMINATE);
+    driver->click(k_switch);
+    EXPECT_EQ(processes(), (std::vector<std::string>{"own", "own", "own"}));
+    instance->apply();
+    EXPECT_EQ(kept_choice(), process_choice_body({guid_of(0), guid_of(1), guid_of(2)}));
+    EXPECT_EQ(kept_marks(), process_choice_body({}));
 }
 
 // A plug-in that hangs or crashes while it loads costs the page a message.

@@ -17,6 +17,8 @@ namespace {
 
 const GUID k_output_limit = {0x0B845278, 0x89EA, 0x46FC, {0xBE, 0x6F, 0x6D, 0x11, 0x1F, 0xFE, 0x94, 0x8C}};
 const GUID k_declicker = {0xF0048EF8, 0x9EF0, 0x4D7E, {0xA2, 0x4C, 0x55, 0x63, 0xE0, 0xFF, 0xA0, 0x9E}};
+const GUID k_restart = {0xF1EDE3B9, 0x835A, 0x417E, {0x87, 0xFB, 0xBD, 0x87, 0xCB, 0x5D, 0xAA, 0x15}};
+const GUID k_isolate_after_crash = {0x7F1CE303, 0x1C5B, 0x48E0, {0x8A, 0xD9, 0x1E, 0xC1, 0xF3, 0x27, 0xBB, 0xFB}};
 
 class Component : public ::testing::Test {
 protected:
@@ -94,7 +96,7 @@ TEST_F(Component, NoListMeansNoEffectsButFixedServices) {
     EXPECT_TRUE(effect_names().empty());
     EXPECT_EQ(host->services<componentversion>().size(), 1u);
     EXPECT_EQ(host->services<component_installation_validator>().size(), 1u);
-    EXPECT_EQ(host->services<advconfig_entry>().size(), 6u);
+    EXPECT_EQ(host->services<advconfig_entry>().size(), 8u);
 }
 
 TEST_F(Component, OneSlotPerEntryUpToTwenty) {
@@ -149,13 +151,16 @@ TEST_F(Component, ConfigurationRoundTrip) {
     setting("Declicker size")->set_state("300", 3);
     std::vector<unsigned char> saved = host->save_configuration();
     const auto records = configuration_records(saved);
-    ASSERT_EQ(records.size(), 7u);
+    ASSERT_EQ(records.size(), 10u);
     EXPECT_EQ(records.at(k_output_limit), (std::vector<unsigned char>{12, 0, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(records.at(k_declicker), (std::vector<unsigned char>{0x2C, 1, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(records.at(k_process_choice_record), (std::vector<unsigned char>{0, 0, 0, 0}));
     EXPECT_EQ(records.at(k_every_plugin_record), std::vector<unsigned char>{0});
     EXPECT_EQ(records.at(k_match_channels_record), std::vector<unsigned char>{0});
     EXPECT_EQ(records.at(k_report_delay_record), std::vector<unsigned char>{0});
+    EXPECT_EQ(records.at(k_restart), std::vector<unsigned char>{1});
+    EXPECT_EQ(records.at(k_isolate_after_crash), std::vector<unsigned char>{1});
+    EXPECT_EQ(records.at(k_moved_after_crash_record), (std::vector<unsigned char>{0, 0, 0, 0}));
     // Format 1, no file remembered yet.
     EXPECT_EQ(records.at(k_scan_memory_record), (std::vector<unsigned char>{1, 0, 0, 0, 0, 0, 0, 0}));
     host.reset();

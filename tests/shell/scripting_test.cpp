@@ -230,6 +230,31 @@ TEST_F(Scripting, WhereEachPluginRunsIsChosenPerEntry) {
     expect_no_message_box();
 }
 
+// A plug-in moved into its own process after a crash says so (version 5),
+// until the user chooses for it.
+TEST_F(Scripting, AMoveAfterACrashIsFlaggedUntilTheUserChooses) {
+    start({plugin_record("gain", k_gain_id, "Orvane Gain"), {"C:\\nowhere\\gone.dll", "Gone", identifier_text(7)}},
+          process_configuration({plugin_guid(k_gain_id), plugin_guid(7)}, false, {plugin_guid(k_gain_id)}));
+    scripting = host->service<vst_scripting>();
+    struct : vst_script_entry_sink {
+        void VST_SCRIPTING_CALL on_entry(std::uint32_t, const vst_script_entry& e) noexcept override {
+            flags.push_back(e.flags & ~vst_script_entry_has_editor);
+        }
+        std::vector<std::uint32_t> flags;
+    } listed, changed, listed_after;
+    text_receiver error;
+    const std::uint32_t own = vst_script_entry_own_process_chosen | vst_script_entry_own_process;
+    ASSERT_EQ(scripting->list(listed, error), vst_script_ok) << error.text;
+    EXPECT_EQ(listed.flags, (std::vector<std::uint32_t>{own | vst_script_entry_moved_after_crash, own}));
+
+    ASSERT_EQ(scripting->set_own_process(0, plugin_guid(k_gain_id), 1, changed, error), vst_script_ok) << error.text;
+    EXPECT_EQ(changed.flags, std::vector<std::uint32_t>{own});
+    ASSERT_EQ(scripting->list(listed_after, error), vst_script_ok) << error.text;
+    EXPECT_EQ(listed_after.flags, (std::vector<std::uint32_t>{own, own}));
+    EXPECT_EQ(configuration_records(host->save_configuration()).at(k_moved_after_crash_record), process_choice_body({}));
+    stop();
+}
+
 // An add that asks for a process of its own checks the plug-in there, and
 // a remove takes the choice with the plug-in.
 TEST_F(Scripting, AddInAProcessOfItsOwnAndRemoveTakesTheChoiceAlong) {
@@ -409,6 +434,7 @@ TEST_F(Scripting, ActivityNamesEveryInstanceAndTheCallThatHasNotReturned) {
         EXPECT_EQ(idle.instances[i].identifier, plugin_guid(k_gain_id));
         EXPECT_TRUE(idle.instances[i].has_key);
         EXPECT_EQ(idle.instances[i].call, "");
+        EXPECT_EQ(idle.instances[i].restarts, 0u);  // in the player's process: never started again
     }
     EXPECT_EQ(idle.instances[0].key, 7u);
     EXPECT_EQ(idle.instances[1].key, 9u);

@@ -27,6 +27,7 @@ const GUID k_process_choice_record = {0xFEC163D3, 0x2020, 0x4CD6, {0x89, 0xE7, 0
 const GUID k_every_plugin_record = {0x85CE8811, 0xC1F5, 0x4461, {0x96, 0x70, 0xF7, 0x7D, 0x86, 0xAE, 0x2B, 0x6D}};
 const GUID k_match_channels_record = {0xF3ADE0D4, 0x5BF5, 0x4CB0, {0x9C, 0x2A, 0x71, 0x4F, 0x38, 0x0E, 0xCE, 0x8F}};
 const GUID k_report_delay_record = {0x99FB442E, 0xB065, 0x4298, {0x9B, 0x5D, 0x30, 0x88, 0xF5, 0xD2, 0xC0, 0x01}};
+const GUID k_moved_after_crash_record = {0x2B2F17FE, 0x34F0, 0x4060, {0x98, 0xFA, 0xEE, 0xB0, 0xC0, 0xB0, 0x4D, 0x7C}};
 const GUID k_scan_memory_record = {0xD2FB3A4A, 0x0AFD, 0x4674, {0xB5, 0x04, 0x03, 0xF6, 0xB8, 0xBA, 0x1E, 0xD6}};
 
 std::vector<unsigned char> process_choice_body(const std::vector<GUID>& own) {
@@ -40,10 +41,12 @@ std::vector<unsigned char> process_choice_body(const std::vector<GUID>& own) {
     return body;
 }
 
-std::vector<unsigned char> process_configuration(const std::vector<GUID>& own, bool every_plugin) {
+std::vector<unsigned char> process_configuration(const std::vector<GUID>& own, bool every_plugin,
+                                                 const std::vector<GUID>& moved_after_crash) {
     std::vector<unsigned char> out;
     put_body(out, k_process_choice_record, process_choice_body(own));
     put_body(out, k_every_plugin_record, {static_cast<unsigned char>(every_plugin ? 1 : 0)});
+    put_body(out, k_moved_after_crash_record, process_choice_body(moved_after_crash));
     return out;
 }
 

@@ -26,12 +26,17 @@ extern const GUID k_every_plugin_record;
 // delay to the player" (one byte each).
 extern const GUID k_match_channels_record;
 extern const GUID k_report_delay_record;
-// The body of the first record: the count, then the identifiers.
+// Which of the chosen plug-ins were moved there after a crash: a record of
+// the same form.
+extern const GUID k_moved_after_crash_record;
+// The body of the first record (and of that one): the count, then the
+// identifiers.
 std::vector<unsigned char> process_choice_body(const std::vector<GUID>& own);
 // The record of the files a folder scan remembers.
 extern const GUID k_scan_memory_record;
-// Both records, as the component would store them.
-std::vector<unsigned char> process_configuration(const std::vector<GUID>& own, bool every_plugin);
+// The records of where plug-ins run, as the component would store them.
+std::vector<unsigned char> process_configuration(const std::vector<GUID>& own, bool every_plugin,
+                                                 const std::vector<GUID>& moved_after_crash = {});
 
 struct guid_less {
     bool operator()(const GUID& a, const GUID& b) const { return std::memcmp(&a, &b, sizeof a) < 0; }

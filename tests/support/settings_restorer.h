@@ -18,14 +18,19 @@ public:
           every_plugin_(every_plugin_in_own_process_setting().get_state()),
           match_channels_(match_channels_setting().get_state()),
           report_delay_(report_delay_setting().get_state()),
-          chosen_(own_process_choice().chosen()) {}
+          restart_(restart_plugins_setting().get_state()),
+          isolate_after_crash_(isolate_after_crash_setting().get_state()),
+          chosen_(own_process_choice().chosen()),
+          moved_(own_process_choice().moved()) {}
     ~settings_restorer() {
         output_number_limit_setting().set_state(limit_.c_str(), limit_.size());
         declicker_size_setting().set_state(declick_.c_str(), declick_.size());
         every_plugin_in_own_process_setting().set_state(every_plugin_);
         match_channels_setting().set_state(match_channels_);
         report_delay_setting().set_state(report_delay_);
-        own_process_choice().assign(chosen_);
+        restart_plugins_setting().set_state(restart_);
+        isolate_after_crash_setting().set_state(isolate_after_crash_);
+        own_process_choice().assign(chosen_, moved_);
     }
     settings_restorer(const settings_restorer&) = delete;
     settings_restorer& operator=(const settings_restorer&) = delete;
@@ -41,5 +46,8 @@ private:
     bool every_plugin_;
     bool match_channels_;
     bool report_delay_;
+    bool restart_;
+    bool isolate_after_crash_;
     std::vector<GUID> chosen_;
+    std::vector<GUID> moved_;
 };

@@ -25,9 +25,11 @@ constexpr unsigned k_faulty_id = 0x4F466C74;
 // Its settings: the key and its two parameters, 0.25 and 0.75.
 dsp_preset_impl faulty_settings() { return with_parameters(plugin_guid(k_faulty_id), 40001, {0.25f, 0.75f}); }
 
+// It ran in the player's process: from its next load it runs in its own.
 popup_record crashed_in(const std::string& call, const std::string& kind = "access violation") {
     return {"The VST plug-in \"Faulty\" crashed in " + call + " (" + kind +
-                ") and has been switched off. Its audio passes through unchanged from now on.",
+                ") and has been switched off. Its audio passes through unchanged from now on. From its next load "
+                "it runs in a process of its own.",
             "Error", popup_message::icon_error};
 }
 

@@ -278,7 +278,8 @@ TEST_F(EditorWindow, APluginThatCrashesInItsEditorLosesNoSettings) {
     host->pump();
     EXPECT_EQ(host->popups().messages(),
               (std::vector<popup_record>{{"The VST plug-in \"Faulty\" crashed in effEditOpen (access violation) and "
-                                          "has been switched off. Its audio passes through unchanged from now on.",
+                                          "has been switched off. Its audio passes through unchanged from now on. "
+                                          "From its next load it runs in a process of its own.",
                                           "Error", popup_message::icon_error}}));
 }
 

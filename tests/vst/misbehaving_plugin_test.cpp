@@ -17,6 +17,7 @@
 #include "../support/linked_host.h"
 #include "../support/loaded_plugin.h"
 #include "../support/plugin_hooks.h"
+#include "../support/settings_restorer.h"
 #include "../support/signals.h"
 #include "../support/test_paths.h"
 #include "../support/window_probe.h"
@@ -72,12 +73,15 @@ public:
 
 class MisbehavingPlugins : public ::testing::Test {
 protected:
+    // What is contained here is the point, not where a plug-in runs next.
+    MisbehavingPlugins() { isolate_after_crash_setting().set_state(false); }
     std::vector<popup_record> popups() {
         host->pump();
         return host->popups().messages();
     }
     static bool process(vst& v, audio_chunk& c) { return process_chunk(v, c); }
 
+    settings_restorer keep_settings;
     linked_host host;
 };
 

@@ -1,32 +1,42 @@
 // A plug-in that faults inside a call is switched off, never called again,
 // its audio passes through from the fault on, the user is told once, and
-// the process goes on.
+// the process goes on. One that faulted in the player's process runs in a
+// process of its own from its next load.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <functional>
 #include <thread>
 
+#include "../../prefs/advanced_settings.h"
+#include "../../prefs/process_choice.h"
 #include "../../shell/identifier_text.h"
 #include "../../vst/audio_processing.h"
+#include "../../vst/pe_machine.h"
 #include "../../vst/preset_state.h"
 #include "../../vst/vst.h"
 #include "../support/linked_host.h"
 #include "../support/loaded_plugin.h"
 #include "../support/plugin_hooks.h"
 #include "../support/plugin_places.h"
+#include "../support/settings_restorer.h"
 #include "../support/signals.h"
 
 namespace {
+
+const char k_moved[] = " From its next load it runs in a process of its own.";
 
 std::string switched_off(const char* call, const char* kind) {
     return std::string("The VST plug-in \"Faulty\" crashed in ") + call + " (" + kind +
            ") and has been switched off. Its audio passes through unchanged from now on.";
 }
 
+// Every faulty DLL is the same plug-in to the choice of a process.
+const GUID k_faulty = identifier_from_unique_id(0x4F466C74);
+
 // The same message and the same pass-through wherever the plug-in runs: in
 // its own process, the bridge's guard reports the fault and the process is
-// ended.
+// ended. In the player's process, the message also says where it runs next.
 class PluginFaults : public ::testing::TestWithParam<plugin_place> {
 protected:
     std::unique_ptr<vst> load(plugin_hooks& dll) { return load_plugin(dll, GetParam()); }
@@ -34,7 +44,9 @@ protected:
         host->pump();
         return host->popups().messages();
     }
+    bool in_players_process() const { return GetParam() == plugin_place::in_process; }
 
+    settings_restorer keep_settings;
     linked_host host;
 };
 
@@ -56,7 +68,7 @@ TEST_P(PluginFaults, LoadedPluginFaultingInACallIsSwitchedOffAndReportedOnce) {
         const char* kind;
         std::function<void(vst&)> provoke;
     };
-    const GUID owner = identifier_from_unique_id(0x4F466C74);
+    const GUID owner = k_faulty;
     const fault_case cases[] = {
         // Audio runs on its own thread: the message reaches the main thread's queue.
         {"fault_process", "processReplacing", "division by zero",
@@ -82,13 +94,16 @@ TEST_P(PluginFaults, LoadedPluginFaultingInACallIsSwitchedOffAndReportedOnce) {
     for (const fault_case& c : cases) {
         SCOPED_TRACE(c.dll);
         host->popups().clear();
+        own_process_choice().assign({});
         plugin_hooks dll(c.dll);
         auto v = load(dll);
         c.provoke(*v);
         EXPECT_TRUE(v->faulted);
         EXPECT_FALSE(v->usable());
-        EXPECT_EQ(popups(), (std::vector<popup_record>{{switched_off(c.call, c.kind), "Error",
-                                                        popup_message::icon_error}}));
+        EXPECT_EQ(popups(), (std::vector<popup_record>{{switched_off(c.call, c.kind) +
+                                                            (in_players_process() ? k_moved : ""),
+                                                        "Error", popup_message::icon_error}}));
+        EXPECT_EQ(own_process_choice().moved_after_crash(owner), in_players_process());
 
         // Never called again, not even to close it; no second message.
         dll.clear();
@@ -97,6 +112,44 @@ TEST_P(PluginFaults, LoadedPluginFaultingInACallIsSwitchedOffAndReportedOnce) {
         v.reset();
         EXPECT_EQ(dll.log(), std::vector<std::string>{});
         EXPECT_EQ(popups().size(), 1u);
+    }
+}
+
+// Moved only from the player's process, only with the setting on, and never
+// over a choice the user made.
+TEST_P(PluginFaults, APluginThatCrashedIsMovedIntoItsOwnProcessIfTheUserLetsIt) {
+    struct {
+        const char* what;
+        bool setting;
+        bool chosen_by_hand;
+        bool moved;
+    } cases[] = {
+        {"the setting on", true, false, in_players_process()},
+        {"the setting off", false, false, false},
+        {"chosen by hand before", true, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        host->popups().clear();
+        isolate_after_crash_setting().set_state(c.setting);
+        own_process_choice().assign(c.chosen_by_hand ? std::vector<GUID>{k_faulty} : std::vector<GUID>{});
+        plugin_hooks dll("fault_process");
+        auto v = load(dll);
+        std::thread([&] { run_blocks(*v, 3); }).join();
+        ASSERT_TRUE(v->faulted);
+        EXPECT_EQ(popups(), (std::vector<popup_record>{{switched_off("processReplacing", "division by zero") +
+                                                            (c.moved ? k_moved : ""),
+                                                        "Error", popup_message::icon_error}}));
+        EXPECT_EQ(own_process_choice().own_process(k_faulty), c.moved || c.chosen_by_hand);
+        EXPECT_EQ(own_process_choice().moved_after_crash(k_faulty), c.moved);
+        // Where the next instance of the listed plug-in runs.
+        v.reset();
+        entry listed(dll.path_utf8());
+        listed.identifier = k_faulty;
+        const bool foreign = pe_machine(dll.path()) != own_machine();
+        vst next(listed, false);
+        ASSERT_TRUE(next.loaded) << next.diagnosis;
+        EXPECT_EQ(next.isolated(), c.moved || c.chosen_by_hand || foreign);
     }
 }
 
