@@ -118,22 +118,44 @@ TEST_F(ProcessChoiceTool, MisuseIsOneLineAndChangesNothing) {
 }
 
 // In the player's process this plug-in would end it at its third chunk.
+// It ends its process on its third block in every life: restarted, it costs
+// the player that chunk each time; with restarts off, the rest of the file.
 TEST_F(ProcessChoiceTool, APluginInItsOwnProcessCannotEndThePlayers) {
     says({L"add", L"--isolate", plugin_dll("fault_exit")});
     says({L"chain", L"add", L"Faulty"});
-    const wav_data in{2, 44100, 3, 32, test_signal(8192, 2)};
+    const wav_data in{2, 44100, 3, 32, test_signal(8 * 1024, 2)};
     write_wav(files.file(L"in.wav"), in);
-    tool_run r = orvane({L"--chunk", L"1024", L"process", files.file(L"in.wav"), files.file(L"out.wav")});
-    ASSERT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_NE(r.err.find("The VST plug-in \"Faulty\" crashed in processReplacing (its process ended) and has been "
-                         "switched off. Its audio passes through unchanged from now on."),
-              std::string::npos)
-        << r.err;
-    const wav_data out = read_wav(files.file(L"out.wav"));
-    ASSERT_EQ(out.samples.size(), in.samples.size());
-    // Halved until the plug-in went, untouched from its chunk on.
-    EXPECT_EQ(out.samples[0], in.samples[0] * 0.5f);
-    EXPECT_EQ(out.samples.back(), in.samples.back());
+    const std::string restarted = "The VST plug-in \"Faulty\" crashed in processReplacing (its process ended); it was "
+                                  "restarted with its settings (";
+    struct restart_case {
+        bool restart;
+        std::vector<std::string> said;
+        std::vector<bool> processed;  // per chunk of 1024 frames
+    } cases[] = {
+        {true,
+         {restarted + "1 of 3).", restarted + "2 of 3).",
+          "chain position 1 (Faulty) stopped in its own process and was restarted 2 times"},
+         {true, true, false, true, true, false, true, true}},
+        {false,
+         {"The VST plug-in \"Faulty\" crashed in processReplacing (its process ended) and has been switched off. Its "
+          "audio passes through unchanged from now on."},
+         {true, true, false, false, false, false, false, false}},
+    };
+    for (const restart_case& c : cases) {
+        SCOPED_TRACE(c.restart);
+        says({L"set", L"restart", c.restart ? L"on" : L"off"});
+        tool_run r = orvane({L"--chunk", L"1024", L"process", files.file(L"in.wav"), files.file(L"out.wav")});
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        for (const std::string& text : c.said) EXPECT_NE(r.err.find(text), std::string::npos) << text << "\n" << r.err;
+        const wav_data out = read_wav(files.file(L"out.wav"));
+        ASSERT_EQ(out.samples.size(), in.samples.size());
+        std::vector<bool> processed;
+        for (std::size_t chunk = 0; chunk < 8; ++chunk) {
+            const std::size_t at = chunk * 2048 + 2047;
+            processed.push_back(out.samples[at] == in.samples[at] * 0.5f && in.samples[at] != 0.0f);
+        }
+        EXPECT_EQ(processed, c.processed);
+    }
 }
 
 // The two settings for plug-ins that stop, on until the user turns them off.
@@ -197,6 +219,8 @@ TEST_F(CrashMoveTool, APluginThatCrashedInThePlayersProcessRunsInItsOwnFromTheNe
     write_list_file(profile.file(L"vst_entries.bin"), {{wide_to_utf8(plugin_dll("fault_exit")), "Faulty",
                                                         identifier_text(0x4F466C74), "Orvane Labs", "2/2", true}});
     EXPECT_EQ(processes(), std::vector<std::string>{"own (after a crash)"});
+    // Not restarted there, so that its end is the same chunk as before.
+    says({L"set", L"restart", L"off"});
     const auto before = folder_contents(profile.path());
     r = job();
     ASSERT_EQ(r.exit_code, 0) << r.err;

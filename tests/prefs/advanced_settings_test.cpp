@@ -102,6 +102,8 @@ TEST_F(AdvancedSettings, CheckboxesAndTheirDefaults) {
         EXPECT_EQ(box.get_guid(), r.guid);
         EXPECT_EQ(box.get_parent(), branch_guid);
         EXPECT_EQ(box.get_sort_priority(), 0.0);
+        // The unit tests start with restarts and moves off (fault_settings.h).
+        box.reset();
         EXPECT_EQ(box.get_state(), r.on);
         EXPECT_EQ(box.get_default_state(), r.on);
         EXPECT_EQ(box.get_preferences_flags(), 0u);

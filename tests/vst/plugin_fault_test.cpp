@@ -39,6 +39,10 @@ const GUID k_faulty = identifier_from_unique_id(0x4F466C74);
 // ended. In the player's process, the message also says where it runs next.
 class PluginFaults : public ::testing::TestWithParam<plugin_place> {
 protected:
+    // A crash in the player's process moves the plug-in, as it does unless
+    // the user says otherwise; one in its own process switches it off
+    // (restarts have tests of their own).
+    PluginFaults() { isolate_after_crash_setting().set_state(true); }
     std::unique_ptr<vst> load(plugin_hooks& dll) { return load_plugin(dll, GetParam()); }
     std::vector<popup_record> popups() {
         host->pump();
