@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/relapse_faults.h"
 #include "../support/signals.h"
 #include "../support/test_paths.h"
 #include "../support/tool_fixture.h"
@@ -15,27 +16,6 @@
 namespace {
 
 constexpr std::size_t k_chunk = 1024;
-
-// The relapse plug-ins count their faults in a file the test names; the
-// tool's bridges inherit where it is.
-class fault_file {
-public:
-    fault_file(const temp_folder& folder, int faults, int block) : path_(folder.file(L"faults.txt")) {
-        const std::string text = std::to_string(faults) + " 0";
-        write_file_bytes(path_, std::vector<unsigned char>(text.begin(), text.end()));
-        SetEnvironmentVariableW(L"ORVANE_TEST_RELAPSE_FILE", path_.c_str());
-        SetEnvironmentVariableW(L"ORVANE_TEST_RELAPSE_BLOCK", std::to_wstring(block).c_str());
-    }
-    ~fault_file() {
-        SetEnvironmentVariableW(L"ORVANE_TEST_RELAPSE_FILE", nullptr);
-        SetEnvironmentVariableW(L"ORVANE_TEST_RELAPSE_BLOCK", nullptr);
-    }
-    fault_file(const fault_file&) = delete;
-    fault_file& operator=(const fault_file&) = delete;
-
-private:
-    std::wstring path_;
-};
 
 class RestartTool : public ToolFixture {};
 
@@ -55,7 +35,7 @@ TEST_F(RestartTool, ACrashCostsAtMostTwoChunksAndTheSettingsComeBack) {
         ASSERT_EQ(in_profile({L"add", L"--isolate", dll}).exit_code, 0);
         ASSERT_EQ(in_profile({L"chain", L"add", L"Relapse"}).exit_code, 0);
         ASSERT_EQ(in_profile({L"param", L"1", L"Gain", L"0.25"}).exit_code, 0);
-        fault_file faults(files, 1, 40);
+        relapse_faults faults(1, 40);
 
         const tool_run r = in_profile({L"--chunk", L"1024", L"process", files.file(L"in.wav"), files.file(L"out.wav")});
 

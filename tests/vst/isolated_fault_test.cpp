@@ -15,6 +15,7 @@
 #include "../../vst/vst.h"
 #include "../support/linked_host.h"
 #include "../support/plugin_hooks.h"
+#include "../support/process_probe.h"
 #include "../support/signals.h"
 #include "../support/test_deadlines.h"
 #include "../support/test_paths.h"
@@ -25,14 +26,6 @@ namespace {
 std::string message(const char* how, const char* call, const char* why) {
     return std::string("The VST plug-in \"Faulty\" ") + how + " " + call + " (" + why +
            ") and has been switched off. Its audio passes through unchanged from now on.";
-}
-
-bool process_gone(DWORD id) {
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
-    if (!process) return true;
-    const bool gone = WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
-    CloseHandle(process);
-    return gone;
 }
 
 class IsolatedFaults : public ::testing::Test {

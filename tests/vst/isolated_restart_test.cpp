@@ -5,7 +5,6 @@
 // way no process is left behind.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -21,6 +20,8 @@
 #include "../support/linked_host.h"
 #include "../support/offline_audio.h"
 #include "../support/plugin_hooks.h"
+#include "../support/process_probe.h"
+#include "../support/relapse_faults.h"
 #include "../support/test_deadlines.h"
 #include "../support/test_paths.h"
 #include "../support/window_probe.h"
@@ -28,46 +29,6 @@
 namespace {
 
 constexpr std::uint32_t k_frames = 1024;
-
-bool process_gone(DWORD id) {
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
-    if (!process) return true;
-    const bool gone = WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
-    CloseHandle(process);
-    return gone;
-}
-
-// The faults the relapse plug-ins still have to make, and have made, in
-// the file they share with every process of theirs.
-class relapse_file {
-public:
-    relapse_file(int faults, int block) {
-        write(faults, 0);
-        SetEnvironmentVariableW(L"ORVANE_TEST_RELAPSE_FILE", path_.c_str());
-        SetEnvironmentVariableW(L"ORVANE_TEST_RELAPSE_BLOCK", std::to_wstring(block).c_str());
-    }
-    ~relapse_file() {
-        SetEnvironmentVariableW(L"ORVANE_TEST_RELAPSE_FILE", nullptr);
-        SetEnvironmentVariableW(L"ORVANE_TEST_RELAPSE_BLOCK", nullptr);
-    }
-    relapse_file(const relapse_file&) = delete;
-    relapse_file& operator=(const relapse_file&) = delete;
-
-    int done() const {
-        const std::vector<unsigned char> b = read_file_bytes(path_);
-        int left = 0, made = -1;
-        std::sscanf(std::string(b.begin(), b.end()).c_str(), "%d %d", &left, &made);
-        return made;
-    }
-
-private:
-    void write(int left, int made) {
-        const std::string text = std::to_string(left) + " " + std::to_string(made);
-        write_file_bytes(path_, std::vector<unsigned char>(text.begin(), text.end()));
-    }
-    temp_folder folder_;
-    std::wstring path_ = folder_.file(L"faults.txt");
-};
 
 // A preset of the relapse plug-ins: instance key, then its Gain, as a
 // parameter list or as its chunk.
@@ -182,7 +143,7 @@ TEST_F(IsolatedRestarts, OneFaultCostsAtMostTwoChunksAndKeepsTheSettings) {
         SCOPED_TRACE(std::string(c.dll) + (c.restart ? " restarted" : " not restarted"));
         host->popups().clear();
         fault_settings settings(c.restart, false);
-        relapse_file faults(1, 40);
+        relapse_faults faults(1, 40);
         offline_audio offline;
         auto v = load(c.dll);
         apply_preset(*v, gain_preset(0.75f, false));
@@ -212,7 +173,7 @@ TEST_F(IsolatedRestarts, OneFaultCostsAtMostTwoChunksAndKeepsTheSettings) {
 // chunks pass by until the restart is over, then carry the effect again.
 TEST_F(IsolatedRestarts, AsPlayedTheAudioPassesByUntilItIsBack) {
     fault_settings settings(true, false);
-    relapse_file faults(1, 10);
+    relapse_faults faults(1, 10);
     auto v = load("relapse_crash");
     v->set_parameter(0, 0.25f);
     run_result r = play(*v, 10, 0.25f);
@@ -229,7 +190,7 @@ TEST_F(IsolatedRestarts, AsPlayedTheAudioPassesByUntilItIsBack) {
 // the message says why. It came back with its preset each time.
 TEST_F(IsolatedRestarts, FourFaultsInAMinuteAreThreeRestartsThenOff) {
     fault_settings settings(true, false);
-    relapse_file faults(4, 5);
+    relapse_faults faults(4, 5);
     offline_audio offline;
     auto v = load("relapse_crash");
     apply_preset(*v, gain_preset(0.75f, false));
@@ -265,7 +226,7 @@ TEST_F(IsolatedRestarts, FourFaultsInAMinuteAreThreeRestartsThenOff) {
 // again and again: the restart ends there, and it is switched off.
 TEST_F(IsolatedRestarts, AFaultWhileItIsGivenItsStateEndsTheRestart) {
     fault_settings settings(true, false);
-    relapse_file faults(1, 5);
+    relapse_faults faults(1, 5);
     offline_audio offline;
     auto v = load("relapse_set_chunk");
     apply_preset(*v, gain_preset(0.25f, true));
