@@ -11,6 +11,16 @@ using calloc_fn = void*(__cdecl*)(std::size_t, std::size_t);
 using realloc_fn = void*(__cdecl*)(void*, std::size_t);
 
 std::atomic<std::uint64_t> g_count{0};
+// Each thread's count in a slot of the system's own: the compiler's
+// thread-local storage allocates on a thread's first use, which would count
+// itself without end.
+const DWORD g_thread_slot = TlsAlloc();
+
+void count_on_this_thread() {
+    if (g_thread_slot == TLS_OUT_OF_INDEXES) return;
+    const auto n = reinterpret_cast<std::uintptr_t>(TlsGetValue(g_thread_slot));
+    TlsSetValue(g_thread_slot, reinterpret_cast<void*>(n + 1));
+}
 // The runtime's own functions, taken from the first import table patched.
 std::atomic<malloc_fn> g_malloc{nullptr};
 std::atomic<calloc_fn> g_calloc{nullptr};
@@ -18,14 +28,17 @@ std::atomic<realloc_fn> g_realloc{nullptr};
 
 void* __cdecl counting_malloc(std::size_t n) {
     ++g_count;
+    count_on_this_thread();
     return g_malloc.load()(n);
 }
 void* __cdecl counting_calloc(std::size_t n, std::size_t size) {
     ++g_count;
+    count_on_this_thread();
     return g_calloc.load()(n, size);
 }
 void* __cdecl counting_realloc(void* p, std::size_t n) {
     ++g_count;
+    count_on_this_thread();
     return g_realloc.load()(p, n);
 }
 
@@ -65,3 +78,7 @@ void count_allocations_in(HMODULE module) {
 }
 
 std::uint64_t allocation_count() { return g_count.load(); }
+std::uint64_t allocation_count_of_this_thread() {
+    if (g_thread_slot == TLS_OUT_OF_INDEXES) return 0;
+    return reinterpret_cast<std::uintptr_t>(TlsGetValue(g_thread_slot));
+}

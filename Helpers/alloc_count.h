@@ -10,3 +10,6 @@
 
 void count_allocations_in(HMODULE module);
 std::uint64_t allocation_count();
+// Those made by the calling thread alone (another thread's work going on
+// meanwhile does not count).
+std::uint64_t allocation_count_of_this_thread();

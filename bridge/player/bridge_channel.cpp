@@ -114,7 +114,12 @@ call_outcome bridge_channel::call::exchange(std::uint32_t limit_ms) {
 
 call_outcome bridge_channel::call::exchange_or_late(std::uint32_t late_ms, std::uint32_t limit_ms) {
     if (!usable_) return call_outcome::refused;
-    if (settle_late(0) != earlier::none || channel_.end_code()) return call_outcome::refused;
+    // A process found gone meanwhile (by the thread that serves its own
+    // threads' calls, say) ends this call as it would have ended it.
+    if (channel_.end_code()) return call_outcome::gone;
+    const earlier before = settle_late(0);
+    if (before == earlier::gone) return call_outcome::gone;
+    if (before != earlier::none) return call_outcome::refused;
     const ULONGLONG started = GetTickCount64();
     const std::uint32_t sequence = send();
     const std::uint32_t spin = lane_ == bridge::lane_audio ? k_audio_reply_spin_microseconds : bridge::k_spin_microseconds;

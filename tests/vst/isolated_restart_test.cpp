@@ -186,6 +186,34 @@ TEST_F(IsolatedRestarts, AsPlayedTheAudioPassesByUntilItIsBack) {
     EXPECT_EQ(messages(1), std::vector<std::string>{restarted("crashed in", "access violation", 1)});
 }
 
+// A process that ends while no call of ours runs in it (killed, or a
+// thread of its own crashed) is found gone by the thread that serves its
+// own threads' calls; the next chunk still meets the end, and brings the
+// plug-in back.
+TEST_F(IsolatedRestarts, AProcessEndedBetweenChunksIsMetByTheNextOne) {
+    fault_settings settings(true, false);
+    relapse_faults faults(0, 40);
+    auto v = load("relapse_crash");
+    v->set_parameter(0, 0.25f);
+    EXPECT_EQ(play(*v, 3, 0.25f).count(heard::effect), 3);
+    const DWORD first = v->bridge()->process_id();
+    HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, first);
+    ASSERT_NE(process, nullptr);
+    TerminateProcess(process, 3);
+    CloseHandle(process);
+    ASSERT_TRUE(wait_until([&] { return process_gone(first); }, 5000));
+    Sleep(200);  // time for the serving thread to find it gone first
+
+    const run_result r = play(*v, 1, 0.25f);
+    ASSERT_TRUE(wait_until([&] { return v->restarts.load() == 1; }, 20000));
+    const run_result after = play(*v, 3, 0.25f);
+
+    EXPECT_EQ(r.chunks, std::vector<heard>{heard::dry});
+    EXPECT_EQ(after.count(heard::effect), 3);
+    EXPECT_EQ(messages(1), std::vector<std::string>{restarted("crashed in", "its process ended", 1)});
+    EXPECT_NE(v->bridge()->process_id(), first);
+}
+
 // Three restarts in a minute, then the fourth fault switches it off, and
 // the message says why. It came back with its preset each time.
 TEST_F(IsolatedRestarts, FourFaultsInAMinuteAreThreeRestartsThenOff) {
