@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <cstdint>
 
 // The calling thread's environment block: names the thread without a call.
 inline void* current_teb() {
@@ -48,4 +49,17 @@ private:
     }
 
     DWORD index_;
+};
+
+// A small number or flag per thread, kept in a slot: the compiler's own
+// thread-local variables go through a runtime lookup that takes a lock, too
+// slow for what every plug-in call reads.
+template <class T>
+class thread_value {
+public:
+    T get() const { return static_cast<T>(reinterpret_cast<std::intptr_t>(slot_.get())); }
+    void set(T value) const { slot_.set(reinterpret_cast<void*>(static_cast<std::intptr_t>(value))); }
+
+private:
+    thread_slot slot_;
 };

@@ -11,7 +11,7 @@ namespace {
 
 const char k_usage[] =
     "usage: orvane_bench COMMAND\n"
-    "  audio [REPS]                        audio path per chunk against its floor\n"
+    "  audio [REPS [FRAMES]]               audio path per chunk against its floor (FRAMES: that length only)\n"
     "  acquire [REPS]                      acquire_vst against a bare load of the DLL\n"
     "  isolated [REPS]                     a plug-in in its own process against in ours\n"
     "  restart [FAULTS]                    a plug-in in its own process restarted after its process ends\n"
@@ -31,7 +31,9 @@ int repetitions(int argc, wchar_t** argv) {
 int wmain(int argc, wchar_t** argv) {
     try {
         const std::wstring command = argc > 1 ? argv[1] : L"";
-        if (command == L"audio") return bench_audio_path(repetitions(argc, argv));
+        if (command == L"audio")
+            return bench_audio_path(repetitions(argc, argv),
+                                    argc > 3 ? static_cast<std::uint32_t>(std::wcstoul(argv[3], nullptr, 10)) : 0);
         if (command == L"acquire") return bench_acquire(repetitions(argc, argv));
         if (command == L"isolated") return bench_isolation(repetitions(argc, argv));
         if (command == L"restart") return bench_restart(repetitions(argc, argv));

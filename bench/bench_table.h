@@ -59,6 +59,18 @@ inline void print_ratio_row(const std::string& figure, const std::string& which,
     std::fflush(stdout);
 }
 
+// The same without a target: a figure the table reports for what it tells,
+// here the cost a chunk pays whatever its length.
+inline void print_reported_row(const std::string& figure, const std::string& which, const timings& baseline,
+                               const timings& measured) {
+    std::printf("| %s | %s | %s (%s) | %s (%s) | +%s (+%s) | report | reported |\n", figure.c_str(), which.c_str(),
+                format_time(baseline.min()).c_str(), format_time(baseline.median()).c_str(),
+                format_time(measured.min()).c_str(), format_time(measured.median()).c_str(),
+                format_time(std::max(0.0, measured.min() - baseline.min())).c_str(),
+                format_time(std::max(0.0, measured.median() - baseline.median())).c_str());
+    std::fflush(stdout);
+}
+
 inline void print_count_row(const std::string& figure, const std::string& which, std::uint64_t count,
                             std::uint64_t chunks) {
     std::printf("| %s | %s | 0 | %llu in %llu chunks | %.3f per chunk | 0 | %s |\n", figure.c_str(), which.c_str(),

@@ -1,9 +1,11 @@
 #pragma once
 // The benchmark's parts; each prints its table rows and answers the
 // program's exit code.
+#include <cstdint>
 #include <string>
 
-int bench_audio_path(int repetitions);
+// `only_frames`: one chunk length alone (0: all of them), for a profiler.
+int bench_audio_path(int repetitions, std::uint32_t only_frames = 0);
 int bench_acquire(int repetitions);
 // A pass-through plug-in in a process of its own against in the player's.
 int bench_isolation(int repetitions);

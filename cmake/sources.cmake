@@ -47,7 +47,6 @@ set(ORVANE_COMPONENT_SOURCES
   vst/isolation.cpp
   vst/module_path.cpp
   vst/module_unload.cpp
-  vst/non_finite.cpp
   vst/opcode_names.cpp
   vst/open_records.cpp
   vst/pe_machine.cpp

@@ -5,7 +5,6 @@
 #include <new>
 
 #include "guard_zone.h"
-#include "non_finite.h"
 #include "opcode_names.h"
 #include "sample_layout.h"
 #include "stream_match.h"
@@ -29,7 +28,7 @@ bool process_chunk(vst& plugin, audio_chunk& chunk) {
     plugin.await_restart_offline();
     // Two threads may run one shared plug-in (two chains from one preset, a
     // declick while another instance plays): they take turns here.
-    critical_section_scope serial(plugin.audio_lock);
+    turn_scope serial(plugin.audio_lock);
     audio_thread_scope on_audio(plugin);
     AEffect* e = plugin.effect;
     // Switched off after a fault on another thread, or the record changed
@@ -128,12 +127,7 @@ bool process_chunk(vst& plugin, audio_chunk& chunk) {
         chunk.set_data_size(std::size_t{frames} * n);
         data = chunk.get_data();
     }
-    // NaN and infinities do not leave a plug-in (non_finite.h).
-    if (may_hold_non_finite(interleave(out_buf, pitch, n, frames, data))) {
-        if (const std::uint32_t replaced = silence_non_finite(out_buf, pitch, n, frames)) {
-            interleave(out_buf, pitch, n, frames, data);
-            plugin.count_non_finite(replaced);
-        }
-    }
+    // NaN and infinities do not leave a plug-in (sample_layout.h).
+    if (const std::uint32_t silenced = interleave(out_buf, pitch, n, frames, data)) plugin.count_non_finite(silenced);
     return true;
 }

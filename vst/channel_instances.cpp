@@ -114,7 +114,7 @@ bool run_channel_instances(vst& first, std::uint32_t channels, float** input_poi
 }
 
 void declick_channel_instances(vst& first) {
-    critical_section_scope serial(first.audio_lock);
+    turn_scope serial(first.audio_lock);
     const channel_instances& further = first.matching.further;
     for (std::uint32_t i = 0, n = further.count(); i < n; ++i) {
         // Each was told the first's block size and may write that much.

@@ -44,7 +44,7 @@ public:
     }
 
     void run(vst& plugin) {
-        critical_section_scope serial(plugin.audio_lock);
+        turn_scope serial(plugin.audio_lock);
         audio_thread_scope on_audio(plugin);
         AEffect* effect = plugin.effect;
         if (!plugin.usable() || !effect || block_count == 0) return;

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "../Helpers/thread_slot.h"
 #include "../Helpers/utf.h"
 #include "../prefs/advanced_settings.h"
 #include "editor_link.h"
@@ -65,27 +66,27 @@ std::intptr_t directory(const vst* owner) {
 // would get its editor's work inside its audio, and one that asks again in
 // effEditIdle would go round there without end), and never inside another
 // idle call on this thread.
-thread_local bool t_in_idle = false;
+const thread_value<bool> t_in_idle;
 
 void idle(vst* owner) {
-    if (!owner || t_in_idle || owner->audio_thread.load(std::memory_order_relaxed) == current_teb()) return;
-    t_in_idle = true;
+    if (!owner || t_in_idle.get() || owner->audio_thread.load(std::memory_order_relaxed) == current_teb()) return;
+    t_in_idle.set(true);
     owner->dispatch(effEditIdle);
-    t_in_idle = false;
+    t_in_idle.set(false);
 }
 
-thread_local int t_callback_depth = 0;
+const thread_value<int> t_callback_depth;
 
 struct callback_depth_scope {
-    callback_depth_scope() { ++t_callback_depth; }
-    ~callback_depth_scope() { --t_callback_depth; }
+    callback_depth_scope() { t_callback_depth.set(t_callback_depth.get() + 1); }
+    ~callback_depth_scope() { t_callback_depth.set(t_callback_depth.get() - 1); }
     callback_depth_scope(const callback_depth_scope&) = delete;
     callback_depth_scope& operator=(const callback_depth_scope&) = delete;
 };
 
 }  // namespace
 
-bool inside_host_callback() { return t_callback_depth > 0; }
+bool inside_host_callback() { return t_callback_depth.get() > 0; }
 
 // Any thread: plug-ins call back from audio, editor and their own threads,
 // with whatever record they like. Only a record of an open instance of ours

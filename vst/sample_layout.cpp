@@ -11,20 +11,37 @@ namespace {
 
 inline void move_sample(float* to, const float* from) { std::memcpy(to, from, sizeof(float)); }
 
-// The interleaving moves also or together the bits of every sample they
-// move (sample_layout.h says why); one more operation per vector.
-inline void move_sample(float* to, const float* from, std::uint32_t& seen) {
+// The interleaving moves put silence where a sample is a NaN or an
+// infinity (all exponent bits set) and count them, without a branch: a
+// second pass would read every output sample again.
+constexpr std::uint32_t k_exponent = 0x7F800000u;
+
+inline void move_sample(float* to, const float* from, std::uint32_t& silenced) {
     std::uint32_t bits;
     std::memcpy(&bits, from, sizeof bits);
+    const std::uint32_t non_finite = (bits & k_exponent) == k_exponent;
+    silenced += non_finite;
+    bits &= non_finite - 1u;
     std::memcpy(to, &bits, sizeof bits);
-    seen |= bits;
 }
 
 #if defined(__SSE2__)
-inline std::uint32_t lanes_or(__m128 v) {
+// Four samples: each non-finite one becomes 0 and sets its lane of
+// `non_finite` to all ones (-1). A loop sums a turn's masks before it adds
+// them to its count, so that the count is one dependent addition a turn.
+inline __m128 finite_or_silence(__m128 v, __m128i& non_finite) {
+    const __m128i exponent = _mm_set1_epi32(static_cast<int>(k_exponent));
+    const __m128i bits = _mm_castps_si128(v);
+    non_finite = _mm_cmpeq_epi32(_mm_and_si128(bits, exponent), exponent);
+    return _mm_castsi128_ps(_mm_andnot_si128(non_finite, bits));
+}
+
+inline __m128i sum(__m128i a, __m128i b) { return _mm_add_epi32(a, b); }
+
+inline std::uint32_t lanes_sum(__m128i v) {
     alignas(16) std::uint32_t lanes[4];
-    _mm_store_ps(reinterpret_cast<float*>(lanes), v);
-    return lanes[0] | lanes[1] | lanes[2] | lanes[3];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), v);
+    return lanes[0] + lanes[1] + lanes[2] + lanes[3];
 }
 #endif
 
@@ -38,11 +55,11 @@ void deinterleave_fixed(const float* in, std::uint32_t frames, float* planar, st
 
 template <std::uint32_t C>
 std::uint32_t interleave_fixed(const float* planar, std::size_t pitch, std::uint32_t frames, float* out) {
-    std::uint32_t seen = 0;
+    std::uint32_t silenced = 0;
     for (std::uint32_t s = 0; s < frames; ++s)
         for (std::uint32_t ch = 0; ch < C; ++ch)
-            move_sample(out + std::size_t{s} * C + ch, planar + ch * pitch + s, seen);
-    return seen;
+            move_sample(out + std::size_t{s} * C + ch, planar + ch * pitch + s, silenced);
+    return silenced;
 }
 
 void deinterleave_stereo(const float* in, std::uint32_t frames, float* left, float* right) {
@@ -72,33 +89,37 @@ void deinterleave_stereo(const float* in, std::uint32_t frames, float* left, flo
 }
 
 std::uint32_t interleave_stereo(const float* left, const float* right, std::uint32_t frames, float* out) {
-    std::uint32_t s = 0, seen = 0;
+    std::uint32_t s = 0, silenced = 0;
 #if defined(__SSE2__)
-    __m128 seen_vector = _mm_setzero_ps();
+    __m128i counts = _mm_setzero_si128();
     for (; s + 8 <= frames; s += 8) {
-        const __m128 l0 = _mm_loadu_ps(left + s), r0 = _mm_loadu_ps(right + s);
-        const __m128 l1 = _mm_loadu_ps(left + s + 4), r1 = _mm_loadu_ps(right + s + 4);
+        __m128i m0, m1, m2, m3;
+        const __m128 l0 = finite_or_silence(_mm_loadu_ps(left + s), m0);
+        const __m128 r0 = finite_or_silence(_mm_loadu_ps(right + s), m1);
+        const __m128 l1 = finite_or_silence(_mm_loadu_ps(left + s + 4), m2);
+        const __m128 r1 = finite_or_silence(_mm_loadu_ps(right + s + 4), m3);
+        counts = _mm_sub_epi32(counts, sum(sum(m0, m1), sum(m2, m3)));
         float* p = out + std::size_t{s} * 2;
         _mm_storeu_ps(p, _mm_unpacklo_ps(l0, r0));
         _mm_storeu_ps(p + 4, _mm_unpackhi_ps(l0, r0));
         _mm_storeu_ps(p + 8, _mm_unpacklo_ps(l1, r1));
         _mm_storeu_ps(p + 12, _mm_unpackhi_ps(l1, r1));
-        seen_vector = _mm_or_ps(seen_vector, _mm_or_ps(_mm_or_ps(l0, r0), _mm_or_ps(l1, r1)));
     }
     for (; s + 4 <= frames; s += 4) {
-        const __m128 l = _mm_loadu_ps(left + s);
-        const __m128 r = _mm_loadu_ps(right + s);
+        __m128i m0, m1;
+        const __m128 l = finite_or_silence(_mm_loadu_ps(left + s), m0);
+        const __m128 r = finite_or_silence(_mm_loadu_ps(right + s), m1);
+        counts = _mm_sub_epi32(counts, sum(m0, m1));
         _mm_storeu_ps(out + std::size_t{s} * 2, _mm_unpacklo_ps(l, r));
         _mm_storeu_ps(out + std::size_t{s} * 2 + 4, _mm_unpackhi_ps(l, r));
-        seen_vector = _mm_or_ps(seen_vector, _mm_or_ps(l, r));
     }
-    seen = lanes_or(seen_vector);
+    silenced = lanes_sum(counts);
 #endif
     for (; s < frames; ++s) {
-        move_sample(out + std::size_t{s} * 2, left + s, seen);
-        move_sample(out + std::size_t{s} * 2 + 1, right + s, seen);
+        move_sample(out + std::size_t{s} * 2, left + s, silenced);
+        move_sample(out + std::size_t{s} * 2 + 1, right + s, silenced);
     }
-    return seen;
+    return silenced;
 }
 
 #if defined(__SSE2__)
@@ -127,15 +148,18 @@ std::uint32_t deinterleave_six_vectors(const float* in, std::uint32_t frames, fl
 }
 
 std::uint32_t interleave_six_vectors(const float* planar, std::size_t pitch, std::uint32_t frames, float* out,
-                                     std::uint32_t& seen) {
+                                     std::uint32_t& silenced) {
     std::uint32_t s = 0;
-    __m128 seen_vector = _mm_setzero_ps();
+    __m128i counts = _mm_setzero_si128();
     for (; s + 4 <= frames; s += 4) {
-        const __m128 c0 = _mm_loadu_ps(planar + s), c1 = _mm_loadu_ps(planar + pitch + s);
-        const __m128 c2 = _mm_loadu_ps(planar + pitch * 2 + s);
-        const __m128 c3 = _mm_loadu_ps(planar + pitch * 3 + s);
-        const __m128 c4 = _mm_loadu_ps(planar + pitch * 4 + s);
-        const __m128 c5 = _mm_loadu_ps(planar + pitch * 5 + s);
+        __m128i m0, m1, m2, m3, m4, m5;
+        const __m128 c0 = finite_or_silence(_mm_loadu_ps(planar + s), m0);
+        const __m128 c1 = finite_or_silence(_mm_loadu_ps(planar + pitch + s), m1);
+        const __m128 c2 = finite_or_silence(_mm_loadu_ps(planar + pitch * 2 + s), m2);
+        const __m128 c3 = finite_or_silence(_mm_loadu_ps(planar + pitch * 3 + s), m3);
+        const __m128 c4 = finite_or_silence(_mm_loadu_ps(planar + pitch * 4 + s), m4);
+        const __m128 c5 = finite_or_silence(_mm_loadu_ps(planar + pitch * 5 + s), m5);
+        counts = _mm_sub_epi32(counts, sum(sum(sum(m0, m1), sum(m2, m3)), sum(m4, m5)));
         const __m128 a = _mm_unpacklo_ps(c0, c1), b = _mm_unpackhi_ps(c0, c1);  // f0c0 f0c1 f1c0 f1c1 | f2.. f3..
         const __m128 c = _mm_unpacklo_ps(c2, c3), d = _mm_unpackhi_ps(c2, c3);
         const __m128 e = _mm_unpacklo_ps(c4, c5), f = _mm_unpackhi_ps(c4, c5);
@@ -146,10 +170,8 @@ std::uint32_t interleave_six_vectors(const float* planar, std::size_t pitch, std
         _mm_storeu_ps(p + 12, _mm_movelh_ps(b, d));
         _mm_storeu_ps(p + 16, _mm_shuffle_ps(f, b, _MM_SHUFFLE(3, 2, 1, 0)));
         _mm_storeu_ps(p + 20, _mm_movehl_ps(f, d));
-        seen_vector = _mm_or_ps(seen_vector, _mm_or_ps(_mm_or_ps(_mm_or_ps(c0, c1), _mm_or_ps(c2, c3)),
-                                                      _mm_or_ps(c4, c5)));
     }
-    seen |= lanes_or(seen_vector);
+    silenced += lanes_sum(counts);
     return s;
 }
 #else
@@ -164,27 +186,27 @@ void deinterleave_six(const float* in, std::uint32_t frames, float* planar, std:
 }
 
 std::uint32_t interleave_six(const float* planar, std::size_t pitch, std::uint32_t frames, float* out) {
-    std::uint32_t seen = 0;
-    for (std::uint32_t s = interleave_six_vectors(planar, pitch, frames, out, seen); s < frames; ++s)
+    std::uint32_t silenced = 0;
+    for (std::uint32_t s = interleave_six_vectors(planar, pitch, frames, out, silenced); s < frames; ++s)
         for (std::uint32_t ch = 0; ch < 6; ++ch)
-            move_sample(out + std::size_t{s} * 6 + ch, planar + ch * pitch + s, seen);
-    return seen;
+            move_sample(out + std::size_t{s} * 6 + ch, planar + ch * pitch + s, silenced);
+    return silenced;
 }
 
 std::uint32_t copy_mono(const float* planar, std::uint32_t frames, float* out) {
-    std::uint32_t s = 0, seen = 0;
+    std::uint32_t s = 0, silenced = 0;
 #if defined(__SSE2__)
-    __m128 seen_vector = _mm_setzero_ps();
+    __m128i counts = _mm_setzero_si128();
     for (; s + 8 <= frames; s += 8) {
-        const __m128 a = _mm_loadu_ps(planar + s), b = _mm_loadu_ps(planar + s + 4);
-        _mm_storeu_ps(out + s, a);
-        _mm_storeu_ps(out + s + 4, b);
-        seen_vector = _mm_or_ps(seen_vector, _mm_or_ps(a, b));
+        __m128i m0, m1;
+        _mm_storeu_ps(out + s, finite_or_silence(_mm_loadu_ps(planar + s), m0));
+        _mm_storeu_ps(out + s + 4, finite_or_silence(_mm_loadu_ps(planar + s + 4), m1));
+        counts = _mm_sub_epi32(counts, sum(m0, m1));
     }
-    seen = lanes_or(seen_vector);
+    silenced = lanes_sum(counts);
 #endif
-    for (; s < frames; ++s) move_sample(out + s, planar + s, seen);
-    return seen;
+    for (; s < frames; ++s) move_sample(out + s, planar + s, silenced);
+    return silenced;
 }
 
 }  // namespace
@@ -216,9 +238,9 @@ std::uint32_t interleave(const float* planar, std::size_t pitch, std::uint32_t c
         case 8: return interleave_fixed<8>(planar, pitch, frames, out);
         default: break;
     }
-    std::uint32_t seen = 0;
+    std::uint32_t silenced = 0;
     for (std::uint32_t s = 0; s < frames; ++s)
         for (std::uint32_t ch = 0; ch < channels; ++ch)
-            move_sample(out + std::size_t{s} * channels + ch, planar + ch * pitch + s, seen);
-    return seen;
+            move_sample(out + std::size_t{s} * channels + ch, planar + ch * pitch + s, silenced);
+    return silenced;
 }

@@ -1,8 +1,14 @@
 #pragma once
 // Moving samples between the host's interleaved chunks and a plug-in's
 // planar buffers. Audio thread: no allocation, no lock. Samples are moved
-// as bit patterns, never as arithmetic, so every value (NaN payloads
-// included) arrives unchanged.
+// as bit patterns, never as arithmetic: a plug-in is given every value as
+// it came (NaN payloads, denormals, negative zero), and gives back every
+// value but the ones that are no numbers.
+//
+// A NaN or an infinity that reaches the player's own processing (its mixer,
+// resampler or equaliser, whose filters keep state) stays there and
+// silences everything after it until the player restarts, so a plug-in's
+// are replaced with silence on their way out, inside the copy itself.
 #include <cstdint>
 
 #include <cstddef>
@@ -13,9 +19,8 @@
 void deinterleave(const float* interleaved, std::uint32_t stride, std::uint32_t channels, std::uint32_t frames,
                   float* planar, std::size_t pitch);
 
-// The reverse, into frames of exactly `channels` samples. Answers the bits
-// of every sample it moved or-ed together: a look at them tells whether the
-// samples may hold a NaN or an infinity (non_finite.h), at the cost of one
-// operation per vector instead of another pass.
+// The reverse, into frames of exactly `channels` samples, with silence in
+// place of every NaN and infinity; the planar samples are left as they are.
+// Answers how many it silenced.
 std::uint32_t interleave(const float* planar, std::size_t pitch, std::uint32_t channels, std::uint32_t frames,
                          float* interleaved);

@@ -10,6 +10,7 @@
 
 #include "../Helpers/critical_section.h"
 #include "../Helpers/thread_slot.h"
+#include "../Helpers/turn_lock.h"
 #include "../Helpers/win32_handles.h"
 #include "../host/dsp_preset.h"
 #include "../shell/entry.h"
@@ -175,7 +176,7 @@ public:
     // Audio processing state. `audio_lock` serialises the threads that run
     // this plug-in's audio (two chains built from one preset, a declick run
     // while another instance processes).
-    critical_section audio_lock;
+    turn_lock audio_lock;
     std::uint32_t sample_rate = 0;
     std::uint32_t channels = 0;
     std::uint32_t alloc_inputs = 0;

@@ -4,6 +4,7 @@
 
 #include <cwchar>
 
+#include "../../Helpers/utf.h"
 #include "../../Helpers/win32_handles.h"
 #include "test_paths.h"
 
@@ -74,10 +75,24 @@ tool_run run_orvane_driven(const std::vector<std::wstring>& arguments,
         if (!place.temp_folder.empty() || !place.environment.empty())
             env = environment_for(place.temp_folder, place.environment);
         const DWORD console = place.own_console ? CREATE_NEW_CONSOLE : CREATE_NO_WINDOW;
-        if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE, console | CREATE_UNICODE_ENVIRONMENT,
-                            env.empty() ? nullptr : env.data(),
-                            place.working_folder.empty() ? nullptr : place.working_folder.c_str(), &si, &pi))
+        // Wine now and then refuses to start a program copied a moment
+        // before (the copy's file is still being let go of): a few more
+        // tries, then the reason where the test shows the tool's errors.
+        DWORD refused = 0;
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            if (CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE, console | CREATE_UNICODE_ENVIRONMENT,
+                               env.empty() ? nullptr : env.data(),
+                               place.working_folder.empty() ? nullptr : place.working_folder.c_str(), &si, &pi)) {
+                refused = 0;
+                break;
+            }
+            refused = GetLastError();
+            Sleep(100);
+        }
+        if (refused) {
+            run.err = "the test could not start " + wide_to_utf8(exe) + ": error " + std::to_string(refused);
             return run;
+        }
         unique_handle process(pi.hProcess), thread(pi.hThread);
         if (drive) {
             drive(pi.dwProcessId);

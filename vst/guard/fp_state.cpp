@@ -35,18 +35,28 @@ host_fp_scope::host_fp_scope() : saved_(fp_state::now()), outer_(g_host_call.get
     g_host_call.set(&saved_);
 }
 
+namespace {
+
+// Loading the control registers costs more than looking: most plug-ins
+// leave them as they found them, and most callbacks come with the host's.
+void apply_if_changed(const fp_state& wanted, const fp_state& now) {
+    if (((now.mxcsr ^ wanted.mxcsr) & ~k_mxcsr_status) != 0 || now.x87_control != wanted.x87_control)
+        wanted.apply();
+}
+
+}  // namespace
+
 host_fp_scope::~host_fp_scope() {
-    // Loading the control registers costs more than looking: most plug-ins
-    // leave them as they found them.
-    const fp_state now = fp_state::now();
-    if (((now.mxcsr ^ saved_.mxcsr) & ~k_mxcsr_status) != 0 || now.x87_control != saved_.x87_control)
-        saved_.apply();
+    apply_if_changed(saved_, fp_state::now());
     g_host_call.set(outer_);
 }
 
 callback_fp_scope::callback_fp_scope() : plugin_(fp_state::now()) {
     const auto* host = static_cast<const fp_state*>(g_host_call.get());
-    (host ? *host : fp_state::thread_default()).apply();
+    apply_if_changed(host ? *host : fp_state::thread_default(), plugin_);
 }
 
-callback_fp_scope::~callback_fp_scope() { plugin_.apply(); }
+// The plug-in gets back its words exactly, sticky exception flags too.
+callback_fp_scope::~callback_fp_scope() {
+    if (!(fp_state::now() == plugin_)) plugin_.apply();
+}
