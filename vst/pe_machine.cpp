@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "../Helpers/critical_section.h"
+#include "../Helpers/never_destroyed.h"
 #include "../Helpers/win32_handles.h"
 
 namespace {
@@ -56,10 +58,61 @@ pe_image_info pe_image(const std::wstring& path) {
     return info;
 }
 
-std::uint16_t pe_machine(const std::wstring& path) {
+namespace {
+
+// The answers kept: a few more than the plug-ins anyone lists, each taking
+// the place of the oldest when full.
+struct known_machine {
+    std::wstring path;
+    std::uint64_t size = 0;
+    std::uint64_t written = 0;
+    std::uint16_t machine = k_machine_unknown;
+};
+constexpr std::size_t k_known_machines = 128;
+
+struct machine_cache {
+    critical_section lock;
+    known_machine entries[k_known_machines];
+    std::size_t next = 0;
+};
+
+machine_cache& cache() {
+    static never_destroyed<machine_cache> kept;
+    return kept.get();
+}
+
+std::uint16_t read_machine(const std::wstring& path) {
     const pe_image_info info = pe_image(path);
     const bool image = info.what == pe_image_info::kind::dll || info.what == pe_image_info::kind::program;
     return image ? info.machine : k_machine_unknown;
+}
+
+}  // namespace
+
+std::uint16_t pe_machine(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA attributes{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &attributes)) return read_machine(path);
+    const std::uint64_t size = (std::uint64_t{attributes.nFileSizeHigh} << 32) | attributes.nFileSizeLow;
+    const std::uint64_t written =
+        (std::uint64_t{attributes.ftLastWriteTime.dwHighDateTime} << 32) | attributes.ftLastWriteTime.dwLowDateTime;
+    machine_cache& known = cache();
+    {
+        critical_section_scope guard(known.lock);
+        for (const known_machine& k : known.entries)
+            if (k.size == size && k.written == written && k.path == path) return k.machine;
+    }
+    const std::uint16_t machine = read_machine(path);
+    // Only a file that is one: what could not be read may be readable next
+    // time.
+    if (machine == k_machine_unknown) return machine;
+    critical_section_scope guard(known.lock);
+    known_machine& slot = known.entries[known.next];
+    known.next = (known.next + 1) % k_known_machines;
+    slot.path = path;
+    slot.size = size;
+    slot.written = written;
+    slot.machine = machine;
+    return machine;
 }
 
 std::string machine_name(std::uint16_t machine) {

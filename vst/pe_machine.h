@@ -26,7 +26,10 @@ struct pe_image_info {
 pe_image_info pe_image(const std::wstring& path);
 
 // The machine field of the file's PE header; k_machine_unknown when the file
-// cannot be read or is no PE image.
+// cannot be read or is no PE image. Every acquisition of a plug-in asks,
+// and reading the header costs an open and two reads: an answer is kept for
+// the file as long as its size and last-write time stay the same (a DLL
+// replaced by another is read again). Any thread.
 std::uint16_t pe_machine(const std::wstring& path);
 
 // The machine this code runs as.

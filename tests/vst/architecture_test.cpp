@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "../../Helpers/utf.h"
+#include "../../Helpers/win32_handles.h"
 #include "../../vst/pe_machine.h"
 #include "../../vst/vst.h"
 #include "../support/linked_host.h"
@@ -30,6 +31,29 @@ TEST(Architecture, MachineOfEachKindOfFile) {
     write_file_bytes(files.file(L"far.dll"), stub);
     for (const wchar_t* name : {L"text.dll", L"stub.dll", L"far.dll", L"missing.dll"})
         EXPECT_EQ(pe_machine(files.file(name)), k_machine_unknown) << name;
+}
+
+// Read once per file: while another program holds the file where no one
+// else may open it, the answer kept stands; a DLL put in its place is read
+// anew.
+TEST(Architecture, TheAnswerIsKeptUntilTheFileIsReplaced) {
+    temp_folder files;
+    const std::wstring path = files.file(L"plugin.dll");
+    ASSERT_TRUE(CopyFileW(plugin_dll("gain").c_str(), path.c_str(), FALSE));
+    const std::uint16_t own = pe_machine(path);
+    EXPECT_EQ(own, pe_machine(plugin_dll("gain")));
+    EXPECT_NE(own, k_machine_unknown);
+    {
+        unique_handle held = make_file_handle(
+            CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(held);
+        EXPECT_EQ(pe_image(path).what, pe_image_info::kind::unreadable);
+        EXPECT_EQ(pe_machine(path), own);
+    }
+    const std::wstring other = other_architecture_plugin_dll("gain");
+    ASSERT_TRUE(CopyFileW(other.c_str(), path.c_str(), FALSE));
+    EXPECT_NE(pe_machine(path), own);
+    EXPECT_EQ(pe_machine(path), pe_image(other).machine);
 }
 
 TEST(Architecture, ADllOfTheOtherArchitectureRunsInItsOwnProcessByItself) {
