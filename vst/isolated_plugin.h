@@ -57,6 +57,9 @@ public:
     virtual void abandon_restart() = 0;
     // Heap allocations the process made serving audio (when counted).
     virtual std::uint32_t audio_allocations() const = 0;
+    // The time its audio thread spent spinning or serving, in microseconds,
+    // at its last answer to audio (when counted).
+    virtual std::uint32_t audio_busy_microseconds() const = 0;
 };
 
 struct isolated_start {

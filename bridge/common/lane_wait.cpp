@@ -26,15 +26,25 @@ std::int64_t now_ticks() {
     return t.QuadPart;
 }
 
+// Past this, a spinning thread offers its core to any other thread that
+// is ready to run there between its looks. The thread it handed the turn
+// to is often woken on this very core (the system puts a woken thread
+// where its waker runs), and would otherwise wait out the whole spin.
+constexpr std::uint32_t k_polite_after_microseconds = 20;
+
 bool spin_for_turn(const lane& l, side me, std::uint32_t microseconds) {
     if (microseconds == 0) return holds_turn(l, me);
-    const std::int64_t end = now_ticks() + std::int64_t{microseconds} * ticks_per_microsecond();
+    const std::int64_t start = now_ticks();
+    const std::int64_t end = start + std::int64_t{microseconds} * ticks_per_microsecond();
+    const std::int64_t polite_from = start + std::int64_t{k_polite_after_microseconds} * ticks_per_microsecond();
     for (;;) {
         for (int i = 0; i < 64; ++i) {
             if (holds_turn(l, me)) return true;
             _mm_pause();
         }
-        if (now_ticks() >= end) return holds_turn(l, me);
+        const std::int64_t now = now_ticks();
+        if (now >= end) return holds_turn(l, me);
+        if (now >= polite_from) SwitchToThread();
     }
 }
 

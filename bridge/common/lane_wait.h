@@ -19,7 +19,8 @@ inline bool holds_turn(const lane& l, side s) { return (l.turn.load(std::memory_
 // Call only while holding the turn, with the message complete.
 void hand_over(lane& l, side from, HANDLE other_event);
 
-// How long a waiter spins before it sleeps on its event.
+// How long a waiter spins before it sleeps on its event (the bridge's
+// audio thread learns its own: audio_spin.h).
 constexpr std::uint32_t k_spin_microseconds = 60;
 
 enum class wait_outcome {

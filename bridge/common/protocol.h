@@ -175,7 +175,9 @@ struct alignas(64) block_header {
                                                    //   of the plug-in without waiting for its process to end)
     std::atomic<std::uint32_t> fault_code;         // bridge: the code of a fault outside every call, just before it ends
     std::atomic<std::uint32_t> fault_place;        // bridge: where that fault was (fault_place)
-    std::uint32_t reserved[11];
+    std::atomic<std::uint32_t> audio_busy_us;      // bridge, with count_allocations: microseconds (modulo 2^32) its
+                                                   //   audio thread spent spinning or serving, at its last answer
+    std::uint32_t reserved[10];
 };
 
 struct shared_block {
@@ -202,6 +204,7 @@ static_assert(sizeof(message) == 144 + k_payload_bytes, "message size");
 static_assert(offsetof(lane, msg) == 16 && sizeof(lane) == 65728, "lane layout");
 static_assert(offsetof(block_header, state) == 36 && offsetof(block_header, audio_allocations) == 44 &&
                   offsetof(block_header, control_window) == 48 && offsetof(block_header, fault_place) == 64 &&
+                  offsetof(block_header, audio_busy_us) == 68 &&
                   sizeof(block_header) == 128,
               "header layout");
 static_assert(offsetof(shared_block, lanes) == 128 && sizeof(shared_block) == 128 + 3 * sizeof(lane),

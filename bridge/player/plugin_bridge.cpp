@@ -213,6 +213,10 @@ void plugin_bridge::abandon_restart() {
     if (kill_target_) TerminateProcess(kill_target_, 1);
 }
 
+std::uint32_t plugin_bridge::audio_busy_microseconds() const {
+    return process_ ? process_->block().header.audio_busy_us.load() : 0;
+}
+
 std::uint32_t plugin_bridge::audio_allocations() const {
     return process_ ? process_->block().header.audio_allocations.load() : 0;
 }

@@ -71,6 +71,9 @@ public:
     // Heap allocations the bridge made serving audio, when it was started
     // with the counting asked for (ORVANE_BRIDGE_COUNT_ALLOCATIONS=1).
     std::uint32_t audio_allocations() const override;
+    // And the time its audio thread spent spinning or serving, in
+    // microseconds (modulo 2^32), at its last answer.
+    std::uint32_t audio_busy_microseconds() const override;
 
     // The stand-in's functions (bridge_record.cpp) call these. They never
     // raise: `fault` receives what the stand-in raises, 0 for nothing.

@@ -1,5 +1,7 @@
 #include "bridge_link.h"
 
+#include <algorithm>
+
 #include "../../Helpers/alloc_count.h"
 #include "../common/lane_frame.h"
 #include "../../vst/guard/plugin_guard.h"
@@ -101,6 +103,21 @@ void bridge_link::serve_waiting_control_request() {
     serve(lane_control);
 }
 
+namespace {
+
+std::int64_t now_microseconds() {
+    static const std::int64_t per_second = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f.QuadPart > 0 ? f.QuadPart : 1;
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return t.QuadPart / per_second * 1000000 + t.QuadPart % per_second * 1000000 / per_second;
+}
+
+}  // namespace
+
 void bridge_link::end_for_fault(std::uint32_t code, fault_place place) {
     if (block_) {
         block_->header.fault_place.store(place);
@@ -116,6 +133,7 @@ bool bridge_link::wait_turn(lane_index l, message_policy messages, bool unless_d
     wait_options options;
     options.messages = messages;
     options.serve_sent = serve_sent_guarded;
+    if (l == lane_audio) options.spin_microseconds = audio_spin_.next();
     if (unless_detached) options.timeout_ms = k_detach_poll_ms;
     for (;;) {
         const wait_result r = wait_for_turn(get(l), side_bridge, to_bridge_[l].get(), &parent, 1, options);
@@ -144,14 +162,24 @@ void bridge_link::serve(lane_index l) {
     }
     m.kind = kind_reply;
     m.sequence = sequence;
-    if (count_allocations_ && l == lane_audio)
+    if (count_allocations_ && l == lane_audio) {
         block_->header.audio_allocations.store(static_cast<std::uint32_t>(allocation_count()));
+        audio_busy_us_ += now_microseconds() - audio_served_from_;
+        block_->header.audio_busy_us.store(static_cast<std::uint32_t>(audio_busy_us_));
+    }
     hand_over(get(l), side_bridge, to_player_[l].get());
 }
 
 void bridge_link::run_audio_lane() {
     for (;;) {
+        const std::uint32_t spin = audio_spin_.next();
+        const std::int64_t waiting_from = now_microseconds();
         wait_turn(lane_audio, message_policy::none);
+        audio_served_from_ = now_microseconds();
+        audio_spin_.waited(audio_served_from_ - waiting_from);
+        // For the benchmark: a wait within the spin was spent spinning, a
+        // longer one spun that long and slept the rest.
+        if (count_allocations_) audio_busy_us_ += std::min<std::int64_t>(audio_served_from_ - waiting_from, spin);
         serve(lane_audio);
     }
 }

@@ -8,6 +8,7 @@
 
 #include "../../Helpers/critical_section.h"
 #include "../../Helpers/win32_handles.h"
+#include "audio_spin.h"
 #include "../common/lane_wait.h"
 #include "../common/protocol.h"
 
@@ -40,6 +41,11 @@ public:
     // After every audio request, publish the heap allocations counted so far
     // (block_header::audio_allocations), for the benchmark.
     void count_audio_allocations() { count_allocations_ = true; }
+
+    // A fixed time the audio thread spins for the next block before it
+    // sleeps, instead of the learnt one (audio_spin.h): the benchmark
+    // compares.
+    void fix_audio_spin(std::uint32_t microseconds) { audio_spin_.fix(microseconds); }
 
     // The audio thread: serves the audio lane until the player ends.
     [[noreturn]] void run_audio_lane();
@@ -111,6 +117,11 @@ private:
     unique_handle parent_;
     request_handler* handler_ = nullptr;
     bool count_allocations_ = false;
+    audio_spin audio_spin_;
+    // With the counting: the audio thread's busy time so far, and when it
+    // began serving the request at hand.
+    std::int64_t audio_busy_us_ = 0;
+    std::int64_t audio_served_from_ = 0;
     unique_hwnd control_window_;
     int control_serving_ = 0;  // window thread: control requests being served on it now
     critical_section callback_lane_lock_;

@@ -6,6 +6,8 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+#include <cwchar>
 #include <string>
 #include <thread>
 
@@ -68,6 +70,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     if (!link.open(base)) return 3;
     g_link = &link;
     if (count) link.count_audio_allocations();
+    // And what would a fixed spin before the audio thread sleeps cost?
+    wchar_t spin[12] = {};
+    if (GetEnvironmentVariableW(L"ORVANE_BRIDGE_AUDIO_SPIN_US", spin, 12) && spin[0])
+        link.fix_audio_spin(std::min<std::uint32_t>(static_cast<std::uint32_t>(std::wcstoul(spin, nullptr, 10)), 100000));
     bridge::plugin_slot slot(link);
     link.set_handler(slot);
     std::thread([&link] { link.run_audio_lane(); }).detach();
