@@ -111,10 +111,10 @@ int bench_restart(int faults) {
     const double here_median = sorted_at(in_process, 0.5);
     const double during_median = sorted_at(record.while_restarting, 0.5), during_p99 = sorted_at(record.while_restarting, 0.99);
     const double ratio = here_median > 0 ? during_median / here_median : 0.0;
-    std::printf("| Playback thread while restarting | %zu chunks passed through, against in the player's process | %s "
-                "| %s (p99 %s) | %.2fx | <= %.2fx | %s |\n",
-                record.while_restarting.size(), format_time(here_median).c_str(), format_time(during_median).c_str(),
-                format_time(during_p99).c_str(), ratio, k_chunk_ratio_target,
+    std::printf("| Playback thread while restarting | chunks passed through, against in the player's process | %s "
+                "| %s (p99 %s) in %zu chunks | %.2fx | <= %.2fx | %s |\n",
+                format_time(here_median).c_str(), format_time(during_median).c_str(), format_time(during_p99).c_str(),
+                record.while_restarting.size(), ratio, k_chunk_ratio_target,
                 ratio <= k_chunk_ratio_target ? "met" : "MISSED");
     print_count_row("Allocations, playback thread while restarting", "chunks passed through", record.allocations,
                     record.while_restarting.size());

@@ -57,6 +57,7 @@ set(ORVANE_COMPONENT_SOURCES
   vst/preset_state.cpp
   vst/program_file.cpp
   vst/sample_layout.cpp
+  vst/sample_layout_wide.cpp
   vst/scan_check.cpp
   vst/scripted_preset.cpp
   vst/shared_instances.cpp

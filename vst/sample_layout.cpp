@@ -7,6 +7,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "sample_layout_wide.h"
+
 namespace {
 
 inline void move_sample(float* to, const float* from) { std::memcpy(to, from, sizeof(float)); }
@@ -63,7 +65,7 @@ std::uint32_t interleave_fixed(const float* planar, std::size_t pitch, std::uint
 }
 
 void deinterleave_stereo(const float* in, std::uint32_t frames, float* left, float* right) {
-    std::uint32_t s = 0;
+    std::uint32_t s = wide_layout::usable() ? wide_layout::deinterleave_stereo(in, frames, left, right) : 0;
 #if defined(__SSE2__)
     // Shuffles move bits without looking at them as numbers. Eight frames a
     // turn keep two independent shuffle chains in flight.
@@ -89,7 +91,8 @@ void deinterleave_stereo(const float* in, std::uint32_t frames, float* left, flo
 }
 
 std::uint32_t interleave_stereo(const float* left, const float* right, std::uint32_t frames, float* out) {
-    std::uint32_t s = 0, silenced = 0;
+    std::uint32_t silenced = 0;
+    std::uint32_t s = wide_layout::usable() ? wide_layout::interleave_stereo(left, right, frames, out, silenced) : 0;
 #if defined(__SSE2__)
     __m128i counts = _mm_setzero_si128();
     for (; s + 8 <= frames; s += 8) {
@@ -113,7 +116,7 @@ std::uint32_t interleave_stereo(const float* left, const float* right, std::uint
         _mm_storeu_ps(out + std::size_t{s} * 2, _mm_unpacklo_ps(l, r));
         _mm_storeu_ps(out + std::size_t{s} * 2 + 4, _mm_unpackhi_ps(l, r));
     }
-    silenced = lanes_sum(counts);
+    silenced += lanes_sum(counts);
 #endif
     for (; s < frames; ++s) {
         move_sample(out + std::size_t{s} * 2, left + s, silenced);
@@ -194,7 +197,8 @@ std::uint32_t interleave_six(const float* planar, std::size_t pitch, std::uint32
 }
 
 std::uint32_t copy_mono(const float* planar, std::uint32_t frames, float* out) {
-    std::uint32_t s = 0, silenced = 0;
+    std::uint32_t silenced = 0;
+    std::uint32_t s = wide_layout::usable() ? wide_layout::copy_mono(planar, frames, out, silenced) : 0;
 #if defined(__SSE2__)
     __m128i counts = _mm_setzero_si128();
     for (; s + 8 <= frames; s += 8) {
@@ -203,7 +207,7 @@ std::uint32_t copy_mono(const float* planar, std::uint32_t frames, float* out) {
         _mm_storeu_ps(out + s + 4, finite_or_silence(_mm_loadu_ps(planar + s + 4), m1));
         counts = _mm_sub_epi32(counts, sum(m0, m1));
     }
-    silenced = lanes_sum(counts);
+    silenced += lanes_sum(counts);
 #endif
     for (; s < frames; ++s) move_sample(out + s, planar + s, silenced);
     return silenced;

@@ -1,0 +1,23 @@
+#pragma once
+// The most used conversions (mono and stereo) in 256-bit vectors, for
+// processors that have them: half the instructions of the 128-bit loops in
+// sample_layout.cpp, which call these first and finish the frames left
+// over. Each answers how many frames it did; the same bits move as in the
+// narrower loops.
+#include <cstdint>
+
+namespace wide_layout {
+
+// Whether this processor (and the system, which must save the wide
+// registers) runs them, and the caller has not asked for the narrow loops.
+bool usable();
+// For the check that compares every loop with the plain one: the narrow
+// loops alone (false), or the wide ones where usable (true, the default).
+void allow(bool wide);
+
+std::uint32_t deinterleave_stereo(const float* in, std::uint32_t frames, float* left, float* right);
+std::uint32_t interleave_stereo(const float* left, const float* right, std::uint32_t frames, float* out,
+                                std::uint32_t& silenced);
+std::uint32_t copy_mono(const float* planar, std::uint32_t frames, float* out, std::uint32_t& silenced);
+
+}  // namespace wide_layout
