@@ -25,7 +25,11 @@ struct host_thread_slot {
     std::atomic<std::uint64_t> made{0};
 };
 host_thread_slot g_host_threads[k_host_thread_slots];
-const thread_value<bool> t_host_thread;
+}  // namespace
+
+const thread_value<bool> t_host_thread_noted;
+
+namespace {
 
 std::uint64_t made_at(HANDLE thread) {
     FILETIME made{}, ended{}, kernel{}, user{};
@@ -154,9 +158,9 @@ bool thread_in_code(DWORD id, const code_range& code) {
 
 std::uint32_t threads_started_so_far() { return g_threads_started.load(std::memory_order_relaxed); }
 
-void note_host_thread() {
-    if (t_host_thread.get()) return;
-    t_host_thread.set(true);
+void note_new_host_thread() {
+    if (t_host_thread_noted.get()) return;
+    t_host_thread_noted.set(true);
     const DWORD id = GetCurrentThreadId();
     const std::uint64_t made = made_at(GetCurrentThread());
     for (host_thread_slot& slot : g_host_threads) {

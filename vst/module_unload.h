@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "../Helpers/thread_slot.h"
 #include "../Helpers/win32_handles.h"
 
 // A mark to take before the plug-in's code first runs.
@@ -17,8 +18,13 @@ std::uint32_t threads_started_so_far();
 // editor threads): it runs a plug-in's code only inside such a call, never
 // on its own, so it is no reason to keep a DLL loaded (its stack may still
 // hold return addresses of calls that are long over). Once per thread is
-// enough; cheap after that. Not from inside a plug-in's call of the host.
-void note_host_thread();
+// enough; after that the look costs no call, as every plug-in call makes
+// it. Not from inside a plug-in's call of the host.
+extern const thread_value<bool> t_host_thread_noted;
+void note_new_host_thread();
+inline void note_host_thread() {
+    if (!t_host_thread_noted.get()) note_new_host_thread();
+}
 
 // Gives back this reference to the module. The last one unloads it, unless
 // a thread other than the calling one still runs its code or will return

@@ -65,7 +65,7 @@ std::uint32_t interleave_fixed(const float* planar, std::size_t pitch, std::uint
 }
 
 void deinterleave_stereo(const float* in, std::uint32_t frames, float* left, float* right) {
-    std::uint32_t s = wide_layout::usable() ? wide_layout::deinterleave_stereo(in, frames, left, right) : 0;
+    std::uint32_t s = frames >= 8 && wide_layout::usable() ? wide_layout::deinterleave_stereo(in, frames, left, right) : 0;
 #if defined(__SSE2__)
     // Shuffles move bits without looking at them as numbers. Eight frames a
     // turn keep two independent shuffle chains in flight.
@@ -92,7 +92,8 @@ void deinterleave_stereo(const float* in, std::uint32_t frames, float* left, flo
 
 std::uint32_t interleave_stereo(const float* left, const float* right, std::uint32_t frames, float* out) {
     std::uint32_t silenced = 0;
-    std::uint32_t s = wide_layout::usable() ? wide_layout::interleave_stereo(left, right, frames, out, silenced) : 0;
+    std::uint32_t s =
+        frames >= 8 && wide_layout::usable() ? wide_layout::interleave_stereo(left, right, frames, out, silenced) : 0;
 #if defined(__SSE2__)
     __m128i counts = _mm_setzero_si128();
     for (; s + 8 <= frames; s += 8) {
@@ -198,7 +199,7 @@ std::uint32_t interleave_six(const float* planar, std::size_t pitch, std::uint32
 
 std::uint32_t copy_mono(const float* planar, std::uint32_t frames, float* out) {
     std::uint32_t silenced = 0;
-    std::uint32_t s = wide_layout::usable() ? wide_layout::copy_mono(planar, frames, out, silenced) : 0;
+    std::uint32_t s = frames >= 16 && wide_layout::usable() ? wide_layout::copy_mono(planar, frames, out, silenced) : 0;
 #if defined(__SSE2__)
     __m128i counts = _mm_setzero_si128();
     for (; s + 8 <= frames; s += 8) {

@@ -8,8 +8,6 @@ namespace wide_layout {
 
 namespace {
 
-std::atomic<bool> g_allowed{true};
-
 bool processor_has_them() {
     static const bool has = [] {
         __builtin_cpu_init();
@@ -45,9 +43,9 @@ WIDE inline __m256 quarters_acbd(__m256 v) {
 
 }  // namespace
 
-bool usable() { return g_allowed.load(std::memory_order_relaxed) && processor_has_them(); }
+std::atomic<bool> g_usable{processor_has_them()};
 
-void allow(bool wide) { g_allowed.store(wide, std::memory_order_relaxed); }
+void allow(bool wide) { g_usable.store(wide && processor_has_them(), std::memory_order_relaxed); }
 
 WIDE std::uint32_t deinterleave_stereo(const float* in, std::uint32_t frames, float* left, float* right) {
     std::uint32_t s = 0;

@@ -4,13 +4,16 @@
 // sample_layout.cpp, which call these first and finish the frames left
 // over. Each answers how many frames it did; the same bits move as in the
 // narrower loops.
+#include <atomic>
 #include <cstdint>
 
 namespace wide_layout {
 
 // Whether this processor (and the system, which must save the wide
 // registers) runs them, and the caller has not asked for the narrow loops.
-bool usable();
+// Settled when the DLL loads; looked at without a call, as every chunk does.
+extern std::atomic<bool> g_usable;
+inline bool usable() { return g_usable.load(std::memory_order_relaxed); }
 // For the check that compares every loop with the plain one: the narrow
 // loops alone (false), or the wide ones where usable (true, the default).
 void allow(bool wide);

@@ -77,9 +77,6 @@ vst::vst(const entry& configured, bool check, plugin_place place)
     join_live_set();
 }
 
-void vst::note_calling_thread() {
-    if (!inside_host_callback()) note_host_thread();
-}
 
 // Whether another loaded instance holds this one's DLL too. This one is in
 // no live set any more (or not yet) when it closes.
@@ -339,8 +336,8 @@ void vst::switch_off_after_restart(const char* call, const plugin_fault& fault) 
     fault_ = fault;
 }
 
-void vst::await_restart_offline() {
-    if (restarting.load(std::memory_order_acquire) && audio_offline() && !restart.on_restart_thread())
+void vst::await_restart_offline_slowly() {
+    if (audio_offline() && !restart.on_restart_thread())
         restart.await(k_restart_offline_wait_ms);
 }
 

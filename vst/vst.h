@@ -19,6 +19,8 @@
 #include "isolation.h"
 #include "plugin_restart.h"
 #include "guard/plugin_guard.h"
+#include "host_callback.h"
+#include "module_unload.h"
 #include "stream_match.h"
 
 class isolated_plugin;
@@ -166,7 +168,9 @@ public:
     void switch_off_after_restart(const char* call, const plugin_fault& fault);
     // Offline audio waits for a restart that runs (its chunks would
     // otherwise pass the plug-in by, which nobody hears but the file keeps).
-    void await_restart_offline();
+    void await_restart_offline() {
+        if (restarting.load(std::memory_order_acquire)) await_restart_offline_slowly();
+    }
     // Host callbacks running for this instance now (open_records.h).
     std::atomic<int> callbacks_in_flight{0};
     // The thread running this plug-in's audio while it does (its environment
@@ -207,8 +211,11 @@ private:
     bool fail(const std::string& text);
     bool fail_to_start_bridge(std::uint16_t machine, const std::string& why);
     bool module_held_elsewhere() const;
+    void await_restart_offline_slowly();
     // This thread calls the plug-in on the host's behalf (module_unload.h).
-    static void note_calling_thread();
+    static void note_calling_thread() {
+        if (!t_host_thread_noted.get() && !inside_host_callback()) note_new_host_thread();
+    }
     void on_fault(const char* call, const plugin_fault& fault);
 
     unique_module module_;

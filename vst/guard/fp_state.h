@@ -31,6 +31,7 @@ public:
     ~host_fp_scope();
     host_fp_scope(const host_fp_scope&) = delete;
     host_fp_scope& operator=(const host_fp_scope&) = delete;
+    const fp_state& before() const { return saved_; }
 
 private:
     fp_state saved_;

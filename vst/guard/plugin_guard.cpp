@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <csignal>
 
 #include "signal_routing.h"
@@ -106,8 +107,11 @@ void recover_from_fault(const plugin_fault& fault) {
 //
 // Frame after the prologue (280 bytes, 16-byte aligned):
 //   0..31 home space, 32 the fault record, 40..103 rbx rbp rdi rsi r12..r15,
-//   104 MXCSR, 108 x87 control word, 112..271 xmm6..xmm15.
+//   104 MXCSR, 108 x87 control word (copied from the caller's fp_state, the
+//   4th argument: reading the registers again costs more), 112..271
+//   xmm6..xmm15.
 extern "C" void orvane_guard_recover();
+static_assert(offsetof(fp_state, mxcsr) == 0 && offsetof(fp_state, x87_control) == 4, "the guard copies these");
 
 extern "C" EXCEPTION_DISPOSITION orvane_guard_handler(EXCEPTION_RECORD* record, void* establisher_frame,
                                                       CONTEXT* context, void*) {
@@ -143,8 +147,10 @@ orvane_guarded_invoke:
     movq %r13, 80(%rsp)
     movq %r14, 88(%rsp)
     movq %r15, 96(%rsp)
-    stmxcsr 104(%rsp)
-    fnstcw 108(%rsp)
+    movl (%r9), %eax
+    movl %eax, 104(%rsp)
+    movzwl 4(%r9), %eax
+    movw %ax, 108(%rsp)
     movups %xmm6, 112(%rsp)
     movups %xmm7, 128(%rsp)
     movups %xmm8, 144(%rsp)
@@ -278,13 +284,13 @@ extern "C" EXCEPTION_DISPOSITION __cdecl orvane_guard_handler(EXCEPTION_RECORD* 
 }  // namespace
 
 extern "C" __attribute__((noinline)) int orvane_guarded_invoke(void (*call)(void*), void* context,
-                                                                plugin_fault* fault) {
+                                                                plugin_fault* fault, const fp_state* before) {
     volatile guard_registration registration;
     registration.fault = fault;
     registration.handler = reinterpret_cast<void*>(&orvane_guard_handler);
     registration.next = chain_head();
-    asm volatile("fnstcw %0" : "=m"(registration.fpu_control));
-    asm volatile("stmxcsr %0" : "=m"(registration.mxcsr));
+    registration.fpu_control = before->x87_control;
+    registration.mxcsr = before->mxcsr;
     if (__builtin_setjmp(const_cast<void**>(registration.jump))) {
         set_chain_head(registration.next);
         asm volatile("fninit\n\tfldcw %0" : : "m"(registration.fpu_control));

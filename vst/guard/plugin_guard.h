@@ -28,7 +28,9 @@ bool is_plugin_fault(std::uint32_t code);
 // "access violation", "illegal instruction", ... for the user's message.
 const char* describe_fault(std::uint32_t code);
 
-extern "C" int orvane_guarded_invoke(void (*call)(void*), void* context, plugin_fault* fault);
+// `before`: the floating-point control state before the call (the caller
+// has just read it), which a fault's recovery puts back.
+extern "C" int orvane_guarded_invoke(void (*call)(void*), void* context, plugin_fault* fault, const fp_state* before);
 
 // What a thread needs before its first call into a plug-in: room kept at
 // the bottom of its stack for handling a stack overflow there (the system's
@@ -49,7 +51,7 @@ template <class F>
 bool call_guarded(plugin_fault& fault, F&& f) {
     using callable = std::remove_reference_t<F>;
     host_fp_scope fp;
-    if (orvane_guarded_invoke([](void* p) { (*static_cast<callable*>(p))(); }, &f, &fault)) return true;
+    if (orvane_guarded_invoke([](void* p) { (*static_cast<callable*>(p))(); }, &f, &fault, &fp.before())) return true;
     recover_from_fault(fault);
     return false;
 }
