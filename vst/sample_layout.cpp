@@ -65,7 +65,8 @@ std::uint32_t interleave_fixed(const float* planar, std::size_t pitch, std::uint
 }
 
 void deinterleave_stereo(const float* in, std::uint32_t frames, float* left, float* right) {
-    std::uint32_t s = frames >= 8 && wide_layout::usable() ? wide_layout::deinterleave_stereo(in, frames, left, right) : 0;
+    std::uint32_t s =
+        frames >= 8 && wide_layout::usable() ? wide_layout::deinterleave_stereo(in, frames, left, right) : 0;
 #if defined(__SSE2__)
     // Shuffles move bits without looking at them as numbers. Eight frames a
     // turn keep two independent shuffle chains in flight.
@@ -185,13 +186,19 @@ std::uint32_t interleave_six_vectors(const float*, std::size_t, std::uint32_t, f
 
 // The vector part, then the frames left over.
 void deinterleave_six(const float* in, std::uint32_t frames, float* planar, std::size_t pitch) {
-    for (std::uint32_t s = deinterleave_six_vectors(in, frames, planar, pitch); s < frames; ++s)
+    std::uint32_t s =
+        frames >= 8 && wide_layout::usable() ? wide_layout::deinterleave_six(in, frames, planar, pitch) : 0;
+    s += deinterleave_six_vectors(in + std::size_t{s} * 6, frames - s, planar + s, pitch);
+    for (; s < frames; ++s)
         for (std::uint32_t ch = 0; ch < 6; ++ch) move_sample(planar + ch * pitch + s, in + std::size_t{s} * 6 + ch);
 }
 
 std::uint32_t interleave_six(const float* planar, std::size_t pitch, std::uint32_t frames, float* out) {
     std::uint32_t silenced = 0;
-    for (std::uint32_t s = interleave_six_vectors(planar, pitch, frames, out, silenced); s < frames; ++s)
+    std::uint32_t s =
+        frames >= 8 && wide_layout::usable() ? wide_layout::interleave_six(planar, pitch, frames, out, silenced) : 0;
+    s += interleave_six_vectors(planar + s, pitch, frames - s, out + std::size_t{s} * 6, silenced);
+    for (; s < frames; ++s)
         for (std::uint32_t ch = 0; ch < 6; ++ch)
             move_sample(out + std::size_t{s} * 6 + ch, planar + ch * pitch + s, silenced);
     return silenced;

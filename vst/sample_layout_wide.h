@@ -1,10 +1,11 @@
 #pragma once
-// The most used conversions (mono and stereo) in 256-bit vectors, for
+// The most used conversions (mono, stereo, six channels) in 256-bit vectors, for
 // processors that have them: half the instructions of the 128-bit loops in
 // sample_layout.cpp, which call these first and finish the frames left
 // over. Each answers how many frames it did; the same bits move as in the
 // narrower loops.
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 namespace wide_layout {
@@ -22,5 +23,9 @@ std::uint32_t deinterleave_stereo(const float* in, std::uint32_t frames, float* 
 std::uint32_t interleave_stereo(const float* left, const float* right, std::uint32_t frames, float* out,
                                 std::uint32_t& silenced);
 std::uint32_t copy_mono(const float* planar, std::uint32_t frames, float* out, std::uint32_t& silenced);
+// Six channels `pitch` floats apart, eight frames a turn.
+std::uint32_t deinterleave_six(const float* in, std::uint32_t frames, float* planar, std::size_t pitch);
+std::uint32_t interleave_six(const float* planar, std::size_t pitch, std::uint32_t frames, float* out,
+                             std::uint32_t& silenced);
 
 }  // namespace wide_layout
