@@ -1,21 +1,24 @@
 #pragma once
 // A lock for threads that take turns at something one thread does nearly
 // always alone (a plug-in's audio): taken and given back with one atomic
-// operation each and no call into the system, which a critical section
-// makes even when no other thread wants it. Only a thread that finds it
-// held waits, on a semaphore. The owner may take it again (counted), as
-// with a critical section.
+// operation each, inline, where a critical section is a call into the
+// system's library each way. Only a thread that finds it held waits, on a
+// semaphore made the first time one has to. The owner may take it again
+// (counted), as with a critical section.
 #include <windows.h>
 
 #include <atomic>
 #include <climits>
 
 #include "thread_slot.h"
-#include "win32_handles.h"
 
 class turn_lock {
 public:
-    turn_lock() : turns_(CreateSemaphoreW(nullptr, 0, LONG_MAX, nullptr)) {}
+    turn_lock() = default;
+    ~turn_lock() {
+        const HANDLE turns = turns_.load();
+        if (turns && turns != k_none) CloseHandle(turns);
+    }
     turn_lock(const turn_lock&) = delete;
     turn_lock& operator=(const turn_lock&) = delete;
 
@@ -52,11 +55,25 @@ public:
     bool held_by_this_thread() const { return owner_.load(std::memory_order_relaxed) == current_teb(); }
 
 private:
-    // Without a semaphore (the system had no handle left) a waiter looks
-    // for its turn every millisecond instead.
+    // The semaphore is made the first time a thread has to wait (making it
+    // is a call into the system that most locks never need); without one
+    // (the system had no handle left) a waiter looks for its turn every
+    // millisecond instead.
+    // Once making it failed, every thread does without it for good, so
+    // that no turn is handed over one way and waited for the other.
+    HANDLE turns() {
+        HANDLE made = turns_.load(std::memory_order_acquire);
+        if (!made) {
+            HANDLE fresh = CreateSemaphoreW(nullptr, 0, LONG_MAX, nullptr);
+            HANDLE wanted = fresh ? fresh : k_none;
+            if (turns_.compare_exchange_strong(made, wanted, std::memory_order_acq_rel)) made = wanted;
+            else if (fresh) CloseHandle(fresh);  // another thread's came first
+        }
+        return made == k_none ? nullptr : made;
+    }
     void wait_for_turn() {
-        if (turns_) {
-            WaitForSingleObject(turns_.get(), INFINITE);
+        if (HANDLE turns = this->turns()) {
+            WaitForSingleObject(turns, INFINITE);
             return;
         }
         for (;;) {
@@ -67,11 +84,12 @@ private:
         }
     }
     void hand_over_turn() {
-        if (turns_) ReleaseSemaphore(turns_.get(), 1, nullptr);
+        if (HANDLE turns = this->turns()) ReleaseSemaphore(turns, 1, nullptr);
         else spare_turns_.fetch_add(1, std::memory_order_release);
     }
 
-    unique_handle turns_;
+    static inline const HANDLE k_none = INVALID_HANDLE_VALUE;
+    std::atomic<HANDLE> turns_{nullptr};  // null until needed, k_none when it could not be made
     std::atomic<long> wanted_{0};
     std::atomic<long> spare_turns_{0};
     std::atomic<void*> owner_{nullptr};

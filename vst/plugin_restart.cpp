@@ -10,7 +10,11 @@
 #include "preset_state.h"
 #include "vst.h"
 
-plugin_restart::plugin_restart() : done_(CreateEventW(nullptr, TRUE, TRUE, nullptr)) {}
+plugin_restart::plugin_restart() = default;
+
+void plugin_restart::prepare() {
+    if (!done_) done_.reset(CreateEventW(nullptr, TRUE, TRUE, nullptr));
+}
 
 plugin_restart::~plugin_restart() = default;
 

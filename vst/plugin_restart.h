@@ -34,6 +34,10 @@ public:
     ~plugin_restart();
     plugin_restart(const plugin_restart&) = delete;
     plugin_restart& operator=(const plugin_restart&) = delete;
+    // For a plug-in in a process of its own, before any audio: what a
+    // restart needs that is worth making only for such a plug-in (an event
+    // is a call into the Wine server to make and one to close).
+    void prepare();
 
     enum class outcome { started, kept_failing, not_started };
     // The thread that met the fault (the caller has marked the plug-in as

@@ -69,7 +69,7 @@ bool starts_a_process(const entry& configured) {
 // no key until it is published, so nothing finds it half made; a thread
 // that made one for the same key meanwhile wins, and ours is closed.
 vst* acquire_in_own_process(const entry& configured, const dsp_preset& preset) {
-    auto fresh = std::make_unique<vst>(configured, false);
+    auto fresh = std::make_unique<vst>(configured, false, plugin_place::own_process);
     if (!fresh->loaded) show_diagnosis(*fresh);
     std::uint32_t key = 0;
     if (key_of(preset.get_data(), preset.get_data_size(), key)) fresh->key_being_restored = key;
@@ -95,8 +95,10 @@ vst* acquire_vst(const entry& configured, const dsp_preset& preset) {
             ++found->ref_count;
             return found;
         }
+        // Where it runs is settled here, once (the DLL's machine is looked
+        // up by its file's attributes each time).
         if (!starts_a_process(configured)) {
-            std::unique_ptr<vst> fresh = std::make_unique<vst>(configured, false);
+            std::unique_ptr<vst> fresh = std::make_unique<vst>(configured, false, plugin_place::in_process);
             if (!fresh->loaded) show_diagnosis(*fresh);
             apply_preset(*fresh, preset);
             vst* made = fresh.release();  // owned by its reference count from here on

@@ -180,7 +180,10 @@ bool vst::validate(bool check, plugin_place place) {
     dispatch(effSetProgram, 0, 0);
     if (faulted) return crashed();
     loaded = true;
-    if (isolated_) restart.size_parameters(parameter_count());
+    if (isolated_) {
+        restart.prepare();
+        restart.size_parameters(parameter_count());
+    }
     std::int32_t limit = static_cast<std::int32_t>(output_number_limit_setting().get_value() & 0xFFFF);
     // A damaged stored value (0, or a multiple of 65536) would hand the host
     // chunks without channels; the setting's own minimum is 1.
