@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "lock_scope.h"
+
 class critical_section {
 public:
     critical_section() { InitializeCriticalSection(&cs_); }
@@ -24,13 +26,4 @@ private:
     CRITICAL_SECTION cs_;
 };
 
-class critical_section_scope {
-public:
-    explicit critical_section_scope(critical_section& cs) : cs_(cs) { cs_.enter(); }
-    ~critical_section_scope() { cs_.leave(); }
-    critical_section_scope(const critical_section_scope&) = delete;
-    critical_section_scope& operator=(const critical_section_scope&) = delete;
-
-private:
-    critical_section& cs_;
-};
+using critical_section_scope = lock_scope<critical_section>;

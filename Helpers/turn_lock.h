@@ -10,6 +10,7 @@
 #include <atomic>
 #include <climits>
 
+#include "lock_scope.h"
 #include "thread_slot.h"
 
 class turn_lock {
@@ -96,13 +97,4 @@ private:
     long depth_ = 0;  // the owner's alone
 };
 
-class turn_scope {
-public:
-    explicit turn_scope(turn_lock& lock) : lock_(lock) { lock_.enter(); }
-    ~turn_scope() { lock_.leave(); }
-    turn_scope(const turn_scope&) = delete;
-    turn_scope& operator=(const turn_scope&) = delete;
-
-private:
-    turn_lock& lock_;
-};
+using turn_scope = lock_scope<turn_lock>;
