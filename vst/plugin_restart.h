@@ -36,7 +36,7 @@ public:
     plugin_restart& operator=(const plugin_restart&) = delete;
     // For a plug-in in a process of its own, before any audio: what a
     // restart needs that is worth making only for such a plug-in (an event
-    // is a call into the Wine server to make and one to close).
+    // is a system call to make and one to close, on every acquisition).
     void prepare();
 
     enum class outcome { started, kept_failing, not_started };

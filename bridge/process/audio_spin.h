@@ -1,7 +1,7 @@
 #pragma once
 // How long the audio thread spins for the next block before it sleeps on
-// its event. A sleeping thread costs the block a wake-up through the Wine
-// server (tens of microseconds, hundreds when the machine is busy); a
+// its event. A sleeping thread costs the block a wake-up by the system
+// (tens of microseconds, hundreds under Wine or on a busy machine); a
 // spinning one burns its core for as long as it spins. So it spins long
 // only while blocks come close together (the player filling its buffers,
 // a file being processed): as long as the shortest of the last few gaps,

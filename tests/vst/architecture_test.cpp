@@ -34,8 +34,9 @@ TEST(Architecture, MachineOfEachKindOfFile) {
 }
 
 // Read once per file: while another program holds the file where no one
-// else may open it, the answer kept stands; a DLL put in its place is read
-// anew.
+// else may open it, the answer kept stands; an image of another machine put
+// in its place is read anew (a bridge program: the plug-in folder may be
+// either architecture's in the cross-architecture run).
 TEST(Architecture, TheAnswerIsKeptUntilTheFileIsReplaced) {
     temp_folder files;
     const std::wstring path = files.file(L"plugin.dll");
@@ -50,7 +51,8 @@ TEST(Architecture, TheAnswerIsKeptUntilTheFileIsReplaced) {
         EXPECT_EQ(pe_image(path).what, pe_image_info::kind::unreadable);
         EXPECT_EQ(pe_machine(path), own);
     }
-    const std::wstring other = other_architecture_plugin_dll("gain");
+    const std::wstring other =
+        bin_folder() + (own == k_machine_x64 ? L"orvane_bridge32.exe" : L"orvane_bridge64.exe");
     ASSERT_TRUE(CopyFileW(other.c_str(), path.c_str(), FALSE));
     EXPECT_NE(pe_machine(path), own);
     EXPECT_EQ(pe_machine(path), pe_image(other).machine);
