@@ -9,6 +9,9 @@
 
 namespace {
 
+constexpr int k_create_attempts = 3;
+constexpr DWORD k_create_retry_ms = 50;
+
 // One job for every bridge of this process. Its handle is never closed: the
 // system closes it when the player's process ends, however it ends, and
 // that ends every bridge still running.
@@ -89,9 +92,22 @@ std::unique_ptr<bridge_process> bridge_process::start(std::uint16_t machine, std
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED | CREATE_NO_WINDOW,
-                        nullptr, nullptr, &startup, &info))
-        return system_error(GetLastError());
+    // Starting a program of the other architecture now and then fails for
+    // no lasting reason (under WoW64 Wine, "internal error"): a few more
+    // tries before the plug-in is given up.
+    DWORD refused = 0;
+    for (int attempt = 0; attempt < k_create_attempts; ++attempt) {
+        if (attempt) Sleep(k_create_retry_ms);
+        if (CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED | CREATE_NO_WINDOW,
+                           nullptr, nullptr, &startup, &info)) {
+            refused = 0;
+            break;
+        }
+        refused = GetLastError();
+        // A bridge that is not there will not be there in a moment either.
+        if (refused == ERROR_FILE_NOT_FOUND || refused == ERROR_PATH_NOT_FOUND) break;
+    }
+    if (refused) return system_error(refused);
     p->process_.reset(info.hProcess);
     unique_handle thread(info.hThread);
     p->id_ = info.dwProcessId;
