@@ -56,8 +56,14 @@ TEST(IsolatedEditor, ShowsInOurWindowFollowsItsSizeRequestsAndClosesWithIt) {
         client = client_size(w);
         const POINT at[4] = {{k_width / 4, k_height / 4}, {3 * k_width / 4, k_height / 4},
                              {k_width / 4, 3 * k_height / 4}, {3 * k_width / 4, 3 * k_height / 4}};
-        wait_until([&] { return screen_pixel(w, at[3].x, at[3].y) == RGB(255, 255, 0); }, 5000);
-        for (int i = 0; i < 4; ++i) quadrants[i] = screen_pixel(w, at[i].x, at[i].y);
+        // All four read in one look, until the view shows them all: our
+        // window may erase its background again while the view repaints.
+        const COLORREF colours[4] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 0)};
+        wait_until([&] {
+            bool all = true;
+            for (int i = 0; i < 4; ++i) all &= (quadrants[i] = screen_pixel(w, at[i].x, at[i].y)) == colours[i];
+            return all;
+        }, 5000);
         idle_came = wait_until([&] { return painter.calls(effEditIdle) >= 2; }, 5000);
 
         // The plug-in's view, in its own process: a child of our window, or

@@ -37,8 +37,10 @@ bool with_editor(const entry& slot, const dsp_preset& preset, preset_log& report
         HWND w = nullptr;
         wait_until([&] { return (w = find_dialog(nullptr, me)) != nullptr || returned; });
         if (!w) return;
+        // A bridge's first paint can take seconds on a machine busy with
+        // other tests' windows.
         painted = wait_until([&] { return screen_pixel(w, 3 * k_width / 4, 3 * k_height / 4) == RGB(255, 255, 0); },
-                             5000);
+                             10000);
         while_open(w);
     });
     show_config_popup_with_callback(slot, preset, nullptr, reports);
