@@ -12,6 +12,13 @@ wine_x86="$ORVANE_ROOT/tools/wine-x86.sh"
 orvane_build x64
 orvane_build x86
 
+# A test that is ended from outside (a timeout, a crash it provokes) leaves
+# its temporary folder behind, and thousands of them slow every lookup of a
+# name in that folder under Wine: gone before each run.
+for prefix in "$ORVANE_BUILD/wineprefix" "$ORVANE_BUILD/wineprefix-x86"; do
+  rm -rf "$prefix"/drive_c/users/*/Temp/orvane-test-* "$prefix"/drive_c/users/*/Temp/orvane-demo-* 2>/dev/null || true
+done
+
 # Wine's desktop process starts with the first program that shows a window
 # and lives while any program still has one, keeping the output handles of
 # the program that started it. Start it here on /dev/null, with a window that
